@@ -1,0 +1,56 @@
+#include "application.h"
+
+namespace quillpost {
+
+Application::Application(Platform &platform, Form1 form)
+    : platform_(platform),
+      form_(form),
+      sender_(state_, platform, form.Text1, form.menu.item("pause")),
+      loader_(state_, platform, form.cd, form.Text1, form.menu.item("pause")),
+      intervals_(form.Timer1, form.Text1)
+{
+    handlers_ = {
+        { "openfile", [this] { loader_.openfile_Click(); } },
+        { "exit", [this] { exit_Click(); } },
+        { "pause", [this] { sender_.pause_Click(); } },
+        { "showtimerinterval", [this] { intervals_.showtimerinterval_Click(); } },
+    };
+    for (const IntervalRow &row : kIntervalRows)
+        handlers_[row.item] = [this, &row] { intervals_.interval_Click(row); };
+}
+
+void Application::Form_Load()
+{
+    state_.sending = false;
+    state_.noteSpool = "note";
+    state_.lineBreak = "\r\n";
+    form_.Text1.setText(kCreditLine);
+    state_.lockedWidth = form_.window.width();
+    state_.lockedHeight = form_.window.height();
+}
+
+void Application::Form_Resize()
+{
+    if (form_.window.windowState() == WindowState::Minimized)
+        return;
+    if (form_.window.windowState() == WindowState::Maximized)
+        return;
+    form_.window.setWidth(state_.lockedWidth);
+    form_.window.setHeight(state_.lockedHeight);
+}
+
+void Application::exit_Click()
+{
+    platform_.end();
+}
+
+bool Application::click(std::string_view item)
+{
+    auto handler = handlers_.find(item);
+    if (handler == handlers_.end())
+        return false;
+    handler->second();
+    return true;
+}
+
+} // namespace quillpost

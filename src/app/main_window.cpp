@@ -1,0 +1,158 @@
+#include "main_window.h"
+
+#include "menu_tree.h"
+#include "program_icon.h"
+
+#include <QAction>
+#include <QEvent>
+#include <QFontDatabase>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+
+#include <stdexcept>
+
+namespace quillpost {
+namespace {
+
+constexpr int kClientWidth = 4530; // twips
+constexpr int kClientHeight = 765;
+
+QFont statusFont()
+{
+    QFont font(QStringLiteral("Verdana"));
+    font.setPointSizeF(8.25);
+    font.setWeight(QFont::Normal);
+    if (!QFontDatabase::families().contains(QStringLiteral("Verdana"))) {
+        font.setFamily(QStringLiteral("Sans Serif"));
+        font.setStyleHint(QFont::SansSerif);
+    }
+    return font;
+}
+
+} // namespace
+
+MainWindow::MainWindow()
+    : text1_(nullptr),
+      n_(nullptr),
+      timer1_(new QTimer(this)),
+      text1Adapter_(nullptr),
+      timerAdapter_(timer1_),
+      cdAdapter_(this),
+      windowAdapter_(this)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Quillpost"));
+    setWindowIcon(programIcon());
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+        | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setFont(statusFont());
+
+    auto *client = new QWidget(this);
+    setCentralWidget(client);
+    const int dpiX = logicalDpiX();
+    const int dpiY = logicalDpiY();
+    auto rect = [&](int left, int top, int width, int height) {
+        return QRect(qt::twipsToPixels(left, dpiX), qt::twipsToPixels(top, dpiY),
+            qt::twipsToPixels(width, dpiX), qt::twipsToPixels(height, dpiY));
+    };
+
+    // Created first and parked below the client area: never seen, never focused.
+    n_ = new QPushButton(QStringLiteral("No Note Type"), client);
+    n_->setGeometry(rect(1440, 840, 1695, 375));
+    n_->setEnabled(false);
+    n_->setFocusPolicy(Qt::NoFocus);
+
+    text1_ = new QPlainTextEdit(client);
+    text1_->setObjectName(QStringLiteral("Text1"));
+    text1_->setGeometry(rect(0, 0, 4575, 765));
+    text1_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    text1_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    text1_->setPlainText(QStringLiteral("Status:"));
+    text1Adapter_ = qt::TextBoxAdapter(text1_);
+    setTabOrder(text1_, n_);
+    text1_->setFocus();
+
+    timer1_->setTimerType(Qt::PreciseTimer);
+    timer1_->setInterval(1000);
+    timer1_->start();
+
+    buildMenus();
+    resize(qt::twipsToPixels(kClientWidth, dpiX),
+        qt::twipsToPixels(kClientHeight, dpiY) + menuBar()->sizeHint().height());
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::buildMenus()
+{
+    const auto rows = menuTree();
+    QMenu *menus[4] = { nullptr, nullptr, nullptr, nullptr }; // the open menu at each level
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const MenuRow &row = rows[i];
+        const QString caption = qt::toQt(row.caption);
+        if (isSeparator(row)) {
+            menus[row.level - 1]->addSeparator();
+            continue;
+        }
+        if (opensSubmenu(rows, i)) {
+            menus[row.level] = row.level == 1 ? menuBar()->addMenu(caption)
+                                              : menus[row.level - 1]->addMenu(caption);
+            menus[row.level]->setObjectName(qt::toQt(row.name));
+            continue;
+        }
+        QAction *action = row.level == 1 ? menuBar()->addAction(caption)
+                                         : menus[row.level - 1]->addAction(caption);
+        action->setObjectName(qt::toQt(row.name));
+        action->setCheckable(row.checkable);
+        action->setChecked(row.checked);
+        action->setEnabled(row.enabled);
+        if (!row.shortcut.empty())
+            action->setShortcut(QKeySequence(qt::toQt(row.shortcut)));
+        auto adapter = std::make_unique<qt::MenuItemAdapter>(action);
+        qt::MenuItemAdapter *raw = adapter.get();
+        const std::string name(row.name);
+        connect(action, &QAction::triggered, this, [this, raw, name] {
+            raw->undoAutomaticToggle();
+            if (app_)
+                app_->click(name);
+        });
+        items_.emplace(name, std::move(adapter));
+    }
+}
+
+Form1 MainWindow::controls()
+{
+    return Form1 { windowAdapter_, text1Adapter_, timerAdapter_, cdAdapter_, *this };
+}
+
+MenuItem &MainWindow::item(std::string_view name)
+{
+    auto it = items_.find(name);
+    if (it == items_.end())
+        throw std::logic_error("no menu item named " + std::string(name));
+    return *it->second;
+}
+
+void MainWindow::attach(Application &app)
+{
+    app_ = &app;
+    connect(timer1_, &QTimer::timeout, this, [this] { app_->Timer1_Timer(); });
+}
+
+void MainWindow::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    if (app_)
+        app_->Form_Resize();
+}
+
+void MainWindow::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && app_)
+        app_->Form_Resize();
+}
+
+} // namespace quillpost

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "application.h"
+
+#include "platform/qt_x11/qt_controls.h"
+
+#include <QMainWindow>
+
+#include <map>
+#include <memory>
+#include <string>
+
+class QPlainTextEdit;
+class QPushButton;
+class QTimer;
+
+namespace quillpost {
+
+// The main window `Form1`: builds its controls and the menu tree, and forwards every event to the
+// Application.
+class MainWindow : public QMainWindow, public MenuItems
+{
+    Q_OBJECT
+
+public:
+    MainWindow();
+    ~MainWindow() override;
+
+    Form1 controls();
+    MenuItem &item(std::string_view name) override;
+
+    // Connects the events; the window forwards nothing before this.
+    void attach(Application &app);
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    void buildMenus();
+
+    Application *app_ = nullptr;
+    QPlainTextEdit *text1_;
+    QPushButton *n_;
+    QTimer *timer1_;
+    qt::TextBoxAdapter text1Adapter_;
+    qt::TimerAdapter timerAdapter_;
+    qt::FileDialogAdapter cdAdapter_;
+    qt::WindowAdapter windowAdapter_;
+    std::map<std::string, std::unique_ptr<qt::MenuItemAdapter>, std::less<>> items_;
+};
+
+} // namespace quillpost

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "line_reader.h"
+#include "result.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+// Everything the command logic needs from the system. No toolkit or display types cross this
+// line: a second implementation for another desktop must slot in without touching the logic.
+namespace quillpost {
+
+struct WindowId
+{
+    std::uint64_t value = 0;
+    bool operator==(const WindowId &) const = default;
+};
+
+enum class MsgStyle { Ok = 0, Exclamation = 48 };
+
+class Platform
+{
+public:
+    virtual ~Platform() = default;
+
+    // Asks the desktop to bring another program's top-level window to the front: first one whose
+    // title equals `title` ignoring case, else one whose title begins with it. The program's own
+    // windows never match. NoWindow when there is none.
+    virtual Result<WindowId> appActivate(std::string_view title) = 0;
+
+    // Brings the program's own main window back to the front.
+    virtual void activateOwnWindow() = 0;
+
+    // Types `keys` (send_keys.h notation) into `target`, only once that window holds the keyboard
+    // focus; waits a short, bounded time for it and types nothing (FocusLost) if it never comes.
+    // The whole text is read and mapped to keys before the first key is pressed.
+    virtual Outcome sendKeys(WindowId target, std::string_view keys) = 0;
+
+    // A modal box; the title bar shows the application's title.
+    virtual void msgBox(std::string_view prompt, MsgStyle style) = 0;
+
+    // A modal one-line prompt; "" on Cancel.
+    virtual std::string inputBox(std::string_view prompt, std::string_view title) = 0;
+
+    // Opens a file for sequential line input.
+    virtual Result<std::unique_ptr<LineReader>> openInput(const std::string &path) = 0;
+
+    // Ends the program at once.
+    virtual void end() = 0;
+};
+
+} // namespace quillpost

@@ -1,0 +1,160 @@
+#include "qt_controls.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFileDialog>
+#include <QPlainTextEdit>
+#include <QTimer>
+#include <QWidget>
+
+namespace quillpost::qt {
+
+QString toQt(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string fromQt(const QString &text)
+{
+    return text.toUtf8().toStdString();
+}
+
+std::string TextBoxAdapter::text() const
+{
+    return fromQt(edit_->toPlainText());
+}
+
+void TextBoxAdapter::setText(std::string_view text)
+{
+    // The line break string is CR LF; the edit control wants LF alone.
+    QString qtext = toQt(text);
+    qtext.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    edit_->setPlainText(qtext);
+}
+
+MenuItemAdapter::MenuItemAdapter(QAction *action) : action_(action), checked_(action->isChecked())
+{
+}
+
+std::string MenuItemAdapter::caption() const
+{
+    return fromQt(action_->text());
+}
+
+void MenuItemAdapter::setCaption(std::string_view caption)
+{
+    action_->setText(toQt(caption));
+}
+
+void MenuItemAdapter::setChecked(bool checked)
+{
+    checked_ = checked;
+    action_->setChecked(checked);
+}
+
+bool MenuItemAdapter::enabled() const
+{
+    return action_->isEnabled();
+}
+
+void MenuItemAdapter::setEnabled(bool enabled)
+{
+    action_->setEnabled(enabled);
+}
+
+void MenuItemAdapter::undoAutomaticToggle()
+{
+    action_->setChecked(checked_);
+}
+
+int TimerAdapter::interval() const
+{
+    return timer_->interval();
+}
+
+void TimerAdapter::setInterval(int milliseconds)
+{
+    timer_->setInterval(milliseconds);
+}
+
+FileDialogAdapter::FileDialogAdapter(QWidget *parent) : parent_(parent) { }
+
+FileDialogAdapter::~FileDialogAdapter() = default; // the dialog belongs to its parent widget
+
+void FileDialogAdapter::showOpen()
+{
+    if (!dialog_) {
+        dialog_ = new QFileDialog(parent_);
+        dialog_->setFileMode(QFileDialog::ExistingFile);
+        dialog_->setAcceptMode(QFileDialog::AcceptOpen);
+        // Qt's own dialog behaves the same on every desktop and takes a typed path.
+        dialog_->setOption(QFileDialog::DontUseNativeDialog);
+        dialog_->setDirectory(QDir::home());
+        dialog_->setModal(true);
+    }
+    dialog_->setWindowTitle(toQt(title_));
+    if (fileName_.empty())
+        dialog_->selectFile(QString());
+    else
+        dialog_->selectFile(toQt(fileName_));
+    fileName_.clear();
+    if (dialog_->exec() == QDialog::Accepted && !dialog_->selectedFiles().isEmpty())
+        fileName_ = fromQt(QDir::toNativeSeparators(dialog_->selectedFiles().constFirst()));
+}
+
+int twipsToPixels(int twips, int dpi)
+{
+    return (twips * dpi + 720) / 1440;
+}
+
+int pixelsToTwips(int pixels, int dpi)
+{
+    return pixels * 1440 / dpi;
+}
+
+int WindowAdapter::width() const
+{
+    return pixelsToTwips(widget_->width(), widget_->logicalDpiX());
+}
+
+int WindowAdapter::height() const
+{
+    return pixelsToTwips(widget_->height(), widget_->logicalDpiY());
+}
+
+void WindowAdapter::setWidth(int twips)
+{
+    const int px = twipsToPixels(twips, widget_->logicalDpiX());
+    if (px != widget_->width())
+        widget_->resize(px, widget_->height());
+}
+
+void WindowAdapter::setHeight(int twips)
+{
+    const int px = twipsToPixels(twips, widget_->logicalDpiY());
+    if (px != widget_->height())
+        widget_->resize(widget_->width(), px);
+}
+
+WindowState WindowAdapter::windowState() const
+{
+    if (widget_->isMinimized())
+        return WindowState::Minimized;
+    if (widget_->isMaximized())
+        return WindowState::Maximized;
+    return WindowState::Normal;
+}
+
+void WindowAdapter::show()
+{
+    widget_->show();
+    widget_->raise();
+    widget_->activateWindow();
+}
+
+void WindowAdapter::hide()
+{
+    widget_->hide();
+}
+
+} // namespace quillpost::qt

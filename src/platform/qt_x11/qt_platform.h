@@ -1,0 +1,35 @@
+#pragma once
+
+#include "platform/platform.h"
+
+#include <memory>
+
+namespace quillpost::x11 {
+class Typist;
+class Windows;
+} // namespace quillpost::x11
+
+namespace quillpost::qt {
+
+// The desktop platform on X11 (XWayland included): Qt for boxes and dialogs, Xlib/XTest for other
+// programs' windows and keys.
+class QtPlatform : public Platform
+{
+public:
+    QtPlatform();
+    ~QtPlatform() override;
+
+    Result<WindowId> appActivate(std::string_view title) override;
+    void activateOwnWindow() override;
+    Outcome sendKeys(WindowId target, std::string_view keys) override;
+    void msgBox(std::string_view prompt, MsgStyle style) override;
+    std::string inputBox(std::string_view prompt, std::string_view title) override;
+    Result<std::unique_ptr<LineReader>> openInput(const std::string &path) override;
+    void end() override;
+
+private:
+    std::unique_ptr<x11::Windows> windows_; // null without an X11 display
+    std::unique_ptr<x11::Typist> typist_;
+};
+
+} // namespace quillpost::qt

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "../result.h"
+#include "../send_keys.h"
+
+#include <vector>
+
+struct _XDisplay; // Xlib's Display, kept out of this header
+
+namespace quillpost::x11 {
+
+// Types key strokes through XTest into whatever window holds the keyboard focus, against the
+// keyboard map that the server uses for the XTest device: any layout, AltGr levels and dead keys
+// included. Every stroke is mapped before the first key is pressed, so a line is typed whole or
+// not at all. Characters the map lacks go through spare keycodes that are bound for the line and
+// restored afterwards; modifiers the user holds are released for the line and none is left held.
+class Typist
+{
+public:
+    explicit Typist(_XDisplay *display); // borrowed, never closed here
+    ~Typist();
+    Typist(const Typist &) = delete;
+    Typist &operator=(const Typist &) = delete;
+
+    Outcome type(const std::vector<KeyStroke> &strokes);
+
+private:
+    _XDisplay *display_;
+};
+
+} // namespace quillpost::x11

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "../platform.h"
+#include "../result.h"
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string_view>
+
+struct _XDisplay;
+
+namespace quillpost::x11 {
+
+// Catches the X errors of the requests made while it lives, instead of Xlib's default handler,
+// which ends the program: a window may close between being listed and being read. Traps nest.
+class ErrorTrap
+{
+public:
+    explicit ErrorTrap(_XDisplay *display);
+    ~ErrorTrap();
+    ErrorTrap(const ErrorTrap &) = delete;
+    ErrorTrap &operator=(const ErrorTrap &) = delete;
+
+    // Whether any request made since the trap was set failed; waits for the server's answers.
+    bool failed();
+
+private:
+    using AnyHandler = void (*)();
+    _XDisplay *display_;
+    AnyHandler previous_;
+    unsigned long errorsBefore_;
+};
+
+// Top-level windows of other programs: lookup by title, activation, and the focus check that
+// guards every line typed.
+class Windows
+{
+public:
+    // `isOwn` says whether a top-level X window id belongs to this program.
+    Windows(_XDisplay *display, std::function<bool(std::uint64_t)> isOwn);
+
+    // Exact title ignoring case first, else a title that begins with `title` (ignoring case);
+    // never one of our own windows. NoWindow when there is none.
+    Result<WindowId> find(std::string_view title) const;
+
+    // Through the window manager (_NET_ACTIVE_WINDOW) where one runs, else raise and set focus.
+    Outcome activate(WindowId window);
+
+    // True when the keyboard focus is in `window` or one of its descendants.
+    bool hasFocus(WindowId window) const;
+
+    // Waits up to `limit` for hasFocus(); FocusLost naming the window that has it otherwise.
+    Outcome waitForFocus(WindowId window, std::chrono::milliseconds limit) const;
+
+private:
+    bool isOurs(std::uint64_t window) const;
+
+    _XDisplay *display_;
+    std::function<bool(std::uint64_t)> isOwn_;
+};
+
+} // namespace quillpost::x11

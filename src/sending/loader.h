@@ -1,0 +1,39 @@
+#pragma once
+
+#include "app/shared_state.h"
+#include "platform/controls.h"
+#include "platform/platform.h"
+
+#include <string_view>
+
+namespace quillpost {
+
+inline constexpr std::string_view kSendDialogTitle = "Open File to send to Zmud";
+inline constexpr std::string_view kVerifying = "Status: Verifying File Size";
+inline constexpr std::string_view kTooLarge
+    = "The file you want to send exceeds the note spools maximum size (4096 characters)... please "
+      "reduce the size and try again.";
+inline constexpr std::string_view kOtherFileOpen
+    = "Error: You tried to open another file while a process was in action (though possible "
+      "paused).  All operations cancelled!";
+
+// "Open file to Send": choose a file, make sure it is text that fits one note, and hand it to the
+// sender through file number 1.
+class Loader
+{
+public:
+    Loader(SharedState &state, Platform &platform, FileDialog &cd, TextBox &text1, MenuItem &pause);
+
+    void openfile_Click();
+
+private:
+    void refuseUnreadable(const Error &error);
+
+    SharedState &state_;
+    Platform &platform_;
+    FileDialog &cd_;
+    TextBox &text1_;
+    MenuItem &pause_;
+};
+
+} // namespace quillpost

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "fake_platform.h"
+
+#include "app/application.h"
+
+#include <map>
+#include <memory>
+#include <string>
+
+namespace quillpost::test {
+
+// The main window's controls as fakes, in their start-up states, and the Application on top:
+// a test reads like the user's story ("choose this file, tick three times").
+class AppHarness : public MenuItems
+{
+public:
+    AppHarness();
+
+    MenuItem &item(std::string_view name) override;
+    FakeMenuItem &menu(std::string_view name) { return static_cast<FakeMenuItem &>(item(name)); }
+
+    // Chooses `path` in the next open-file dialog and runs the item's command.
+    void openToSend(const std::string &path);
+    void click(std::string_view name);
+    void tick(int times = 1);
+
+    const std::string &status() const { return text1.value; }
+
+    FakePlatform platform;
+    FakeWindow window;
+    FakeTextBox text1;
+    FakeTimer timer1;
+    FakeFileDialog cd;
+    std::unique_ptr<Application> app;
+
+private:
+    std::map<std::string, std::unique_ptr<FakeMenuItem>, std::less<>> items_;
+};
+
+} // namespace quillpost::test
