@@ -7,16 +7,22 @@ Application::Application(Platform &platform, Form1 form)
       form_(form),
       sender_(state_, platform, form.Text1, form.menu.item("pause")),
       loader_(state_, platform, form.cd, form.Text1, form.menu.item("pause")),
-      intervals_(form.Timer1, form.Text1)
+      intervals_(form.Timer1, form.Text1),
+      spools_(state_, platform, form.Text1, form.menu)
 {
     handlers_ = {
         { "openfile", [this] { loader_.openfile_Click(); } },
         { "exit", [this] { exit_Click(); } },
         { "pause", [this] { sender_.pause_Click(); } },
         { "showtimerinterval", [this] { intervals_.showtimerinterval_Click(); } },
+        { "N", [this] { spools_.N_Click(); } },
+        { "custom", [this] { spools_.custom_Click(); } },
+        { "displaycustom", [this] { spools_.displaycustom_Click(); } },
     };
     for (const IntervalRow &row : kIntervalRows)
         handlers_[row.item] = [this, &row] { intervals_.interval_Click(row); };
+    for (const SpoolRow &row : kSpoolRows)
+        handlers_[row.item] = [this, &row] { spools_.spool_Click(row); };
 }
 
 void Application::Form_Load()

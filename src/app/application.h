@@ -7,6 +7,7 @@
 #include "sending/intervals.h"
 #include "sending/loader.h"
 #include "sending/sender.h"
+#include "spools/spools.h"
 
 #include <functional>
 #include <map>
@@ -16,14 +17,6 @@ namespace quillpost {
 
 inline constexpr std::string_view kCreditLine
     = "Written by: the Quillpost developers, for the players of Hollowmere";
-
-// The menu items of the main window, by their names in the menu tree.
-class MenuItems
-{
-public:
-    virtual ~MenuItems() = default;
-    virtual MenuItem &item(std::string_view name) = 0;
-};
 
 // The controls of the main window `Form1`.
 struct Form1
@@ -58,6 +51,7 @@ private:
     Sender sender_;
     Loader loader_;
     Intervals intervals_;
+    Spools spools_;
     std::map<std::string_view, std::function<void()>> handlers_;
 };
 

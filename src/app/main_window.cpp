@@ -139,6 +139,7 @@ void MainWindow::attach(Application &app)
 {
     app_ = &app;
     connect(timer1_, &QTimer::timeout, this, [this] { app_->Timer1_Timer(); });
+    connect(n_, &QPushButton::clicked, this, [this] { app_->click("N"); });
 }
 
 void MainWindow::resizeEvent(QResizeEvent *event)

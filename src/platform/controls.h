@@ -48,6 +48,14 @@ public:
     virtual void showOpen() = 0;
 };
 
+// A window's menu items, by their names.
+class MenuItems
+{
+public:
+    virtual ~MenuItems() = default;
+    virtual MenuItem &item(std::string_view name) = 0;
+};
+
 enum class WindowState { Normal = 0, Minimized = 1, Maximized = 2 };
 
 class Window

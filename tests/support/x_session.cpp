@@ -1,0 +1,300 @@
+#include "x_session.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <stdexcept>
+#include <thread>
+#include <utility>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
+extern char **environ;
+
+namespace quillpost::test {
+
+namespace {
+
+constexpr auto kPoll = 5ms;
+constexpr auto kStopWait = 3s;
+constexpr auto kServerStart = 20s;
+
+std::runtime_error failure(const std::string &what)
+{
+    return std::runtime_error(what + (errno ? std::string(": ") + std::strerror(errno) : ""));
+}
+
+// posix_spawn's argument and environment arrays, owning their strings.
+class CStrings
+{
+public:
+    explicit CStrings(std::vector<std::string> strings) : strings_(std::move(strings))
+    {
+        for (auto &s : strings_)
+            pointers_.push_back(s.data());
+        pointers_.push_back(nullptr);
+    }
+    char *const *get() { return pointers_.data(); }
+
+private:
+    std::vector<std::string> strings_;
+    std::vector<char *> pointers_;
+};
+
+std::vector<std::string> environmentWith(const std::string &display)
+{
+    std::vector<std::string> env;
+    for (char **e = environ; *e; ++e) {
+        if (std::strncmp(*e, "DISPLAY=", 8) != 0)
+            env.emplace_back(*e);
+    }
+    if (!display.empty())
+        env.push_back("DISPLAY=" + display);
+    return env;
+}
+
+struct SpawnActions
+{
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attributes;
+    SpawnActions()
+    {
+        posix_spawn_file_actions_init(&actions);
+        posix_spawnattr_init(&attributes);
+        // Its own process group, so stopping it reaches everything it started.
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+        posix_spawnattr_setpgroup(&attributes, 0);
+    }
+    ~SpawnActions()
+    {
+        posix_spawn_file_actions_destroy(&actions);
+        posix_spawnattr_destroy(&attributes);
+    }
+};
+
+pid_t start(const std::vector<std::string> &argv, const std::string &display, int keepFd = -1)
+{
+    SpawnActions spawn;
+    const bool verbose = std::getenv("QUILLPOST_TEST_VERBOSE") != nullptr;
+    posix_spawn_file_actions_addopen(&spawn.actions, 0, "/dev/null", O_RDONLY, 0);
+    if (!verbose) {
+        posix_spawn_file_actions_addopen(&spawn.actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&spawn.actions, 2, "/dev/null", O_WRONLY, 0);
+    }
+    (void)keepFd; // inherited as it is: it was made without close-on-exec
+    CStrings args(argv);
+    CStrings env(environmentWith(display));
+    pid_t pid = -1;
+    errno = posix_spawnp(&pid, argv.at(0).c_str(), &spawn.actions, &spawn.attributes, args.get(),
+                         env.get());
+    return errno == 0 ? pid : -1;
+}
+
+// Reads the display number Xvfb writes once it accepts connections.
+std::string readDisplayNumber(int fd)
+{
+    std::string number;
+    const auto deadline = std::chrono::steady_clock::now() + kServerStart;
+    while (std::chrono::steady_clock::now() < deadline) {
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, 100) <= 0)
+            continue;
+        char buffer[16];
+        const ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        number.append(buffer, static_cast<std::size_t>(n));
+        if (number.find('\n') != std::string::npos)
+            return number.substr(0, number.find('\n'));
+    }
+    return {};
+}
+
+bool windowManagerRuns(Display *d)
+{
+    const Atom check = XInternAtom(d, "_NET_SUPPORTING_WM_CHECK", False);
+    auto read = [&](Window w) -> Window {
+        Atom type = 0;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char *data = nullptr;
+        Window result = 0;
+        // The check window may not exist yet: ignore the error this gives.
+        auto *old = XSetErrorHandler([](Display *, XErrorEvent *) { return 0; });
+        if (XGetWindowProperty(d, w, check, 0, 1, False, XA_WINDOW, &type, &format, &count, &after,
+                               &data)
+                == Success
+            && data && count == 1)
+            result = *reinterpret_cast<unsigned long *>(data);
+        if (data)
+            XFree(data);
+        XSync(d, False);
+        XSetErrorHandler(old);
+        return result;
+    };
+    const Window w = read(DefaultRootWindow(d));
+    return w != 0 && read(w) == w;
+}
+
+} // namespace
+
+bool waitFor(const std::function<bool()> &done, std::chrono::milliseconds timeout)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        if (done())
+            return true;
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(kPoll);
+    }
+}
+
+Child::Child(Child &&other) noexcept
+    : pid_(std::exchange(other.pid_, -1))
+    , status_(std::exchange(other.status_, std::nullopt))
+{
+}
+
+Child &Child::operator=(Child &&other) noexcept
+{
+    if (this != &other) {
+        stop();
+        pid_ = std::exchange(other.pid_, -1);
+        status_ = std::exchange(other.status_, std::nullopt);
+    }
+    return *this;
+}
+
+Child::~Child()
+{
+    stop();
+}
+
+bool Child::running()
+{
+    if (pid_ <= 0 || status_)
+        return false;
+    int status = 0;
+    if (waitpid(pid_, &status, WNOHANG) == pid_)
+        status_ = status;
+    return !status_;
+}
+
+std::optional<int> Child::wait(std::chrono::milliseconds timeout)
+{
+    if (pid_ <= 0)
+        return std::nullopt;
+    waitFor([this] { return !running(); }, timeout);
+    return status_;
+}
+
+void Child::stop()
+{
+    if (pid_ <= 0)
+        return;
+    // Only while the leader is unreaped: after that its id may belong to someone else.
+    if (running()) {
+        kill(-pid_, SIGTERM);
+        if (!wait(kStopWait)) {
+            kill(-pid_, SIGKILL);
+            int status = 0;
+            waitpid(pid_, &status, 0);
+        }
+    }
+    pid_ = -1;
+}
+
+void DisplayCloser::operator()(_XDisplay *display) const
+{
+    if (display)
+        XCloseDisplay(display);
+}
+
+TempDir::TempDir()
+{
+    std::string name = (std::filesystem::temp_directory_path() / "quillpost-test-XXXXXX").string();
+    if (!mkdtemp(name.data()))
+        throw failure("mkdtemp");
+    path_ = name;
+}
+
+TempDir::~TempDir()
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+XSession::XSession(Options options)
+{
+    // The write end stays open in Xvfb only: close-on-exec is set for every other child.
+    int fds[2];
+    if (pipe(fds) != 0)
+        throw failure("pipe");
+    fcntl(fds[0], F_SETFD, FD_CLOEXEC);
+    server_ = Child(start({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
+                           options.screen, "-nolisten", "tcp", "-noreset"},
+                          "", fds[1]));
+    close(fds[1]);
+    const std::string number = server_.pid() > 0 ? readDisplayNumber(fds[0]) : std::string{};
+    close(fds[0]);
+    if (number.empty())
+        throw std::runtime_error("Xvfb did not start (is it installed?)");
+    display_ = ":" + number;
+
+    connection_.reset(XOpenDisplay(display_.c_str()));
+    if (!connection_)
+        throw std::runtime_error("cannot connect to Xvfb on " + display_);
+
+    if (options.windowManager) {
+        windowManager_ = spawn({"openbox", "--sm-disable"});
+        if (!waitFor([this] { return windowManagerRuns(connection()); }, kServerStart))
+            throw std::runtime_error("openbox did not start on " + display_);
+    }
+}
+
+XSession::~XSession()
+{
+    connection_.reset();
+    windowManager_.stop();
+    server_.stop();
+}
+
+Connection XSession::connect() const
+{
+    Connection c(XOpenDisplay(display_.c_str()));
+    if (!c)
+        throw std::runtime_error("cannot connect to " + display_);
+    return c;
+}
+
+Child XSession::spawn(const std::vector<std::string> &argv) const
+{
+    const pid_t pid = start(argv, display_);
+    if (pid <= 0)
+        throw failure("cannot start " + argv.at(0));
+    return Child(pid);
+}
+
+int XSession::run(const std::vector<std::string> &argv, std::chrono::milliseconds timeout) const
+{
+    const pid_t pid = start(argv, display_);
+    if (pid <= 0)
+        return -1;
+    Child child(pid);
+    const auto status = child.wait(timeout);
+    if (!status || !WIFEXITED(*status))
+        return -1;
+    return WEXITSTATUS(*status);
+}
+
+} // namespace quillpost::test

@@ -1,0 +1,102 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <sys/types.h>
+
+struct _XDisplay;
+
+// Real X servers for the tests that need a display: each session starts its own Xvfb on a free
+// display, so tests can run side by side, and ends every process it started on every path.
+namespace quillpost::test {
+
+using namespace std::chrono_literals;
+
+// Polls `done` until it holds or `timeout` has passed; whether it held.
+bool waitFor(const std::function<bool()> &done, std::chrono::milliseconds timeout = 10s);
+
+// A started program in its own process group. Ending it ends the group (xterm's shell and what
+// that runs too): SIGTERM, a bounded wait, then SIGKILL; the process is always reaped.
+class Child
+{
+public:
+    Child() = default;
+    explicit Child(pid_t pid) : pid_(pid) {}
+    Child(Child &&other) noexcept;
+    Child &operator=(Child &&other) noexcept;
+    ~Child();
+
+    pid_t pid() const { return pid_; }
+    bool running();
+    // The exit status once it has exited, nullopt when it is still running after `timeout`.
+    std::optional<int> wait(std::chrono::milliseconds timeout);
+    void stop();
+
+private:
+    pid_t pid_ = -1;
+    std::optional<int> status_;
+};
+
+struct DisplayCloser
+{
+    void operator()(_XDisplay *display) const;
+};
+using Connection = std::unique_ptr<_XDisplay, DisplayCloser>;
+
+// A directory under /tmp, removed with its contents.
+class TempDir
+{
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir &) = delete;
+    TempDir &operator=(const TempDir &) = delete;
+    const std::string &path() const { return path_; }
+    std::string file(const std::string &name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+class XSession
+{
+public:
+    struct Options
+    {
+        bool windowManager = false; // openbox, which provides EWMH
+        std::string screen = "1280x800x24";
+    };
+
+    // Throws std::runtime_error when the server or the window manager does not come up.
+    explicit XSession(Options options);
+    XSession() : XSession(Options{}) {}
+    ~XSession();
+    XSession(const XSession &) = delete;
+    XSession &operator=(const XSession &) = delete;
+
+    const std::string &display() const { return display_; }
+    // The test's own connection, opened once the server is up and closed before it stops.
+    _XDisplay *connection() const { return connection_.get(); }
+    // Another connection, as another program would have.
+    Connection connect() const;
+
+    // Starts a program (searched on PATH) on this display; output goes to /dev/null unless
+    // QUILLPOST_TEST_VERBOSE is set.
+    Child spawn(const std::vector<std::string> &argv) const;
+    // Runs a program to its end; its exit status, or -1 when it failed to start, was killed or
+    // did not finish within `timeout`.
+    int run(const std::vector<std::string> &argv, std::chrono::milliseconds timeout = 30s) const;
+
+private:
+    std::string display_;
+    Child server_;
+    Child windowManager_;
+    Connection connection_;
+};
+
+} // namespace quillpost::test
