@@ -92,7 +92,7 @@ void MainWindow::buildMenus()
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const MenuRow &row = rows[i];
         const QString caption = qt::toQt(row.caption);
-        if (isSeparator(row)) {
+        if (quillpost::isSeparator(row)) {
             menus[row.level - 1]->addSeparator();
             continue;
         }

@@ -1,6 +1,7 @@
 #include "qt_controls.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QPlainTextEdit>
@@ -100,6 +101,10 @@ void FileDialogAdapter::showOpen()
     fileName_.clear();
     if (dialog_->exec() == QDialog::Accepted && !dialog_->selectedFiles().isEmpty())
         fileName_ = fromQt(QDir::toNativeSeparators(dialog_->selectedFiles().constFirst()));
+    // Return in the name completer can accept the dialog and leave the completer's popup open.
+    // A popup grabs the keyboard, and the next line typed for the client would land in it.
+    while (QWidget *popup = QApplication::activePopupWidget())
+        popup->close();
 }
 
 int twipsToPixels(int twips, int dpi)
