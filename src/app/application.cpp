@@ -2,13 +2,16 @@
 
 namespace quillpost {
 
-Application::Application(Platform &platform, Form1 form)
+Application::Application(Platform &platform, Form1 form, OtherWindows windows)
     : platform_(platform),
       form_(form),
       sender_(state_, platform, form.Text1, form.menu.item("pause")),
       loader_(state_, platform, form.cd, form.Text1, form.menu.item("pause")),
       intervals_(form.Timer1, form.Text1),
-      spools_(state_, platform, form.Text1, form.menu)
+      spools_(state_, platform, form.Text1, form.menu),
+      viewer_(state_, platform, form.cd, form.Text1, windows.viewerHost),
+      about_(platform, form.Text1, windows.frmAbout),
+      helpWebsite_(platform, form.Text1, state_.lineBreak)
 {
     handlers_ = {
         { "openfile", [this] { loader_.openfile_Click(); } },
@@ -16,6 +19,10 @@ Application::Application(Platform &platform, Form1 form)
         { "pause", [this] { sender_.pause_Click(); } },
         { "showtimerinterval", [this] { intervals_.showtimerinterval_Click(); } },
         { "N", [this] { spools_.N_Click(); } },
+        { "openview", [this] { viewer_.openview_Click(); } },
+        { "about", [this] { about_.about_Click(); } },
+        { "website", [this] { helpWebsite_.website_Click(); } },
+        { "help", [this] { helpWebsite_.help_Click(); } },
         { "custom", [this] { spools_.custom_Click(); } },
         { "displaycustom", [this] { spools_.displaycustom_Click(); } },
     };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "credit.h"
 #include "shared_state.h"
 
 #include "platform/controls.h"
@@ -8,15 +9,15 @@
 #include "sending/loader.h"
 #include "sending/sender.h"
 #include "spools/spools.h"
+#include "windows/about_box.h"
+#include "windows/help_website.h"
+#include "windows/text_viewer.h"
 
 #include <functional>
 #include <map>
 #include <string_view>
 
 namespace quillpost {
-
-inline constexpr std::string_view kCreditLine
-    = "Written by: the Quillpost developers, for the players of Hollowmere";
 
 // The controls of the main window `Form1`.
 struct Form1
@@ -28,11 +29,18 @@ struct Form1
     MenuItems &menu;
 };
 
+// The program's other windows, created on first use.
+struct OtherWindows
+{
+    ViewerHost &viewerHost;
+    AboutWindow &frmAbout;
+};
+
 // The program: its shared state and every command of the main window, free of any toolkit.
 class Application
 {
 public:
-    Application(Platform &platform, Form1 form);
+    Application(Platform &platform, Form1 form, OtherWindows windows);
 
     void Form_Load();
     void Form_Resize();
@@ -41,6 +49,11 @@ public:
 
     // Runs the click handler of the named menu item; false for an item that has none.
     bool click(std::string_view item);
+
+    // The buttons of the other windows.
+    void textviewer_Command1_Click() { viewer_.Command1_Click(); }
+    void frmAbout_cmdOK_Click() { about_.cmdOK_Click(); }
+    void frmAbout_cmdSysInfo_Click() { about_.cmdSysInfo_Click(); }
 
     const SharedState &state() const { return state_; }
 
@@ -52,6 +65,9 @@ private:
     Loader loader_;
     Intervals intervals_;
     Spools spools_;
+    TextViewer viewer_;
+    AboutBox about_;
+    HelpWebsite helpWebsite_;
     std::map<std::string_view, std::function<void()>> handlers_;
 };
 

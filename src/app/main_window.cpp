@@ -2,10 +2,10 @@
 
 #include "menu_tree.h"
 #include "program_icon.h"
+#include "ui_metrics.h"
 
 #include <QAction>
 #include <QEvent>
-#include <QFontDatabase>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -18,18 +18,6 @@ namespace {
 
 constexpr int kClientWidth = 4530; // twips
 constexpr int kClientHeight = 765;
-
-QFont statusFont()
-{
-    QFont font(QStringLiteral("Verdana"));
-    font.setPointSizeF(8.25);
-    font.setWeight(QFont::Normal);
-    if (!QFontDatabase::families().contains(QStringLiteral("Verdana"))) {
-        font.setFamily(QStringLiteral("Sans Serif"));
-        font.setStyleHint(QFont::SansSerif);
-    }
-    return font;
-}
 
 } // namespace
 
@@ -51,22 +39,17 @@ MainWindow::MainWindow()
 
     auto *client = new QWidget(this);
     setCentralWidget(client);
-    const int dpiX = logicalDpiX();
-    const int dpiY = logicalDpiY();
-    auto rect = [&](int left, int top, int width, int height) {
-        return QRect(qt::twipsToPixels(left, dpiX), qt::twipsToPixels(top, dpiY),
-            qt::twipsToPixels(width, dpiX), qt::twipsToPixels(height, dpiY));
-    };
+    const Twips twips(this);
 
     // Created first and parked below the client area: never seen, never focused.
     n_ = new QPushButton(QStringLiteral("No Note Type"), client);
-    n_->setGeometry(rect(1440, 840, 1695, 375));
+    n_->setGeometry(twips.rect(1440, 840, 1695, 375));
     n_->setEnabled(false);
     n_->setFocusPolicy(Qt::NoFocus);
 
     text1_ = new QPlainTextEdit(client);
     text1_->setObjectName(QStringLiteral("Text1"));
-    text1_->setGeometry(rect(0, 0, 4575, 765));
+    text1_->setGeometry(twips.rect(0, 0, 4575, 765));
     text1_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     text1_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     text1_->setPlainText(QStringLiteral("Status:"));
@@ -79,8 +62,7 @@ MainWindow::MainWindow()
     timer1_->start();
 
     buildMenus();
-    resize(qt::twipsToPixels(kClientWidth, dpiX),
-        qt::twipsToPixels(kClientHeight, dpiY) + menuBar()->sizeHint().height());
+    resize(twips.x(kClientWidth), twips.y(kClientHeight) + menuBar()->sizeHint().height());
 }
 
 MainWindow::~MainWindow() = default;

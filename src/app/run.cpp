@@ -2,6 +2,7 @@
 
 #include "application.h"
 #include "main_window.h"
+#include "other_windows.h"
 
 #include "platform/factory.h"
 
@@ -19,7 +20,12 @@ int run(int argc, char **argv)
 
     MainWindow window;
     auto platform = makePlatform();
-    Application app(*platform, window.controls());
+    // The other windows reach the application through this, once it exists.
+    Application *appForWindows = nullptr;
+    QtViewerHost viewerHost(appForWindows);
+    QtAboutWindow frmAbout(appForWindows);
+    Application app(*platform, window.controls(), OtherWindows { viewerHost, frmAbout });
+    appForWindows = &app;
     app.Form_Load();
     window.attach(app);
     window.show();

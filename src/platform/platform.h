@@ -1,12 +1,14 @@
 #pragma once
 
 #include "line_reader.h"
+#include "registry.h"
 #include "result.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Everything the command logic needs from the system. No toolkit or display types cross this
 // line: a second implementation for another desktop must slot in without touching the logic.
@@ -19,6 +21,17 @@ struct WindowId
 };
 
 enum class MsgStyle { Ok = 0, Exclamation = 48 };
+
+enum class ShellStyle { NormalFocus = 1, MaximizedFocus = 3 };
+
+// The application's own title and version.
+struct AppIdentity
+{
+    std::string title;
+    int major = 0;
+    int minor = 0;
+    int revision = 0;
+};
 
 class Platform
 {
@@ -46,6 +59,22 @@ public:
 
     // Opens a file for sequential line input.
     virtual Result<std::unique_ptr<LineReader>> openInput(const std::string &path) = 0;
+
+    // Starts a program and does not wait for it; Launch when it cannot be started.
+    virtual Outcome shell(
+        const std::string &program, const std::vector<std::string> &args, ShellStyle style)
+        = 0;
+
+    // Opens a web address in the user's default browser; Launch when none can be started.
+    virtual Outcome openUrl(std::string_view url) = 0;
+
+    // The name of the ordinary file at `path` ("\" also separates folders), or "".
+    virtual std::string dir(std::string_view path) = 0;
+
+    // The system's settings store, read only.
+    virtual Registry &registry() = 0;
+
+    virtual AppIdentity identity() const = 0;
 
     // Ends the program at once.
     virtual void end() = 0;

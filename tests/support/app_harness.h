@@ -32,6 +32,8 @@ public:
     FakeTextBox text1;
     FakeTimer timer1;
     FakeFileDialog cd;
+    FakeViewerHost viewerHost;
+    FakeAboutWindow frmAbout;
     std::unique_ptr<Application> app;
 
 private:

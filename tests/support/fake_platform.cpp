@@ -2,6 +2,7 @@
 
 #include "platform/send_keys.h"
 
+#include <algorithm>
 #include <sstream>
 #include <streambuf>
 
@@ -168,6 +169,35 @@ void FakeFileDialog::showOpen()
     }
     name = answers.front();
     answers.pop_front();
+}
+
+} // namespace quillpost::test
+
+namespace quillpost::test {
+
+Outcome FakePlatform::shell(
+    const std::string &program, const std::vector<std::string> &, ShellStyle)
+{
+    if (std::find(existingFiles.begin(), existingFiles.end(), program) == existingFiles.end())
+        return Error { ErrorKind::Launch, "Could not start " + program + "." };
+    started.push_back(program);
+    return Ok {};
+}
+
+Outcome FakePlatform::openUrl(std::string_view url)
+{
+    if (browserMissing)
+        return Error { ErrorKind::Launch, "No web browser is set up on this system." };
+    started.emplace_back(url);
+    return Ok {};
+}
+
+std::string FakePlatform::dir(std::string_view path)
+{
+    const std::string p(path);
+    if (std::find(existingFiles.begin(), existingFiles.end(), p) == existingFiles.end())
+        return {};
+    return p.substr(p.find_last_of("\\/") + 1);
 }
 
 } // namespace quillpost::test

@@ -2,10 +2,13 @@
 
 #include "platform/controls.h"
 #include "platform/platform.h"
+#include "windows/about_box.h"
+#include "windows/text_viewer.h"
 
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -30,6 +33,7 @@ public:
     std::vector<std::pair<std::string, std::string>> prompts; // inputBox prompt, title
     int ownActivations = 0;
     bool ended = false;
+    std::vector<std::string> started; // programs started with shell(), then opened addresses
 
     // The text that arrived in the client: every sendKeys parsed, Enter as '\r'.
     std::string arrived;
@@ -40,6 +44,10 @@ public:
     std::optional<int> focusLostAtSend; // the n-th sendKeys call (from 1) finds the focus elsewhere
     std::optional<int> typingFailsAtSend;
     std::deque<std::string> inputAnswers;
+    std::vector<std::string> existingFiles; // what dir() finds
+    bool browserMissing = false;
+    Registry reg;
+    AppIdentity app { "Quillpost", 1, 2, 6 };
     std::function<void(const Box &)> whileBoxOpen; // runs while a message box is "open"
     std::function<void(const std::string &)> beforeOpen; // runs before each openInput
 
@@ -58,6 +66,12 @@ public:
     void msgBox(std::string_view prompt, MsgStyle style) override;
     std::string inputBox(std::string_view prompt, std::string_view title) override;
     Result<std::unique_ptr<LineReader>> openInput(const std::string &path) override;
+    Outcome shell(const std::string &program, const std::vector<std::string> &args,
+        ShellStyle style) override;
+    Outcome openUrl(std::string_view url) override;
+    std::string dir(std::string_view path) override;
+    Registry &registry() override { return reg; }
+    AppIdentity identity() const override { return app; }
     void end() override { ended = true; }
 
     static constexpr WindowId kClient { 0x2a };
@@ -119,6 +133,53 @@ public:
     std::string dialogTitle() const override { return title; }
     void setDialogTitle(std::string_view t) override { title = t; }
     void showOpen() override;
+};
+
+class FakeViewer : public ViewerWindow
+{
+public:
+    FakeTextBox box;
+    bool shown = false;
+    TextBox &text1() override { return box; }
+    void show() override { shown = true; }
+    void hide() override { shown = false; }
+};
+
+// Counts how often it had to create the viewer, which it does on first use.
+class FakeViewerHost : public ViewerHost
+{
+public:
+    std::unique_ptr<FakeViewer> viewer;
+    int created = 0;
+    ViewerWindow &textviewer() override
+    {
+        if (!viewer) {
+            viewer = std::make_unique<FakeViewer>();
+            ++created;
+        }
+        return *viewer;
+    }
+};
+
+class FakeAboutWindow : public AboutWindow
+{
+public:
+    bool loaded = false;
+    bool shown = false;
+    int loads = 0;
+    std::string caption;
+    std::map<AboutLabel, FakeTextBox> labels;
+    bool isLoaded() const override { return loaded; }
+    void load() override
+    {
+        loaded = true;
+        ++loads;
+        labels.clear();
+    }
+    void setCaption(std::string_view c) override { caption = c; }
+    TextBox &label(AboutLabel which) override { return labels[which]; }
+    void show() override { shown = true; }
+    void unload() override { loaded = shown = false; }
 };
 
 class FakeWindow : public Window

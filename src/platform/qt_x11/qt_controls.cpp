@@ -163,3 +163,21 @@ void WindowAdapter::hide()
 }
 
 } // namespace quillpost::qt
+
+#include <QLabel>
+
+namespace quillpost::qt {
+
+std::string LabelAdapter::text() const
+{
+    return fromQt(label_->text());
+}
+
+void LabelAdapter::setText(std::string_view text)
+{
+    QString qtext = toQt(text);
+    qtext.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    label_->setText(qtext);
+}
+
+} // namespace quillpost::qt

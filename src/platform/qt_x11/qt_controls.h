@@ -98,3 +98,20 @@ int twipsToPixels(int twips, int dpi);
 int pixelsToTwips(int pixels, int dpi);
 
 } // namespace quillpost::qt
+
+class QLabel;
+
+namespace quillpost::qt {
+
+class LabelAdapter : public TextBox
+{
+public:
+    explicit LabelAdapter(QLabel *label) : label_(label) { }
+    std::string text() const override;
+    void setText(std::string_view text) override;
+
+private:
+    QLabel *label_;
+};
+
+} // namespace quillpost::qt

@@ -6,9 +6,15 @@
 #include "x11_windows.h"
 
 #include <QApplication>
+#include <QDesktopServices>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QUrl>
+#include <QVersionNumber>
 #include <QWidget>
 #include <QWindow>
 
@@ -40,10 +46,25 @@ bool isOwnWindow(std::uint64_t id)
     return false;
 }
 
+// The system information tool: the first of these found on PATH, registered where the About box
+// looks for it.
+void registerSystemInformation(Registry &registry)
+{
+    for (const char *tool : { "hardinfo", "hardinfo2", "kinfocenter", "lshw-gtk" }) {
+        const QString path = QStandardPaths::findExecutable(QString::fromLatin1(tool));
+        if (!path.isEmpty()) {
+            registry.setValue(kHkeyLocalMachine, "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO",
+                "PATH", regSz(fromQt(path)));
+            return;
+        }
+    }
+}
+
 } // namespace
 
 QtPlatform::QtPlatform()
 {
+    registerSystemInformation(registry_);
     if (auto *x11 = qApp->nativeInterface<QNativeInterface::QX11Application>()) {
         if (_XDisplay *display = x11->display()) {
             windows_ = std::make_unique<x11::Windows>(display, isOwnWindow);
@@ -117,6 +138,47 @@ std::string QtPlatform::inputBox(std::string_view prompt, std::string_view title
 Result<std::unique_ptr<LineReader>> QtPlatform::openInput(const std::string &path)
 {
     return openLineReader(path);
+}
+
+// Window styles have no meaning for a program started on X11; its window manager places it.
+Outcome QtPlatform::shell(
+    const std::string &program, const std::vector<std::string> &args, ShellStyle)
+{
+    const QFileInfo info(toQt(program));
+    if (program.empty() || !info.isFile() || !info.isExecutable())
+        return Error { ErrorKind::Launch, "There is no program " + program + " to start." };
+    QStringList qargs;
+    for (const std::string &a : args)
+        qargs << toQt(a);
+    if (!QProcess::startDetached(info.absoluteFilePath(), qargs))
+        return Error { ErrorKind::Launch, "Could not start " + program + "." };
+    return Ok {};
+}
+
+Outcome QtPlatform::openUrl(std::string_view url)
+{
+    if (!QDesktopServices::openUrl(QUrl(toQt(url))))
+        return Error { ErrorKind::Launch,
+            "No web browser could be started: the desktop's opener (xdg-open) is "
+            "missing or failed." };
+    return Ok {};
+}
+
+std::string QtPlatform::dir(std::string_view path)
+{
+    QString p = toQt(path);
+    p.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    const QFileInfo info(p);
+    if (!info.isFile() || info.isHidden())
+        return {};
+    return fromQt(info.fileName());
+}
+
+AppIdentity QtPlatform::identity() const
+{
+    const QVersionNumber v = QVersionNumber::fromString(QCoreApplication::applicationVersion());
+    return AppIdentity { fromQt(QCoreApplication::applicationName()), v.majorVersion(),
+        v.minorVersion(), v.microVersion() };
 }
 
 void QtPlatform::end()

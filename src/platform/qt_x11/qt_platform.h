@@ -25,9 +25,16 @@ public:
     void msgBox(std::string_view prompt, MsgStyle style) override;
     std::string inputBox(std::string_view prompt, std::string_view title) override;
     Result<std::unique_ptr<LineReader>> openInput(const std::string &path) override;
+    Outcome shell(const std::string &program, const std::vector<std::string> &args,
+        ShellStyle style) override;
+    Outcome openUrl(std::string_view url) override;
+    std::string dir(std::string_view path) override;
+    Registry &registry() override { return registry_; }
+    AppIdentity identity() const override;
     void end() override;
 
 private:
+    Registry registry_;
     std::unique_ptr<x11::Windows> windows_; // null without an X11 display
     std::unique_ptr<x11::Typist> typist_;
 };

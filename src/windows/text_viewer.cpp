@@ -1,0 +1,67 @@
+#include "text_viewer.h"
+
+#include "sending/loader.h"
+#include "sending/text_check.h"
+
+namespace quillpost {
+
+TextViewer::TextViewer(
+    SharedState &state, Platform &platform, FileDialog &cd, TextBox &status, ViewerHost &host)
+    : state_(state), platform_(platform), cd_(cd), status_(status), host_(host)
+{
+}
+
+void TextViewer::openview_Click()
+{
+    cd_.setFileName("");
+    cd_.setDialogTitle(kViewDialogTitle);
+    cd_.showOpen();
+    const std::string path = cd_.fileName();
+    if (path.empty())
+        return;
+    status_.setText(kVerifying);
+
+    // File number 1 belongs to the send until it ends; the view must not take it away.
+    if (state_.file1) {
+        platform_.msgBox(kViewWhileSending, MsgStyle::Exclamation);
+        return;
+    }
+    auto reader = platform_.openInput(path);
+    if (!reader) {
+        platform_.msgBox(reader.error().message, MsgStyle::Exclamation);
+        return;
+    }
+    std::string text;
+    for (;;) {
+        auto line = reader.value()->next(kCapacity - text.size());
+        if (!line) {
+            platform_.msgBox(line.error().message, MsgStyle::Exclamation);
+            return;
+        }
+        if (!line.value())
+            break;
+        text += *line.value();
+        text += state_.lineBreak;
+        if (text.size() > kCapacity) {
+            platform_.msgBox(kViewTooLarge, MsgStyle::Ok);
+            return;
+        }
+    }
+    reader.value().reset();
+
+    if (text.size() > kMaxNoteChars)
+        platform_.msgBox(kViewNote, MsgStyle::Ok);
+    status_.setText(std::string(kViewingPrefix) + path);
+    ViewerWindow &viewer = host_.textviewer();
+    viewer.text1().setText(text);
+    viewer.show();
+}
+
+void TextViewer::Command1_Click()
+{
+    ViewerWindow &viewer = host_.textviewer();
+    viewer.text1().setText("");
+    viewer.hide();
+}
+
+} // namespace quillpost

@@ -1,0 +1,141 @@
+#include "support/app_harness.h"
+
+#include "sending/loader.h"
+#include "windows/text_viewer.h"
+
+#include <gtest/gtest.h>
+
+namespace quillpost::test {
+namespace {
+
+void view(AppHarness &h, const std::string &path)
+{
+    h.cd.answers.push_back(path);
+    h.click("openview");
+}
+
+std::string lines(int count, int width)
+{
+    std::string out;
+    for (int i = 0; i < count; ++i)
+        out += std::string(static_cast<std::size_t>(width), 'v') + "\n";
+    return out;
+}
+
+TEST(Viewer, ShowsEveryLineWithCrLfAndNotesTextPastTheNoteSize)
+{
+    struct Case
+    {
+        std::string bytes;
+        std::size_t viewed; // characters, CR LF included
+        bool note;
+    };
+    const Case cases[] = {
+        { "", 0, false },
+        { "no final break", 16, false },
+        { lines(100, 40), 4200, true }, // 4000 characters of text: sendable, but noted here
+        { std::string(4094, 'x'), 4096, false },
+        { std::string(4095, 'x'), 4097, true },
+        { "a\r\n\r\nb\rc", 11, false },
+    };
+    for (const Case &c : cases) {
+        AppHarness h;
+        h.platform.addFile("v.txt", c.bytes);
+        view(h, "v.txt");
+        ASSERT_TRUE(h.viewerHost.viewer) << c.bytes.size();
+        const std::string &text = h.viewerHost.viewer->box.value;
+        EXPECT_EQ(text.size(), c.viewed);
+        if (!text.empty()) {
+            EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
+        }
+        EXPECT_EQ(h.platform.boxes.size(), c.note ? 1u : 0u);
+        if (c.note && !h.platform.boxes.empty()) {
+            EXPECT_EQ(h.platform.boxes[0].prompt, kViewNote);
+        }
+        EXPECT_EQ(h.status(), "Status: Viewing file v.txt");
+        EXPECT_TRUE(h.viewerHost.viewer->shown);
+        EXPECT_EQ(h.cd.titles.back(), "Open File to View (In internal editor)");
+        EXPECT_EQ(h.platform.openFiles(), 0);
+    }
+    AppHarness h;
+    h.platform.addFile("100x40.txt", lines(100, 40));
+    h.openToSend("100x40.txt");
+    EXPECT_TRUE(h.app->state().sending) << "the same file fits a note when sent";
+}
+
+TEST(Viewer, IsOneWindowThatCloseEmptiesAndHides)
+{
+    AppHarness h;
+    h.platform.addFile("a.txt", "first\n");
+    h.platform.addFile("b.txt", "second\n");
+    view(h, "a.txt");
+    view(h, "b.txt");
+    EXPECT_EQ(h.viewerHost.created, 1);
+    EXPECT_EQ(h.viewerHost.viewer->box.value, "second\r\n");
+    h.app->textviewer_Command1_Click();
+    EXPECT_EQ(h.viewerHost.viewer->box.value, "");
+    EXPECT_FALSE(h.viewerHost.viewer->shown);
+    view(h, "a.txt");
+    EXPECT_TRUE(h.viewerHost.viewer->shown);
+    EXPECT_EQ(h.viewerHost.created, 1);
+}
+
+TEST(Viewer, CancelTouchesNothing)
+{
+    AppHarness h;
+    view(h, "");
+    EXPECT_EQ(h.status(), kCreditLine);
+    EXPECT_FALSE(h.viewerHost.viewer);
+    EXPECT_TRUE(h.platform.boxes.empty());
+}
+
+TEST(Viewer, LeavesASendOrAPausedSendAsItWas)
+{
+    for (bool paused : { false, true }) {
+        AppHarness h;
+        h.platform.addFile("send.txt", "one\ntwo\n");
+        h.platform.addFile("look.txt", "look\n");
+        h.openToSend("send.txt");
+        h.tick();
+        if (paused)
+            h.click("pause");
+        view(h, "look.txt");
+        ASSERT_EQ(h.platform.boxes.size(), 1u);
+        EXPECT_EQ(h.platform.boxes[0].prompt, kViewWhileSending);
+        EXPECT_EQ(h.status(), kVerifying);
+        EXPECT_FALSE(h.viewerHost.viewer);
+        if (paused)
+            h.click("pause");
+        h.tick(2);
+        EXPECT_EQ(h.platform.keys, (std::vector<std::string> { "note += one\r", "note += two\r" }));
+        EXPECT_EQ(h.status(), "End of file!!!");
+    }
+}
+
+TEST(Viewer, SaysWhatFailedAndLeavesNothingOpen)
+{
+    AppHarness h;
+    h.platform.addFile("broken.txt", "line one\nline two\n");
+    h.platform.failReadAfter("broken.txt", 10);
+    h.platform.addEndlessFile("huge.log", 'z');
+
+    view(h, "missing.txt");
+    view(h, "broken.txt");
+    view(h, "huge.log");
+    ASSERT_EQ(h.platform.boxes.size(), 3u);
+    EXPECT_EQ(h.platform.boxes[0].prompt, "Could not open missing.txt: No such file or directory.");
+    EXPECT_EQ(h.platform.boxes[1].prompt, "Could not read broken.txt after line 1.");
+    EXPECT_EQ(h.platform.boxes[2].prompt, kViewTooLarge);
+    EXPECT_LT(h.platform.bytesRead("huge.log"), 2 * TextViewer::kCapacity);
+    EXPECT_EQ(h.platform.openFiles(), 0);
+    EXPECT_FALSE(h.viewerHost.viewer);
+
+    // The next send is not disturbed by any of it.
+    h.platform.addFile("send.txt", "go\n");
+    h.openToSend("send.txt");
+    h.tick();
+    EXPECT_EQ(h.platform.keys, (std::vector<std::string> { "note += go\r" }));
+}
+
+} // namespace
+} // namespace quillpost::test
