@@ -41,6 +41,19 @@ TEST(StartUp, TheMenuBarReadsFileNoteTypeOptionsPauseHelp)
     }
 }
 
+TEST(StartUp, EveryCommandOfTheMenuTreeHasItsHandler)
+{
+    AppHarness h;
+    const auto rows = menuTree();
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (isSeparator(rows[i]) || opensSubmenu(rows, i))
+            continue;
+        EXPECT_TRUE(h.app->click(rows[i].name)) << rows[i].name;
+    }
+    EXPECT_FALSE(h.app->click("file")) << "a submenu opener runs nothing";
+    EXPECT_TRUE(h.app->click("N"));
+}
+
 TEST(WindowSize, SpringsBackInTheNormalStateOnly)
 {
     AppHarness h;

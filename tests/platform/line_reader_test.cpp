@@ -111,7 +111,10 @@ TEST_F(TempDir, NamesThePathAndTheReasonWhenAFileCannotBeOpened)
     auto r2 = openLineReader(dir_.string());
     ASSERT_FALSE(r2.ok());
     EXPECT_NE(r2.error().message.find("folder"), std::string::npos);
+}
 
+TEST_F(TempDir, NamesTheReasonWhenReadingIsNotAllowed)
+{
     if (::geteuid() == 0)
         GTEST_SKIP() << "root reads files whatever their permissions";
     const std::string locked = write("locked.txt", "secret");
