@@ -94,8 +94,8 @@ pid_t start(const std::vector<std::string> &argv, const std::string &display, in
     CStrings args(argv);
     CStrings env(environmentWith(display));
     pid_t pid = -1;
-    errno = posix_spawnp(&pid, argv.at(0).c_str(), &spawn.actions, &spawn.attributes, args.get(),
-                         env.get());
+    errno = posix_spawnp(
+        &pid, argv.at(0).c_str(), &spawn.actions, &spawn.attributes, args.get(), env.get());
     return errno == 0 ? pid : -1;
 }
 
@@ -105,7 +105,7 @@ std::string readDisplayNumber(int fd)
     std::string number;
     const auto deadline = std::chrono::steady_clock::now() + kServerStart;
     while (std::chrono::steady_clock::now() < deadline) {
-        pollfd p{fd, POLLIN, 0};
+        pollfd p { fd, POLLIN, 0 };
         if (poll(&p, 1, 100) <= 0)
             continue;
         char buffer[16];
@@ -130,8 +130,8 @@ bool windowManagerRuns(Display *d)
         Window result = 0;
         // The check window may not exist yet: ignore the error this gives.
         auto *old = XSetErrorHandler([](Display *, XErrorEvent *) { return 0; });
-        if (XGetWindowProperty(d, w, check, 0, 1, False, XA_WINDOW, &type, &format, &count, &after,
-                               &data)
+        if (XGetWindowProperty(
+                d, w, check, 0, 1, False, XA_WINDOW, &type, &format, &count, &after, &data)
                 == Success
             && data && count == 1)
             result = *reinterpret_cast<unsigned long *>(data);
@@ -143,6 +143,24 @@ bool windowManagerRuns(Display *d)
     };
     const Window w = read(DefaultRootWindow(d));
     return w != 0 && read(w) == w;
+}
+
+// The manager announces itself before its event loop runs, and a window mapped in between is
+// never managed; so the session is ready once a window we map is shown, whichever try it takes.
+bool windowManagerManages(Display *d)
+{
+    const Window probe = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 10, 10, 0, 0, 0);
+    XMapWindow(d, probe);
+    XSync(d, False);
+    const bool shown = waitFor(
+        [&] {
+            XWindowAttributes attrs {};
+            return XGetWindowAttributes(d, probe, &attrs) && attrs.map_state == IsViewable;
+        },
+        500ms);
+    XDestroyWindow(d, probe);
+    XSync(d, False);
+    return shown;
 }
 
 } // namespace
@@ -160,8 +178,7 @@ bool waitFor(const std::function<bool()> &done, std::chrono::milliseconds timeou
 }
 
 Child::Child(Child &&other) noexcept
-    : pid_(std::exchange(other.pid_, -1))
-    , status_(std::exchange(other.status_, std::nullopt))
+    : pid_(std::exchange(other.pid_, -1)), status_(std::exchange(other.status_, std::nullopt))
 {
 }
 
@@ -241,11 +258,11 @@ XSession::XSession(Options options)
     if (pipe(fds) != 0)
         throw failure("pipe");
     fcntl(fds[0], F_SETFD, FD_CLOEXEC);
-    server_ = Child(start({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
-                           options.screen, "-nolisten", "tcp", "-noreset"},
-                          "", fds[1]));
+    server_ = Child(start({ "Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
+                              options.screen, "-nolisten", "tcp", "-noreset" },
+        "", fds[1]));
     close(fds[1]);
-    const std::string number = server_.pid() > 0 ? readDisplayNumber(fds[0]) : std::string{};
+    const std::string number = server_.pid() > 0 ? readDisplayNumber(fds[0]) : std::string {};
     close(fds[0]);
     if (number.empty())
         throw std::runtime_error("Xvfb did not start (is it installed?)");
@@ -256,8 +273,9 @@ XSession::XSession(Options options)
         throw std::runtime_error("cannot connect to Xvfb on " + display_);
 
     if (options.windowManager) {
-        windowManager_ = spawn({"openbox", "--sm-disable"});
-        if (!waitFor([this] { return windowManagerRuns(connection()); }, kServerStart))
+        windowManager_ = spawn({ "openbox", "--sm-disable" });
+        if (!waitFor([this] { return windowManagerRuns(connection()); }, kServerStart)
+            || !waitFor([this] { return windowManagerManages(connection()); }, kServerStart))
             throw std::runtime_error("openbox did not start on " + display_);
     }
 }

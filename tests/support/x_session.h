@@ -26,7 +26,7 @@ class Child
 {
 public:
     Child() = default;
-    explicit Child(pid_t pid) : pid_(pid) {}
+    explicit Child(pid_t pid) : pid_(pid) { }
     Child(Child &&other) noexcept;
     Child &operator=(Child &&other) noexcept;
     ~Child();
@@ -74,7 +74,7 @@ public:
 
     // Throws std::runtime_error when the server or the window manager does not come up.
     explicit XSession(Options options);
-    XSession() : XSession(Options{}) {}
+    XSession() : XSession(Options {}) { }
     ~XSession();
     XSession(const XSession &) = delete;
     XSession &operator=(const XSession &) = delete;

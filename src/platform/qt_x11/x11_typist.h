@@ -3,6 +3,7 @@
 #include "../result.h"
 #include "../send_keys.h"
 
+#include <functional>
 #include <vector>
 
 struct _XDisplay; // Xlib's Display, kept out of this header
@@ -22,7 +23,12 @@ public:
     Typist(const Typist &) = delete;
     Typist &operator=(const Typist &) = delete;
 
-    Outcome type(const std::vector<KeyStroke> &strokes);
+    // `focusCheck`, when given, runs with the display grabbed right before the keys go out, so
+    // that no other program can move the focus in between; its error stops the line there, with
+    // the position of the first stroke not typed. A line that needs more spare keys than there
+    // are is sent in parts, each checked: only such a line can stop part way.
+    Outcome type(const std::vector<KeyStroke> &strokes,
+                 const std::function<Outcome()> &focusCheck = {});
 
 private:
     _XDisplay *display_;

@@ -13,7 +13,8 @@ struct _XDisplay;
 namespace quillpost::x11 {
 
 // Catches the X errors of the requests made while it lives, instead of Xlib's default handler,
-// which ends the program: a window may close between being listed and being read. Traps nest.
+// which ends the program: a window may close between being listed and being read. Traps nest;
+// an error counts for the innermost trap only.
 class ErrorTrap
 {
 public:
@@ -27,9 +28,11 @@ public:
 
 private:
     using AnyHandler = void (*)();
+    friend struct ErrorTrapAccess;
     _XDisplay *display_;
     AnyHandler previous_;
-    unsigned long errorsBefore_;
+    ErrorTrap *outer_;
+    unsigned long errors_ = 0;
 };
 
 // Top-level windows of other programs: lookup by title, activation, and the focus check that

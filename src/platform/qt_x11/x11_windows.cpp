@@ -1,0 +1,437 @@
+#include "x11_windows.h"
+
+#include <algorithm>
+#include <initializer_list>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <unistd.h>
+
+// Xlib last: it defines None, Status, Bool and more as macros.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/sync.h>
+
+namespace quillpost::x11 {
+
+namespace {
+
+// The innermost trap; one GUI thread talks to the display.
+thread_local ErrorTrap *tInnermostTrap = nullptr;
+
+using ErrorHandler = int (*)(Display *, XErrorEvent *);
+
+} // namespace
+
+struct ErrorTrapAccess
+{
+    static int countError(Display *, XErrorEvent *)
+    {
+        if (tInnermostTrap)
+            ++tInnermostTrap->errors_;
+        return 0;
+    }
+};
+
+ErrorTrap::ErrorTrap(_XDisplay *display) : display_(display), outer_(tInnermostTrap)
+{
+    // Earlier requests answer to whoever was in charge before us.
+    XSync(display_, False);
+    tInnermostTrap = this;
+    previous_ = reinterpret_cast<AnyHandler>(XSetErrorHandler(ErrorTrapAccess::countError));
+}
+
+ErrorTrap::~ErrorTrap()
+{
+    XSync(display_, False);
+    XSetErrorHandler(reinterpret_cast<ErrorHandler>(previous_));
+    tInnermostTrap = outer_;
+}
+
+bool ErrorTrap::failed()
+{
+    XSync(display_, False);
+    return errors_ != 0;
+}
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto kFocusPoll = 10ms;
+
+struct XFreeDeleter
+{
+    void operator()(void *p) const
+    {
+        if (p)
+            XFree(p);
+    }
+};
+
+template <class T> using XPtr = std::unique_ptr<T, XFreeDeleter>;
+
+struct Atoms
+{
+    Atom netClientList, netWmName, utf8String, netWmPid, wmState, netActiveWindow, netSupported,
+        netSupportingWmCheck, netWmDesktop, netCurrentDesktop;
+};
+
+Atoms internAtoms(Display *d)
+{
+    const char *names[] = { "_NET_CLIENT_LIST", "_NET_WM_NAME", "UTF8_STRING", "_NET_WM_PID",
+        "WM_STATE", "_NET_ACTIVE_WINDOW", "_NET_SUPPORTED", "_NET_SUPPORTING_WM_CHECK",
+        "_NET_WM_DESKTOP", "_NET_CURRENT_DESKTOP" };
+    Atom a[std::size(names)] = {};
+    XInternAtoms(d, const_cast<char **>(names), std::size(names), False, a);
+    return { a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9] };
+}
+
+struct Property
+{
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    XPtr<unsigned char> data;
+};
+
+// Reads a whole property (up to 1 MiB); nullopt when the window or the property is not there.
+std::optional<Property> readProperty(Display *d, Window w, Atom name, Atom type = AnyPropertyType)
+{
+    Property p;
+    unsigned long after = 0;
+    unsigned char *data = nullptr;
+    ErrorTrap trap(d);
+    const int rc = XGetWindowProperty(
+        d, w, name, 0, 1L << 18, False, type, &p.type, &p.format, &p.count, &after, &data);
+    p.data.reset(data);
+    if (rc != Success || trap.failed() || p.type == None || !p.data)
+        return std::nullopt;
+    return p;
+}
+
+// Format-32 items arrive as longs whatever the machine's word size.
+std::vector<Window> windowsIn(const Property &p)
+{
+    if (p.format != 32)
+        return {};
+    const auto *items = reinterpret_cast<const unsigned long *>(p.data.get());
+    return { items, items + p.count };
+}
+
+std::optional<Window> windowProperty(Display *d, Window w, Atom name)
+{
+    const auto p = readProperty(d, w, name, XA_WINDOW);
+    const auto items = p ? windowsIn(*p) : std::vector<Window> {};
+    if (items.empty())
+        return std::nullopt;
+    return items.front();
+}
+
+// An EWMH window manager is running when the check window it names names itself; a property
+// left behind by a manager that has gone names a window that no longer exists.
+bool ewmhManagerRuns(Display *d, const Atoms &atoms)
+{
+    const Window root = DefaultRootWindow(d);
+    const auto check = windowProperty(d, root, atoms.netSupportingWmCheck);
+    return check && windowProperty(d, *check, atoms.netSupportingWmCheck) == check;
+}
+
+bool managerSupports(Display *d, const Atoms &atoms, Atom feature)
+{
+    if (!ewmhManagerRuns(d, atoms))
+        return false;
+    const auto p = readProperty(d, DefaultRootWindow(d), atoms.netSupported, XA_ATOM);
+    if (!p || p->format != 32)
+        return false;
+    const auto *items = reinterpret_cast<const unsigned long *>(p->data.get());
+    return std::find(items, items + p->count, feature) != items + p->count;
+}
+
+std::optional<std::vector<Window>> children(Display *d, Window w, Window *parent = nullptr)
+{
+    Window root = 0, up = 0, *kids = nullptr;
+    unsigned int n = 0;
+    ErrorTrap trap(d);
+    const bool ok = XQueryTree(d, w, &root, &up, &kids, &n) != 0;
+    XPtr<Window> owned(kids);
+    if (!ok || trap.failed())
+        return std::nullopt;
+    if (parent)
+        *parent = up;
+    return std::vector<Window>(kids, kids + n);
+}
+
+// The root's child that holds `w`: the window manager's frame, or the window itself without one.
+std::optional<Window> topLevelOf(Display *d, Window w)
+{
+    const Window root = DefaultRootWindow(d);
+    while (w != root) {
+        Window parent = 0;
+        if (!children(d, w, &parent))
+            return std::nullopt;
+        if (parent == root)
+            return w;
+        w = parent;
+    }
+    return std::nullopt;
+}
+
+// The client window inside a frame: the first one carrying WM_STATE, which managers set on the
+// windows they manage. Without a manager nothing carries it and the frame is the client.
+Window clientIn(Display *d, const Atoms &atoms, Window frame)
+{
+    std::vector<Window> queue { frame };
+    for (std::size_t i = 0; i < queue.size(); ++i) {
+        if (readProperty(d, queue[i], atoms.wmState))
+            return queue[i];
+        if (const auto kids = children(d, queue[i]))
+            queue.insert(queue.end(), kids->begin(), kids->end());
+    }
+    return frame;
+}
+
+std::vector<Window> topLevelClients(Display *d, const Atoms &atoms)
+{
+    if (ewmhManagerRuns(d, atoms)) {
+        if (const auto list = readProperty(d, DefaultRootWindow(d), atoms.netClientList, XA_WINDOW))
+            return windowsIn(*list);
+    }
+    std::vector<Window> clients;
+    for (Window w : children(d, DefaultRootWindow(d)).value_or(std::vector<Window> {})) {
+        XWindowAttributes attrs {};
+        ErrorTrap trap(d);
+        if (!XGetWindowAttributes(d, w, &attrs) || trap.failed())
+            continue;
+        // Menus and tooltips are override-redirect; unmapped windows cannot take keys.
+        if (attrs.override_redirect || attrs.map_state != IsViewable)
+            continue;
+        clients.push_back(clientIn(d, atoms, w));
+    }
+    return clients;
+}
+
+std::string latin1ToUtf8(const unsigned char *text, std::size_t length)
+{
+    std::string out;
+    for (std::size_t i = 0; i < length; ++i) {
+        const unsigned char c = text[i];
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::optional<std::string> titleOf(Display *d, const Atoms &atoms, Window w)
+{
+    if (const auto p = readProperty(d, w, atoms.netWmName, atoms.utf8String); p && p->format == 8)
+        return std::string(reinterpret_cast<const char *>(p->data.get()), p->count);
+
+    const auto p = readProperty(d, w, XA_WM_NAME);
+    if (!p || p->format != 8)
+        return std::nullopt;
+    if (p->type == XA_STRING)
+        return latin1ToUtf8(p->data.get(), p->count);
+    if (p->type == atoms.utf8String)
+        return std::string(reinterpret_cast<const char *>(p->data.get()), p->count);
+
+    // COMPOUND_TEXT and the like: let Xlib convert.
+    XTextProperty text { p->data.get(), p->type, p->format, p->count };
+    char **list = nullptr;
+    int count = 0;
+    if (Xutf8TextPropertyToTextList(d, &text, &list, &count) < Success || !list)
+        return std::nullopt;
+    std::string title = count > 0 ? list[0] : "";
+    XFreeStringList(list);
+    return title;
+}
+
+char asciiLower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool startsWithIgnoringCase(std::string_view text, std::string_view prefix)
+{
+    return text.size() >= prefix.size()
+        && std::equal(prefix.begin(), prefix.end(), text.begin(),
+            [](char a, char b) { return asciiLower(a) == asciiLower(b); });
+}
+
+std::optional<unsigned long> cardinal(Display *d, Window w, Atom name)
+{
+    const auto p = readProperty(d, w, name, XA_CARDINAL);
+    if (!p || p->format != 32 || p->count < 1)
+        return std::nullopt;
+    return reinterpret_cast<const unsigned long *>(p->data.get())[0];
+}
+
+bool iconic(Display *d, const Atoms &atoms, Window w)
+{
+    const auto p = readProperty(d, w, atoms.wmState, atoms.wmState);
+    return p && p->format == 32 && p->count >= 1
+        && reinterpret_cast<const unsigned long *>(p->data.get())[0] == IconicState;
+}
+
+// X timestamps are the server's clock in milliseconds, which SYNC publishes as SERVERTIME.
+// Window managers that prevent focus stealing compare this against their last user event.
+Time serverTime(Display *d)
+{
+    int eventBase = 0, errorBase = 0, major = 0, minor = 0;
+    if (!XSyncQueryExtension(d, &eventBase, &errorBase) || !XSyncInitialize(d, &major, &minor))
+        return CurrentTime;
+    int count = 0;
+    XSyncSystemCounter *counters = XSyncListSystemCounters(d, &count);
+    Time now = CurrentTime;
+    for (int i = 0; i < count; ++i) {
+        XSyncValue value;
+        if (std::string_view(counters[i].name) == "SERVERTIME"
+            && XSyncQueryCounter(d, counters[i].counter, &value)) {
+            now = XSyncValueLow32(value);
+            break;
+        }
+    }
+    if (counters)
+        XSyncFreeSystemCounterList(counters);
+    return now;
+}
+
+void sendToRoot(Display *d, Window about, Atom message, std::initializer_list<long> data)
+{
+    XEvent event {};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = about;
+    event.xclient.message_type = message;
+    event.xclient.format = 32;
+    std::copy(data.begin(), data.end(), event.xclient.data.l);
+    XSendEvent(
+        d, DefaultRootWindow(d), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+}
+
+std::string quoted(std::string_view text)
+{
+    return "\"" + std::string(text) + "\"";
+}
+
+} // namespace
+
+Windows::Windows(_XDisplay *display, std::function<bool(std::uint64_t)> isOwn)
+    : display_(display), isOwn_(std::move(isOwn))
+{
+}
+
+bool Windows::isOurs(std::uint64_t window) const
+{
+    if (isOwn_ && isOwn_(window))
+        return true;
+    // Dialogs Qt opened on its own are not known to the caller but carry our process id.
+    const auto pid = readProperty(display_, window, internAtoms(display_).netWmPid, XA_CARDINAL);
+    return pid && pid->format == 32 && pid->count >= 1
+        && reinterpret_cast<const unsigned long *>(pid->data.get())[0]
+        == static_cast<unsigned long>(getpid());
+}
+
+Result<WindowId> Windows::find(std::string_view title) const
+{
+    const Atoms atoms = internAtoms(display_);
+    std::optional<Window> byPrefix;
+    if (!title.empty()) {
+        for (Window w : topLevelClients(display_, atoms)) {
+            const auto name = titleOf(display_, atoms, w);
+            if (!name || !startsWithIgnoringCase(*name, title) || isOurs(w))
+                continue;
+            if (name->size() == title.size())
+                return WindowId { w };
+            if (!byPrefix)
+                byPrefix = w;
+        }
+    }
+    if (byPrefix)
+        return WindowId { *byPrefix };
+    return Error { ErrorKind::NoWindow, "No window titled " + quoted(title) + " is open." };
+}
+
+Outcome Windows::activate(WindowId window)
+{
+    const Atoms atoms = internAtoms(display_);
+    const Window w = window.value;
+    ErrorTrap trap(display_);
+    if (managerSupports(display_, atoms, atoms.netActiveWindow)) {
+        // Mapping an iconic window asks the manager to restore it (ICCCM 4.1.4).
+        if (iconic(display_, atoms, w))
+            XMapWindow(display_, w);
+        const long now = static_cast<long>(serverTime(display_));
+        // Some managers (openbox) only mark a window on another desktop as urgent when asked to
+        // activate it, so go to its desktop first, as a pager would.
+        const auto desktop = cardinal(display_, w, atoms.netWmDesktop);
+        const auto current
+            = cardinal(display_, DefaultRootWindow(display_), atoms.netCurrentDesktop);
+        if (desktop && current && *desktop != *current && *desktop != 0xFFFFFFFFul)
+            sendToRoot(display_, DefaultRootWindow(display_), atoms.netCurrentDesktop,
+                { static_cast<long>(*desktop), now });
+        // Source 2 (a pager): the user asked for this window, so managers do not refuse it.
+        sendToRoot(display_, w, atoms.netActiveWindow, { 2, now, 0 });
+    } else {
+        XMapRaised(display_, w);
+        // Focus may only go to a viewable window; without a manager the map above is immediate.
+        XWindowAttributes attrs {};
+        if (XGetWindowAttributes(display_, w, &attrs) && attrs.map_state == IsViewable)
+            XSetInputFocus(display_, w, RevertToParent, CurrentTime);
+    }
+    XFlush(display_);
+    if (trap.failed())
+        return Error { ErrorKind::NoWindow, "The window to type into is no longer open." };
+    return Ok {};
+}
+
+bool Windows::hasFocus(WindowId window) const
+{
+    Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(display_, &focus, &revert);
+    if (focus == None || focus == PointerRoot)
+        return false;
+    if (focus == window.value)
+        return true;
+    const auto focusTop = topLevelOf(display_, focus);
+    return focusTop && focusTop == topLevelOf(display_, window.value);
+}
+
+Outcome Windows::waitForFocus(WindowId window, std::chrono::milliseconds limit) const
+{
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        XSync(display_, False);
+        if (hasFocus(window))
+            return Ok {};
+        if (std::chrono::steady_clock::now() >= deadline)
+            break;
+        std::this_thread::sleep_for(kFocusPoll);
+    }
+
+    const Atoms atoms = internAtoms(display_);
+    const auto target = titleOf(display_, atoms, window.value);
+    std::string message = (target && !target->empty() ? quoted(*target) : "The window to type into")
+        + " does not have the keyboard focus";
+    Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(display_, &focus, &revert);
+    if (focus != None && focus != PointerRoot) {
+        if (const auto top = topLevelOf(display_, focus)) {
+            const auto holder = titleOf(display_, atoms, clientIn(display_, atoms, *top));
+            if (holder && !holder->empty())
+                message += "; " + quoted(*holder) + " has it";
+        }
+    }
+    return Error { ErrorKind::FocusLost, message + "." };
+}
+
+} // namespace quillpost::x11
