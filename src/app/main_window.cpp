@@ -5,6 +5,7 @@
 #include "ui_metrics.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QEvent>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -120,7 +121,13 @@ MenuItem &MainWindow::item(std::string_view name)
 void MainWindow::attach(Application &app)
 {
     app_ = &app;
-    connect(timer1_, &QTimer::timeout, this, [this] { app_->Timer1_Timer(); });
+    connect(timer1_, &QTimer::timeout, this, [this] {
+        // While one of our modal boxes or dialogs is open, a line would pull the focus away from
+        // it, and what the user types there would go to the client.
+        if (QApplication::activeModalWidget())
+            return;
+        app_->Timer1_Timer();
+    });
     connect(n_, &QPushButton::clicked, this, [this] { app_->click("N"); });
 }
 
