@@ -1,0 +1,226 @@
+#include "desktop.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <stdexcept>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
+namespace quillpost::test {
+
+namespace {
+
+using ErrorHandler = int (*)(Display *, XErrorEvent *);
+
+// Windows of the program under test come and go while we read them; Xlib's default handler
+// would end the test run on the first BadWindow.
+int ignoreError(Display *, XErrorEvent *)
+{
+    return 0;
+}
+
+std::string hexId(XWindow window)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "0x%lx", window);
+    return text;
+}
+
+std::vector<unsigned char> property(
+    Display *d, Window w, Atom name, Atom type, int &format, unsigned long &count)
+{
+    Atom actualType = 0;
+    unsigned long after = 0;
+    unsigned char *data = nullptr;
+    format = 0;
+    count = 0;
+    std::vector<unsigned char> bytes;
+    if (XGetWindowProperty(
+            d, w, name, 0, 1L << 16, False, type, &actualType, &format, &count, &after, &data)
+            == Success
+        && data) {
+        const std::size_t size = format == 32 ? count * sizeof(long) : count * (format / 8);
+        bytes.assign(data, data + size);
+    }
+    if (data)
+        XFree(data);
+    return bytes;
+}
+
+std::vector<Window> clientList(Display *d)
+{
+    int format = 0;
+    unsigned long count = 0;
+    const auto bytes = property(d, DefaultRootWindow(d), XInternAtom(d, "_NET_CLIENT_LIST", False),
+        XA_WINDOW, format, count);
+    if (format != 32)
+        return {};
+    const auto *items = reinterpret_cast<const unsigned long *>(bytes.data());
+    return { items, items + count };
+}
+
+std::string titleOf(Display *d, Window w)
+{
+    int format = 0;
+    unsigned long count = 0;
+    auto bytes = property(d, w, XInternAtom(d, "_NET_WM_NAME", False),
+        XInternAtom(d, "UTF8_STRING", False), format, count);
+    if (format != 8)
+        bytes = property(d, w, XA_WM_NAME, AnyPropertyType, format, count);
+    return format == 8 ? std::string(bytes.begin(), bytes.end()) : std::string();
+}
+
+Window topLevelOf(Display *d, Window w)
+{
+    const Window root = DefaultRootWindow(d);
+    while (w != 0 && w != root) {
+        Window rootReturn = 0, parent = 0, *kids = nullptr;
+        unsigned int n = 0;
+        if (!XQueryTree(d, w, &rootReturn, &parent, &kids, &n))
+            return 0;
+        if (kids)
+            XFree(kids);
+        if (parent == root)
+            return w;
+        w = parent;
+    }
+    return 0;
+}
+
+} // namespace
+
+Desktop::Desktop(const XSession &session)
+    : session_(session),
+      previousErrorHandler_(reinterpret_cast<void *>(XSetErrorHandler(ignoreError)))
+{
+}
+
+Desktop::~Desktop()
+{
+    XSetErrorHandler(reinterpret_cast<ErrorHandler>(previousErrorHandler_));
+}
+
+std::vector<XWindow> Desktop::windowsTitled(std::string_view title) const
+{
+    Display *d = session_.connection();
+    std::vector<XWindow> found;
+    for (Window w : clientList(d)) {
+        if (titleOf(d, w) == title)
+            found.push_back(w);
+    }
+    return found;
+}
+
+XWindow Desktop::waitForWindow(std::string_view title, const std::vector<XWindow> &except,
+    std::chrono::milliseconds timeout) const
+{
+    XWindow found = 0;
+    const bool shown = waitFor(
+        [&] {
+            for (XWindow w : windowsTitled(title)) {
+                if (std::find(except.begin(), except.end(), w) == except.end()) {
+                    found = w;
+                    return true;
+                }
+            }
+            return false;
+        },
+        timeout);
+    if (!shown)
+        throw std::runtime_error("no window titled \"" + std::string(title) + "\" appeared within "
+            + std::to_string(timeout.count()) + " ms");
+    return found;
+}
+
+void Desktop::waitUntilGone(XWindow window, std::chrono::milliseconds timeout) const
+{
+    const bool gone = waitFor(
+        [&] {
+            const auto all = clientList(session_.connection());
+            return std::find(all.begin(), all.end(), window) == all.end();
+        },
+        timeout);
+    if (!gone)
+        throw std::runtime_error("window \"" + titleOf(session_.connection(), window) + "\" ("
+            + hexId(window) + ") was still open after " + std::to_string(timeout.count()) + " ms");
+}
+
+bool Desktop::hasFocus(XWindow window) const
+{
+    Display *d = session_.connection();
+    Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(d, &focus, &revert);
+    if (focus == None || focus == PointerRoot)
+        return false;
+    const Window top = topLevelOf(d, focus);
+    return top != 0 && top == topLevelOf(d, window);
+}
+
+bool Desktop::popupShown() const
+{
+    Display *d = session_.connection();
+    Window root = 0, parent = 0, *kids = nullptr;
+    unsigned int n = 0;
+    if (!XQueryTree(d, DefaultRootWindow(d), &root, &parent, &kids, &n))
+        return false;
+    bool shown = false;
+    for (unsigned int i = 0; i < n && !shown; ++i) {
+        XWindowAttributes attributes {};
+        shown = XGetWindowAttributes(d, kids[i], &attributes) && attributes.override_redirect
+            && attributes.map_state == IsViewable && attributes.width > 1;
+    }
+    if (kids)
+        XFree(kids);
+    return shown;
+}
+
+void Desktop::activate(XWindow window) const
+{
+    if (hasFocus(window))
+        return;
+    xdotool({ "windowactivate", std::to_string(window) });
+    if (!waitFor([&] { return hasFocus(window); }, 5s))
+        throw std::runtime_error("window \"" + titleOf(session_.connection(), window) + "\" ("
+            + hexId(window) + ") did not get the keyboard focus");
+}
+
+void Desktop::press(XWindow window, const std::vector<std::string> &keys) const
+{
+    activate(window);
+    press(keys);
+}
+
+void Desktop::press(const std::vector<std::string> &keys) const
+{
+    // xdotool holds each key for half the delay: 100 ms, as a finger does. A program that acts
+    // on the press must not assume the key is up again by then.
+    std::vector<std::string> args { "key", "--delay", "200" };
+    args.insert(args.end(), keys.begin(), keys.end());
+    xdotool(std::move(args));
+}
+
+void Desktop::type(XWindow window, const std::string &text) const
+{
+    activate(window);
+    xdotool({ "type", "--delay", "2", "--", text });
+}
+
+bool Desktop::screenshot(const std::string &file) const
+{
+    return session_.run({ "import", "-window", "root", file }) == 0;
+}
+
+void Desktop::xdotool(std::vector<std::string> args) const
+{
+    args.insert(args.begin(), "xdotool");
+    if (session_.run(args, 10s) != 0) {
+        std::string command;
+        for (const auto &a : args)
+            command += a + " ";
+        throw std::runtime_error("failed: " + command);
+    }
+}
+
+} // namespace quillpost::test

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "support/x_session.h"
+
+#include <chrono>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillpost::test {
+
+using XWindow = unsigned long; // an X window id, without pulling Xlib's macros into the tests
+
+// What a person at the screen sees and does: the windows by title, which one has the keyboard,
+// and keys pressed into the window they chose. Keys go through xdotool, which sends them through
+// XTest like a real keyboard. Failures throw, naming what was expected on screen.
+class Desktop
+{
+public:
+    explicit Desktop(const XSession &session);
+    ~Desktop();
+    Desktop(const Desktop &) = delete;
+    Desktop &operator=(const Desktop &) = delete;
+
+    // Managed top-level windows titled exactly `title`, in the window manager's order.
+    std::vector<XWindow> windowsTitled(std::string_view title) const;
+    // The first window titled `title` that is not in `except`, once there is one.
+    XWindow waitForWindow(std::string_view title, const std::vector<XWindow> &except = {},
+        std::chrono::milliseconds timeout = 10s) const;
+    void waitUntilGone(XWindow window, std::chrono::milliseconds timeout = 10s) const;
+
+    // Whether the keyboard focus is in `window` (or its frame or a child of it).
+    bool hasFocus(XWindow window) const;
+    // Whether a popup menu is on screen; menus are override-redirect windows.
+    bool popupShown() const;
+
+    // Brings `window` to the front through the window manager and waits for its focus.
+    void activate(XWindow window) const;
+    // xdotool key names ("ctrl+o", "Return"), pressed into `window` once it has the focus, each
+    // held down for 100 ms as a finger holds it.
+    void press(XWindow window, const std::vector<std::string> &keys) const;
+    // Into whatever holds the keyboard now: an open menu, which has grabbed it.
+    void press(const std::vector<std::string> &keys) const;
+    void type(XWindow window, const std::string &text) const;
+
+    // The whole screen as a PNG; false when it could not be taken.
+    bool screenshot(const std::string &file) const;
+
+private:
+    void xdotool(std::vector<std::string> args) const;
+
+    const XSession &session_;
+    void *previousErrorHandler_;
+};
+
+} // namespace quillpost::test

@@ -1,0 +1,314 @@
+#include "client_terminal.h"
+#include "desktop.h"
+#include "support/x_session.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace quillpost::test {
+namespace {
+
+constexpr std::string_view kMainTitle = "Quillpost";
+constexpr std::string_view kOpenDialogTitle = "Open File to send to Zmud";
+constexpr std::string_view kCustomSpoolTitle = "Custom Note Spool";
+
+void writeFile(const std::string &path, const std::string &bytes)
+{
+    std::ofstream out(path, std::ios::binary);
+    out << bytes;
+}
+
+std::string readFile(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// What the client must receive for these lines: each typed after the spool word, then Enter.
+std::string notes(const std::string &spool, const std::vector<std::string> &lines)
+{
+    std::string keys;
+    for (const auto &line : lines)
+        keys += spool + " + " + line + '\r';
+    return keys;
+}
+
+// One received line per row, invisible bytes in hex, so a failure shows what the client got.
+std::string shown(const std::string &bytes)
+{
+    if (bytes.empty())
+        return "    (nothing)\n";
+    std::string out = "    ";
+    for (unsigned char c : bytes) {
+        if (c == '\r') {
+            out += "\\r\n    ";
+        } else if (c == '\\') {
+            out += "\\\\";
+        } else if (c >= 32 && c < 127) {
+            out += static_cast<char>(c);
+        } else {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02x", c);
+            out += hex;
+        }
+    }
+    return out + "\n";
+}
+
+::testing::AssertionResult sameBytes(const std::string &arrived, const std::string &expected)
+{
+    if (arrived == expected)
+        return ::testing::AssertionSuccess();
+    std::size_t at = 0;
+    while (at < arrived.size() && at < expected.size() && arrived[at] == expected[at])
+        ++at;
+    return ::testing::AssertionFailure()
+        << "first difference at byte " << at << " of " << arrived.size() << " received ("
+        << expected.size() << " expected)\nexpected:\n"
+        << shown(expected) << "received:\n"
+        << shown(arrived);
+}
+
+// Each test starts the program on its own X server with a window manager, and drives it only
+// through the keyboard, as a player would.
+class EndToEnd : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        // A screenshot left in the build directory belongs to the last run of its test.
+        std::filesystem::remove(screenshotFile());
+        program_ = session_.spawn({ QUILLPOST_BINARY });
+        main_ = desktop_.waitForWindow(kMainTitle);
+        desktop_.activate(main_);
+    }
+
+    void TearDown() override
+    {
+        if (HasFailure() && desktop_.screenshot(screenshotFile()))
+            std::cerr << "screen at the end of the test: " << screenshotFile() << "\n";
+    }
+
+    static std::string screenshotFile()
+    {
+        const auto *test = ::testing::UnitTest::GetInstance()->current_test_info();
+        return std::string(QUILLPOST_E2E_ARTEFACTS) + "/" + test->test_suite_name() + "."
+            + test->name() + ".png";
+    }
+
+    // Ctrl+O, the full path into the dialog's file name field, Return.
+    void openFileToSend(const std::string &path)
+    {
+        desktop_.press(main_, { "ctrl+o" });
+        const XWindow dialog = desktop_.waitForWindow(kOpenDialogTitle);
+        desktop_.type(dialog, path);
+        desktop_.press(dialog, { "Return" });
+        desktop_.waitUntilGone(dialog);
+    }
+
+    void sendFile(const std::string &bytes)
+    {
+        const std::string path = dir_.file("note-" + std::to_string(++files_) + ".txt");
+        writeFile(path, bytes);
+        openFileToSend(path);
+    }
+
+    // At the end of the file the program brings its own window back: the send is over and
+    // nothing more will be typed.
+    void expectSendEnds()
+    {
+        EXPECT_TRUE(waitFor([&] { return desktop_.hasFocus(main_); }, 5s))
+            << "the program did not come back to the front, as it does at the end of the file";
+    }
+
+    // Owned here so that the screenshot of a failure still shows it.
+    ClientTerminal &startClient() { return client_.emplace(session_, desktop_, dir_); }
+
+    // The focus thief, recording the keys it gets into `keysFile`; its window once it is up.
+    XWindow startThief(const std::string &keysFile, std::vector<std::string> options = {})
+    {
+        options.insert(options.begin(), { QUILLPOST_FOCUS_THIEF, keysFile });
+        thief_ = session_.spawn(options);
+        return desktop_.waitForWindow("Thief");
+    }
+
+    // Windows titled like the main window that are not it: message boxes.
+    std::vector<XWindow> messageBoxes() const
+    {
+        auto boxes = desktop_.windowsTitled(kMainTitle);
+        std::erase(boxes, main_);
+        return boxes;
+    }
+
+    XSession session_ { XSession::Options { .windowManager = true } };
+    TempDir dir_;
+    Desktop desktop_ { session_ };
+    Child program_;
+    XWindow main_ = 0;
+    std::optional<ClientTerminal> client_;
+    Child thief_;
+    int files_ = 0;
+};
+
+std::vector<std::string> printableLines()
+{
+    std::vector<std::string> lines(3);
+    for (char c = 32; c < 127; ++c)
+        lines[c < 64 ? 0 : c < 96 ? 1 : 2] += c;
+    return lines;
+}
+
+TEST_F(EndToEnd, TypesEveryPrintableCharacterOnEveryKindOfLineBreak)
+{
+    ClientTerminal &client = startClient();
+    const std::vector<std::string> p = printableLines();
+    // Line 1 starts with a space; the last line is notation characters in the pairs and nestings
+    // that a wrong escape would turn into key names or groups, with a trailing space.
+    const std::vector<std::string> lines { p[0], p[1], "", p[2], "x", "{+}{{^}} (%~) [[]] +^%~ " };
+    const std::string file = lines[0] + "\r\n" + lines[1] + "\r\n" + lines[2] + "\n" + lines[3]
+        + "\r" + lines[4] + "\r\n" + lines[5] + "\r\n";
+    const std::string expected = notes("note", lines);
+
+    sendFile(file);
+
+    EXPECT_TRUE(sameBytes(client.receivedAtLeast(expected.size()), expected));
+    expectSendEnds();
+    EXPECT_TRUE(sameBytes(client.received(), expected));
+}
+
+TEST_F(EndToEnd, WarnsWhileTheClientIsMissingThenTypesEachLineOnce)
+{
+    const std::vector<std::string> lines { "first", "second", "third" };
+    sendFile("first\nsecond\nthird\n");
+
+    const XWindow warning = desktop_.waitForWindow(kMainTitle, { main_ });
+    desktop_.press(warning, { "Return" });
+    // A new box: Qt makes a new window for each one, so the OK has been taken.
+    const XWindow again = desktop_.waitForWindow(kMainTitle, { main_, warning });
+    EXPECT_EQ(messageBoxes(), std::vector<XWindow> { again }) << "one warning at a time";
+
+    ClientTerminal &client = startClient();
+    desktop_.press(again, { "Return" });
+
+    const std::string expected = notes("note", lines);
+    EXPECT_TRUE(sameBytes(client.receivedAtLeast(expected.size()), expected));
+    expectSendEnds();
+    EXPECT_TRUE(sameBytes(client.received(), expected));
+    EXPECT_EQ(messageBoxes(), std::vector<XWindow> {}) << "a warning is open with the client there";
+}
+
+TEST_F(EndToEnd, HoldsTheLineWhileAnotherWindowKeepsTheFocusAndTypesItOnStart)
+{
+    ClientTerminal &client = startClient();
+    const std::vector<std::string> lines { "one (1)", "two [2]", "three {3}", "four +4" };
+    const std::string expected = notes("note", lines);
+    const std::string firstLine = notes("note", { lines[0] });
+    sendFile("one (1)\ntwo [2]\nthree {3}\nfour +4\n");
+    ASSERT_TRUE(sameBytes(client.receivedAtLeast(firstLine.size()), firstLine));
+
+    const std::string thiefKeys = dir_.file("thief-keys");
+    const XWindow thief = startThief(thiefKeys);
+    ASSERT_TRUE(waitFor([&] { return desktop_.hasFocus(thief); }, 5s))
+        << "the Thief window did not take the focus";
+
+    // Two ticks: the next line must find the focus taken, and hold back rather than type.
+    const std::string atTheft = client.received();
+    waitFor([&] { return client.received() != atTheft || !readFile(thiefKeys).empty(); }, 2500ms);
+    EXPECT_TRUE(sameBytes(client.received(), atTheft))
+        << "\nthe send went on while another window held the focus";
+    EXPECT_LT(atTheft.size(), expected.size()) << "the file ended before the focus was taken";
+    EXPECT_EQ(expected.compare(0, atTheft.size(), atTheft), 0)
+        << "not whole lines in order before the theft\n"
+        << sameBytes(atTheft, expected).message();
+
+    thief_.stop();
+    EXPECT_TRUE(readFile(thiefKeys).empty())
+        << "keys reached the Thief window while it held the focus:\n"
+        << shown(readFile(thiefKeys));
+
+    desktop_.press(main_, { "alt+s" });
+    EXPECT_TRUE(sameBytes(client.receivedAtLeast(expected.size()), expected));
+    expectSendEnds();
+    EXPECT_TRUE(sameBytes(client.received(), expected));
+}
+
+TEST_F(EndToEnd, NoKeyReachesAnotherWindowWhenTheFocusMovesAtAnyMoment)
+{
+    ClientTerminal &client = startClient();
+    std::vector<std::string> lines;
+    std::string file;
+    for (char c = 'a'; c < 'g'; ++c) {
+        lines.push_back(std::string("line ") + c + ": the quick brown fox jumps over the lazy dog "
+            + std::string(100, c));
+        file += lines.back() + "\n";
+    }
+    const std::string expected = notes("note", lines);
+    const std::string firstLine = notes("note", { lines[0] });
+    sendFile(file);
+    ASSERT_TRUE(sameBytes(client.receivedAtLeast(firstLine.size()), firstLine));
+
+    // From here on the focus moves between the client and the Thief every millisecond or so: each
+    // line must go whole to the client, or wait.
+    const std::string thiefKeys = dir_.file("thief-keys");
+    startThief(thiefKeys, { "--flicker-with", "zMUD" });
+    const std::string all = client.receivedAtLeast(expected.size(), 8s);
+    thief_.stop();
+
+    EXPECT_TRUE(readFile(thiefKeys).empty()) << "keys reached the Thief window:\n"
+                                             << shown(readFile(thiefKeys));
+    EXPECT_TRUE(sameBytes(all, expected));
+}
+
+struct SpoolChoice
+{
+    const char *name;
+    std::vector<std::string> menuKeys; // after Alt+N has opened the Note Type menu
+    std::string customWord; // typed into the custom spool box when it opens
+    std::string word; // what each line must start with
+};
+
+TEST_F(EndToEnd, SpoolChosenFromTheKeyboardStartsEveryLine)
+{
+    const SpoolChoice choices[] = {
+        { "Oocn", { "o" }, "", "oocn" },
+        { "QuestTypesQnote", { "q" }, "", "qnote" },
+        // The custom item is second from the bottom; Up wraps round to the bottom.
+        { "CustomWithNotationCharacters", { "Up", "Up", "Return" }, "o+(n){o}[t]^e%~",
+            "o+(n){o}[t]^e%~" },
+    };
+    ClientTerminal &client = startClient();
+    std::string expected;
+    for (const SpoolChoice &choice : choices) {
+        SCOPED_TRACE(choice.name);
+        desktop_.press(main_, { "alt+n" });
+        ASSERT_TRUE(waitFor([&] { return desktop_.popupShown(); }, 5s)) << "no Note Type menu";
+        desktop_.press(choice.menuKeys);
+        if (!choice.customWord.empty()) {
+            const XWindow box = desktop_.waitForWindow(kCustomSpoolTitle);
+            desktop_.type(box, choice.customWord);
+            desktop_.press(box, { "Return" });
+            desktop_.waitUntilGone(box);
+        }
+        ASSERT_TRUE(waitFor([&] { return !desktop_.popupShown(); }, 5s)) << "the menu stayed open";
+
+        const std::vector<std::string> lines { std::string(choice.name) + " a", "b" };
+        sendFile(lines[0] + "\n" + lines[1] + "\n");
+        expected += notes(choice.word, lines);
+        ASSERT_TRUE(sameBytes(client.receivedAtLeast(expected.size()), expected));
+        expectSendEnds();
+    }
+    EXPECT_TRUE(sameBytes(client.received(), expected));
+}
+
+} // namespace
+} // namespace quillpost::test
