@@ -54,6 +54,7 @@ MainWindow::MainWindow()
     text1_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     text1_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     text1_->setPlainText(QStringLiteral("Status:"));
+    text1_->setTabChangesFocus(true);
     text1Adapter_ = qt::TextBoxAdapter(text1_);
     setTabOrder(text1_, n_);
     text1_->setFocus();

@@ -35,6 +35,7 @@ ViewerWidget::ViewerWidget(Application *&app)
     text1_->setGeometry(twips.rect(0, 0, 6375, 4095));
     text1_->setFont(statusFont());
     text1_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    text1_->setTabChangesFocus(true);
     text1_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     text1_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setTabOrder(text1_, command1_);

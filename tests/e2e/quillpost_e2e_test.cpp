@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <X11/Xlib.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -17,6 +19,11 @@ namespace quillpost::test {
 namespace {
 
 constexpr std::string_view kMainTitle = "Quillpost";
+
+struct QRect
+{
+    int x, y, width, height;
+};
 constexpr std::string_view kOpenDialogTitle = "Open File to send to Zmud";
 constexpr std::string_view kCustomSpoolTitle = "Custom Note Spool";
 
@@ -308,6 +315,81 @@ TEST_F(EndToEnd, SpoolChosenFromTheKeyboardStartsEveryLine)
         expectSendEnds();
     }
     EXPECT_TRUE(sameBytes(client.received(), expected));
+}
+
+// Size of the window's client area and where that area sits on the screen, in pixels.
+QRect clientArea(const XSession &session, XWindow window)
+{
+    Display *d = session.connection();
+    XWindowAttributes attributes {};
+    XGetWindowAttributes(d, window, &attributes);
+    int x = 0, y = 0;
+    ::Window child = 0;
+    XTranslateCoordinates(d, window, DefaultRootWindow(d), 0, 0, &x, &y, &child);
+    return QRect { x, y, attributes.width, attributes.height };
+}
+
+// Xvfb reports 96 dots per inch: 15 twips a pixel.
+int pixels(int twips)
+{
+    return (twips * 96 + 720) / 1440;
+}
+
+TEST_F(EndToEnd, ViewerAndAboutBoxOpenFromTheKeyboardAtTheirSizes)
+{
+    std::string hundredLines;
+    for (int i = 0; i < 100; ++i)
+        hundredLines += std::string(40, static_cast<char>('a' + i % 26)) + "\n";
+    const std::string path = dir_.file("view.txt");
+    writeFile(path, hundredLines);
+
+    // File menu: its first item is selected as it opens, "Open file to View" is the next.
+    desktop_.press(main_, { "alt+f" });
+    ASSERT_TRUE(waitFor([&] { return desktop_.popupShown(); }, 5s)) << "no File menu";
+    desktop_.press({ "Down", "Return" });
+    const XWindow dialog = desktop_.waitForWindow("Open File to View (In internal editor)");
+    desktop_.type(dialog, path);
+    desktop_.press(dialog, { "Return" });
+    desktop_.waitUntilGone(dialog);
+
+    // 100 lines of 40 with CR LF make 4200 characters: more than a note takes, so a note first.
+    const XWindow note = desktop_.waitForWindow(kMainTitle, { main_ });
+    desktop_.press(note, { "Return" });
+    const XWindow viewer = desktop_.waitForWindow("Text Viewer");
+    const QRect viewerArea = clientArea(session_, viewer);
+    EXPECT_EQ(viewerArea.width, pixels(6360));
+    EXPECT_EQ(viewerArea.height, pixels(4785));
+    desktop_.screenshot(std::string(QUILLPOST_E2E_ARTEFACTS) + "/TextViewer.png");
+
+    // Tab from the text to Close; Close hides the viewer. Right after the window manager hands
+    // the viewer the focus, Qt may not have moved its own focus there yet and loses the first Tab.
+    const auto hidden = [&] { return desktop_.windowsTitled("Text Viewer").empty(); };
+    for (int attempt = 0; attempt < 3 && !hidden(); ++attempt) {
+        desktop_.press(viewer, { "Tab", "space" });
+        waitFor(hidden, 2s);
+    }
+    ASSERT_TRUE(hidden()) << "Close did not hide the viewer";
+
+    desktop_.press(main_, { "alt+h" });
+    ASSERT_TRUE(waitFor([&] { return desktop_.popupShown(); }, 5s)) << "no Help menu";
+    desktop_.press({ "a" });
+    const XWindow about = desktop_.waitForWindow("About Quillpost");
+    const QRect aboutArea = clientArea(session_, about);
+    EXPECT_EQ(aboutArea.width, pixels(5730));
+    EXPECT_EQ(aboutArea.height, pixels(3555));
+    EXPECT_EQ(aboutArea.x, pixels(2340));
+    EXPECT_EQ(aboutArea.y, pixels(1935));
+    desktop_.screenshot(std::string(QUILLPOST_E2E_ARTEFACTS) + "/AboutBox.png");
+
+    // Esc closes it as OK does, and the next About opens it again.
+    desktop_.press(about, { "Escape" });
+    desktop_.waitUntilGone(about);
+    desktop_.press(main_, { "alt+h" });
+    ASSERT_TRUE(waitFor([&] { return desktop_.popupShown(); }, 5s)) << "no Help menu";
+    desktop_.press({ "a" });
+    const XWindow again = desktop_.waitForWindow("About Quillpost");
+    desktop_.press(again, { "Return" });
+    desktop_.waitUntilGone(again);
 }
 
 } // namespace
