@@ -54,6 +54,10 @@ public:
     // A modal box; the title bar shows the application's title.
     virtual void msgBox(std::string_view prompt, MsgStyle style) = 0;
 
+    // A modal box with a button for each choice; the index of the one chosen, or -1 when the box
+    // was closed without a choice.
+    virtual int choiceBox(std::string_view prompt, const std::vector<std::string> &choices) = 0;
+
     // A modal one-line prompt; "" on Cancel.
     virtual std::string inputBox(std::string_view prompt, std::string_view title) = 0;
 

@@ -1,7 +1,10 @@
 #include "loader.h"
 
+#include "preflight.h"
 #include "sender.h"
 #include "text_check.h"
+
+#include <sstream>
 
 namespace quillpost {
 
@@ -56,15 +59,86 @@ void Loader::openfile_Click()
         break;
     }
 
-    state_.sendFilePath = path;
-    auto reader = platform_.openInput(path);
-    if (!reader) {
-        refuseUnreadable(reader.error());
+    std::string wrapped;
+    auto plan = checkAgainstServer(path, wrapped);
+    if (!plan) {
+        refuseUnreadable(plan.error());
         return;
     }
-    state_.file1 = std::move(reader.value());
+    if (plan.value() == Plan::Cancelled) {
+        text1_.setText(kSendCancelled);
+        return;
+    }
+
+    state_.sendFilePath = path;
+    if (plan.value() == Plan::Wrapped) {
+        state_.file1
+            = std::make_unique<LineReader>(std::make_unique<std::istringstream>(wrapped), path);
+    } else {
+        auto reader = platform_.openInput(path);
+        if (!reader) {
+            refuseUnreadable(reader.error());
+            return;
+        }
+        state_.file1 = std::move(reader.value());
+    }
     pause_.setCaption(kPauseCaption);
     state_.sending = true;
+}
+
+Result<Loader::Plan> Loader::checkAgainstServer(const std::string &path, std::string &wrapped)
+{
+    auto reader = platform_.openInput(path);
+    if (!reader)
+        return reader.error();
+    Preflight check(state_.noteSpool);
+    std::vector<std::string> lines;
+    // Past this many lines every further one is refused anyway: each stores at least "\n\r".
+    while (lines.size() <= kMaxNoteChars) {
+        auto line = reader.value()->next();
+        if (!line)
+            return line.error();
+        if (!line.value())
+            break;
+        check.add(*line.value());
+        lines.push_back(std::move(*line.value()));
+    }
+    if (check.findings().empty())
+        return Plan::AsItIs;
+
+    const std::string &lb = state_.lineBreak;
+    std::vector<std::string> choices { std::string(kSendAsItIs), std::string(kCancelSend) };
+    if (check.anyCut())
+        choices.insert(choices.begin(), std::string(kWrapAndSend));
+    const std::string prompt = "On a ROM 2.4 style server this file would not arrive as written:"
+        + lb + lb + describeFindings(check.findings(), lb) + lb
+        + (check.anyCut() ? "Wrap the long lines at 79 columns and send, send it as it is, or "
+                            "cancel?"
+                          : "Send it as it is, or cancel?");
+    const int chosen = platform_.choiceBox(prompt, choices);
+    if (chosen < 0 || choices[static_cast<std::size_t>(chosen)] == kCancelSend)
+        return Plan::Cancelled;
+    if (choices[static_cast<std::size_t>(chosen)] == kSendAsItIs)
+        return Plan::AsItIs;
+
+    Preflight again(state_.noteSpool);
+    for (const std::string &line : lines) {
+        for (std::string &part : wrapLine(line, RomLimits::kWrapColumns)) {
+            again.add(part);
+            wrapped += part;
+            wrapped += "\r\n";
+        }
+    }
+    if (!again.findings().empty()) {
+        const std::vector<std::string> last { std::string(kSendAsItIs), std::string(kCancelSend) };
+        const int sendAnyway = platform_.choiceBox(
+            "Wrapped at 79 columns, the file would still not arrive as written:" + lb + lb
+                + describeFindings(again.findings(), lb) + lb + "Send it as it is, or cancel?",
+            last);
+        if (sendAnyway != 0)
+            return Plan::Cancelled;
+    }
+    return Plan::Wrapped;
 }
 
 // Retrying would fail the same way for ever: end with nothing open and nothing to send, and the

@@ -17,6 +17,11 @@ inline constexpr std::string_view kOtherFileOpen
     = "Error: You tried to open another file while a process was in action (though possible "
       "paused).  All operations cancelled!";
 
+inline constexpr std::string_view kWrapAndSend = "&Wrap and send";
+inline constexpr std::string_view kSendAsItIs = "Send &as it is";
+inline constexpr std::string_view kCancelSend = "&Cancel";
+inline constexpr std::string_view kSendCancelled = "Status: Sending cancelled; nothing was typed.";
+
 // "Open file to Send": choose a file, make sure it is text that fits one note, and hand it to the
 // sender through file number 1.
 class Loader
@@ -27,6 +32,10 @@ public:
     void openfile_Click();
 
 private:
+    enum class Plan { AsItIs, Wrapped, Cancelled };
+    // Warns before anything is typed when a ROM 2.4 style server would cut, refuse or change
+    // some of the file, and lets the user wrap it, send it anyway or cancel.
+    Result<Plan> checkAgainstServer(const std::string &path, std::string &wrapped);
     void refuseUnreadable(const Error &error);
 
     SharedState &state_;

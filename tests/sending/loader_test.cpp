@@ -33,8 +33,11 @@ TEST(Loading, AcceptsAFileOf4096CharactersAndRefuses4097HoweverManyLineBreaks)
         EXPECT_FALSE(h.app->state().sending);
         EXPECT_EQ(h.platform.openFiles(), 0);
 
+        // Fits the 4096 check; the server's own count, line breaks included, is the next box's.
+        h.platform.choiceAnswers.push_back(std::string(kSendAsItIs));
         h.openToSend("fits.txt");
         EXPECT_EQ(h.platform.boxes.size(), 1u);
+        EXPECT_EQ(h.platform.choices.size(), 1u);
         EXPECT_EQ(h.status(), kVerifying);
         EXPECT_TRUE(h.app->state().sending);
         EXPECT_EQ(h.app->state().sendFilePath, "fits.txt");

@@ -1,5 +1,7 @@
 #include "support/app_harness.h"
 
+#include "sending/loader.h"
+
 #include <gtest/gtest.h>
 
 namespace quillpost::test {
@@ -79,6 +81,7 @@ TEST(Sending, EveryPrintableCharacterArrivesExactly)
     for (char c = 32; c <= 126; ++c)
         text += c;
     h.platform.addFile("ascii.txt", text + "\n" + text.substr(40) + "\n");
+    h.platform.choiceAnswers.push_back(std::string(kSendAsItIs)); // a leading blank and a "~"
     h.openToSend("ascii.txt");
     h.tick(3);
     EXPECT_EQ(h.platform.arrived, "note + " + text + "\rnote + " + text.substr(40) + "\r");
@@ -180,7 +183,7 @@ INSTANTIATE_TEST_SUITE_P(Sending, TickFailure,
             [](AppHarness &h) {
                 // The load reads the file whole first; only the sender's read fails.
                 h.platform.beforeOpen = [&h, opens = 0](const std::string &) mutable {
-                    if (++opens == 2)
+                    if (++opens == 3)
                         h.platform.failReadAfter("f.txt", 5);
                 };
             },
@@ -188,7 +191,7 @@ INSTANTIATE_TEST_SUITE_P(Sending, TickFailure,
         FailureCase { "changed",
             [](AppHarness &h) {
                 h.platform.beforeOpen = [&h, opens = 0](const std::string &) mutable {
-                    if (++opens == 2)
+                    if (++opens == 3)
                         h.platform.addFile("f.txt", "one\ntw\to\nthree\n");
                 };
             },

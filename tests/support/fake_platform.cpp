@@ -135,6 +135,17 @@ void FakePlatform::msgBox(std::string_view prompt, MsgStyle style)
         whileBoxOpen(boxes.back());
 }
 
+int FakePlatform::choiceBox(std::string_view prompt, const std::vector<std::string> &offered)
+{
+    choices.emplace_back(std::string(prompt), offered);
+    if (choiceAnswers.empty())
+        return -1;
+    const std::string answer = choiceAnswers.front();
+    choiceAnswers.pop_front();
+    const auto it = std::find(offered.begin(), offered.end(), answer);
+    return it == offered.end() ? -1 : static_cast<int>(it - offered.begin());
+}
+
 std::string FakePlatform::inputBox(std::string_view prompt, std::string_view title)
 {
     prompts.emplace_back(prompt, title);

@@ -44,6 +44,8 @@ public:
     std::optional<int> focusLostAtSend; // the n-th sendKeys call (from 1) finds the focus elsewhere
     std::optional<int> typingFailsAtSend;
     std::deque<std::string> inputAnswers;
+    std::deque<std::string> choiceAnswers; // the caption to choose; none left closes the box
+    std::vector<std::pair<std::string, std::vector<std::string>>> choices; // prompt, offered
     std::vector<std::string> existingFiles; // what dir() finds
     bool browserMissing = false;
     Registry reg;
@@ -64,6 +66,7 @@ public:
     void activateOwnWindow() override { ++ownActivations; }
     Outcome sendKeys(WindowId target, std::string_view keys) override;
     void msgBox(std::string_view prompt, MsgStyle style) override;
+    int choiceBox(std::string_view prompt, const std::vector<std::string> &choices) override;
     std::string inputBox(std::string_view prompt, std::string_view title) override;
     Result<std::unique_ptr<LineReader>> openInput(const std::string &path) override;
     Outcome shell(const std::string &program, const std::vector<std::string> &args,

@@ -59,8 +59,12 @@ TEST(Viewer, ShowsEveryLineWithCrLfAndNotesTextPastTheNoteSize)
     }
     AppHarness h;
     h.platform.addFile("100x40.txt", lines(100, 40));
+    h.platform.choiceAnswers.push_back(std::string(kSendAsItIs));
     h.openToSend("100x40.txt");
-    EXPECT_TRUE(h.app->state().sending) << "the same file fits a note when sent";
+    EXPECT_TRUE(h.app->state().sending) << "the same file passes the check for sending";
+    ASSERT_EQ(h.platform.choices.size(), 1u) << "but a server counting line breaks refuses lines";
+    EXPECT_NE(h.platform.choices[0].first.find("line 98: refused as too long"), std::string::npos)
+        << h.platform.choices[0].first;
 }
 
 TEST(Viewer, IsOneWindowThatCloseEmptiesAndHides)

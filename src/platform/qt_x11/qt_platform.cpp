@@ -12,6 +12,7 @@
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QProcess>
+#include <QPushButton>
 #include <QStandardPaths>
 #include <QUrl>
 #include <QVersionNumber>
@@ -138,6 +139,26 @@ void QtPlatform::msgBox(std::string_view prompt, MsgStyle style)
     box.setText(text);
     box.setTextFormat(Qt::PlainText);
     box.exec();
+}
+
+int QtPlatform::choiceBox(std::string_view prompt, const std::vector<std::string> &choices)
+{
+    QString text = toQt(prompt);
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    QMessageBox box(QMessageBox::Warning, QGuiApplication::applicationDisplayName(), text,
+        QMessageBox::NoButton, mainWindow());
+    box.setWindowModality(Qt::ApplicationModal);
+    box.setTextFormat(Qt::PlainText);
+    std::vector<QAbstractButton *> buttons;
+    for (const std::string &choice : choices)
+        buttons.push_back(box.addButton(toQt(choice), QMessageBox::AcceptRole));
+    if (!buttons.empty()) {
+        box.setDefaultButton(static_cast<QPushButton *>(buttons.front()));
+        box.setEscapeButton(buttons.back());
+    }
+    box.exec();
+    const auto chosen = std::find(buttons.begin(), buttons.end(), box.clickedButton());
+    return chosen == buttons.end() ? -1 : static_cast<int>(chosen - buttons.begin());
 }
 
 std::string QtPlatform::inputBox(std::string_view prompt, std::string_view title)

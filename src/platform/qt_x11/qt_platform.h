@@ -23,6 +23,7 @@ public:
     void activateOwnWindow() override;
     Outcome sendKeys(WindowId target, std::string_view keys) override;
     void msgBox(std::string_view prompt, MsgStyle style) override;
+    int choiceBox(std::string_view prompt, const std::vector<std::string> &choices) override;
     std::string inputBox(std::string_view prompt, std::string_view title) override;
     Result<std::unique_ptr<LineReader>> openInput(const std::string &path) override;
     Outcome shell(const std::string &program, const std::vector<std::string> &args,

@@ -1,0 +1,96 @@
+#include "preflight.h"
+
+#include <algorithm>
+
+namespace quillpost {
+
+void Preflight::add(std::string_view line)
+{
+    ++lines_;
+    // The server sees what the sender types: the spool word, " + ", the line.
+    std::string input = spool_ + " + " + std::string(line);
+    const std::size_t prefix = spool_.size() + 3;
+    if (input.size() > RomLimits::kInputLine) {
+        input.resize(RomLimits::kInputLine);
+        const std::size_t kept = input.size() > prefix ? input.size() - prefix : 0;
+        findings_.push_back({ Finding::Kind::Cut, lines_, kept, line.size() });
+        anyCut_ = true;
+    }
+
+    if (input == lastInput_) {
+        if (++repeats_ == RomLimits::kSpamRepeats)
+            findings_.push_back(
+                { Finding::Kind::Spam, lines_, static_cast<std::size_t>(runStart_), 0 });
+    } else {
+        lastInput_ = input;
+        repeats_ = 0;
+        runStart_ = lines_;
+    }
+
+    std::string_view text = std::string_view(input).substr(std::min(prefix, input.size()));
+    const std::size_t blanks = text.find_first_not_of(' ');
+    if (blanks != 0 && !text.empty())
+        findings_.push_back({ Finding::Kind::LeadingBlanks, lines_ });
+    text.remove_prefix(blanks == std::string_view::npos ? text.size() : blanks);
+    if (text.find('~') != std::string_view::npos)
+        findings_.push_back({ Finding::Kind::Tilde, lines_ });
+
+    if (noteSize_ + text.size() >= RomLimits::kNoteSize)
+        findings_.push_back({ Finding::Kind::TooLong, lines_ });
+    else
+        noteSize_ += text.size() + 2;
+}
+
+std::string describeFindings(
+    const std::vector<Finding> &findings, std::string_view lineBreak, std::size_t shown)
+{
+    std::string out;
+    for (std::size_t i = 0; i < findings.size() && i < shown; ++i) {
+        const Finding &f = findings[i];
+        std::string item = "line " + std::to_string(f.line) + ": ";
+        switch (f.kind) {
+        case Finding::Kind::Cut:
+            item += "cut after " + std::to_string(f.detail) + " characters (it has "
+                + std::to_string(f.length) + ")";
+            break;
+        case Finding::Kind::TooLong:
+            item += "refused as too long: the note would reach 4096 characters";
+            break;
+        case Finding::Kind::LeadingBlanks:
+            item += "leading blanks dropped";
+            break;
+        case Finding::Kind::Tilde:
+            item += "\"~\" turned into \"-\"";
+            break;
+        case Finding::Kind::Spam:
+            item = "lines " + std::to_string(f.detail) + " to " + std::to_string(f.line) + ": "
+                + std::to_string(RomLimits::kSpamRepeats + 1)
+                + " identical lines in a row, which the server takes for spam (some servers "
+                  "disconnect you)";
+            break;
+        }
+        out += item;
+        out += lineBreak;
+    }
+    if (findings.size() > shown)
+        out += "... and " + std::to_string(findings.size() - shown) + " more."
+            + std::string(lineBreak);
+    return out;
+}
+
+std::vector<std::string> wrapLine(std::string_view line, std::size_t columns)
+{
+    std::vector<std::string> out;
+    while (line.size() > columns) {
+        std::size_t cut = line.rfind(' ', columns);
+        if (cut == std::string_view::npos || cut == 0)
+            cut = columns;
+        out.emplace_back(line.substr(0, cut));
+        line.remove_prefix(cut);
+        line.remove_prefix(std::min(line.find_first_not_of(' '), line.size()));
+    }
+    out.emplace_back(line);
+    return out;
+}
+
+} // namespace quillpost

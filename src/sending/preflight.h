@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// What a stock ROM 2.4 server does to the lines of a note as they arrive: a file that passes the
+// 4096-character check can still lose text there, and the player should hear of it before the
+// first line is typed.
+namespace quillpost {
+
+struct RomLimits
+{
+    static constexpr std::size_t kInputLine = 254; // characters of a typed line the server keeps
+    static constexpr std::size_t kNoteSize = 4096; // the stored note, "\n\r" after each line
+    static constexpr int kSpamRepeats = 25; // identical lines after the first
+    static constexpr std::size_t kWrapColumns = 79;
+};
+
+struct Finding
+{
+    enum class Kind { Cut, TooLong, LeadingBlanks, Tilde, Spam } kind;
+    int line; // from 1
+    std::size_t detail = 0; // Cut: characters kept of the line; Spam: the first line of the run
+    std::size_t length = 0; // Cut: the line's length
+};
+
+// Follows the server line by line, as the note grows, without holding the file.
+class Preflight
+{
+public:
+    explicit Preflight(std::string_view spool) : spool_(spool) { }
+
+    void add(std::string_view line);
+
+    const std::vector<Finding> &findings() const { return findings_; }
+    bool anyCut() const { return anyCut_; }
+
+private:
+    std::string spool_;
+    std::vector<Finding> findings_;
+    int lines_ = 0;
+    std::size_t noteSize_ = 0;
+    std::string lastInput_;
+    int repeats_ = 0;
+    int runStart_ = 0;
+    bool anyCut_ = false;
+};
+
+// One finding a line, the first `shown` of them, for a message box.
+std::string describeFindings(
+    const std::vector<Finding> &findings, std::string_view lineBreak, std::size_t shown = 8);
+
+// Splits a line longer than `columns` at its last blank within them (the blank is dropped, as
+// the server would drop it as a leading blank), or hard where a word is longer than a line.
+std::vector<std::string> wrapLine(std::string_view line, std::size_t columns);
+
+} // namespace quillpost
