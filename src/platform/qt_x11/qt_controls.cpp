@@ -15,6 +15,11 @@ QString toQt(std::string_view text)
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+QString toQtLines(std::string_view text)
+{
+    return toQt(text).replace(QLatin1String("\r\n"), QLatin1String("\n"));
+}
+
 std::string fromQt(const QString &text)
 {
     return text.toUtf8().toStdString();
@@ -27,10 +32,7 @@ std::string TextBoxAdapter::text() const
 
 void TextBoxAdapter::setText(std::string_view text)
 {
-    // The line break string is CR LF; the edit control wants LF alone.
-    QString qtext = toQt(text);
-    qtext.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    edit_->setPlainText(qtext);
+    edit_->setPlainText(toQtLines(text));
 }
 
 MenuItemAdapter::MenuItemAdapter(QAction *action) : action_(action), checked_(action->isChecked())
@@ -175,9 +177,7 @@ std::string LabelAdapter::text() const
 
 void LabelAdapter::setText(std::string_view text)
 {
-    QString qtext = toQt(text);
-    qtext.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    label_->setText(qtext);
+    label_->setText(toQtLines(text));
 }
 
 } // namespace quillpost::qt

@@ -14,6 +14,8 @@ class QWidget;
 namespace quillpost::qt {
 
 QString toQt(std::string_view text);
+// Text whose lines end in CR LF, as the logic writes them, with LF alone as Qt's controls want.
+QString toQtLines(std::string_view text);
 std::string fromQt(const QString &text);
 
 class TextBoxAdapter : public TextBox

@@ -132,21 +132,17 @@ Outcome QtPlatform::sendKeys(WindowId target, std::string_view keys)
 void QtPlatform::msgBox(std::string_view prompt, MsgStyle style)
 {
     QMessageBox box(style == MsgStyle::Exclamation ? QMessageBox::Warning : QMessageBox::NoIcon,
-        QGuiApplication::applicationDisplayName(), toQt(prompt), QMessageBox::Ok, mainWindow());
+        QGuiApplication::applicationDisplayName(), toQtLines(prompt), QMessageBox::Ok,
+        mainWindow());
     box.setWindowModality(Qt::ApplicationModal);
-    QString text = box.text();
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    box.setText(text);
     box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 
 int QtPlatform::choiceBox(std::string_view prompt, const std::vector<std::string> &choices)
 {
-    QString text = toQt(prompt);
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    QMessageBox box(QMessageBox::Warning, QGuiApplication::applicationDisplayName(), text,
-        QMessageBox::NoButton, mainWindow());
+    QMessageBox box(QMessageBox::Warning, QGuiApplication::applicationDisplayName(),
+        toQtLines(prompt), QMessageBox::NoButton, mainWindow());
     box.setWindowModality(Qt::ApplicationModal);
     box.setTextFormat(Qt::PlainText);
     std::vector<QAbstractButton *> buttons;
@@ -163,8 +159,7 @@ int QtPlatform::choiceBox(std::string_view prompt, const std::vector<std::string
 
 std::string QtPlatform::inputBox(std::string_view prompt, std::string_view title)
 {
-    QString label = toQt(prompt);
-    label.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    const QString label = toQtLines(prompt);
     bool ok = false;
     const QString answer = QInputDialog::getText(
         mainWindow(), toQt(title), label, QLineEdit::Normal, QString(), &ok);
