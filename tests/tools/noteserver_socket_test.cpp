@@ -12,11 +12,9 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
-#include <optional>
-#include <sstream>
+#include <iterator>
 #include <string>
 #include <thread>
-#include <vector>
 
 namespace quillpost::noteserver::test {
 namespace {
@@ -24,171 +22,105 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
-int msUntil(Clock::time_point deadline)
-{
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-    return static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
-}
-
-// Appends what `fd` delivers until `done(text)` holds, the peer closes, or the deadline passes.
-template <class Done> std::string readUntil(int fd, Clock::time_point deadline, Done done)
+// What `fd` delivers until `end` has come `count` times, the peer closes or 10 s pass in silence.
+std::string readUntil(int fd, const std::string &end, std::size_t count)
 {
     std::string text;
-    while (!done(text)) {
+    char buf[4096];
+    for (std::size_t seen = 0; seen < count;) {
         pollfd p { fd, POLLIN, 0 };
-        if (::poll(&p, 1, msUntil(deadline)) <= 0)
-            break;
-        char buf[4096];
-        const ssize_t n = ::read(fd, buf, sizeof buf);
+        const ssize_t n = ::poll(&p, 1, 10'000) == 1 ? ::read(fd, buf, sizeof buf) : 0;
         if (n <= 0)
             break;
         text.append(buf, static_cast<std::size_t>(n));
+        seen = 0;
+        for (auto at = text.find(end); at != std::string::npos; at = text.find(end, at + 1))
+            ++seen;
     }
     return text;
 }
 
-std::size_t count(const std::string &text, const std::string &what)
+std::string readFile(const std::string &path)
 {
-    std::size_t n = 0;
-    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
-        ++n;
-    return n;
+    std::ifstream in(path, std::ios::binary);
+    return { std::istreambuf_iterator<char>(in), {} };
 }
 
-// The real server, its stdout on a pipe; killed on every way out of the test.
-class ServerProcess
+// The real server, its stdout on a pipe, killed on every way out of the test.
+struct Server
 {
-public:
-    explicit ServerProcess(const std::vector<std::string> &args)
+    explicit Server(const std::string &dump)
     {
         int out[2];
         if (::pipe2(out, O_CLOEXEC) != 0)
             return;
-        std::vector<std::string> all { QUILLPOST_NOTESERVER };
-        all.insert(all.end(), args.begin(), args.end());
-        std::vector<char *> argv;
-        for (std::string &arg : all)
-            argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        pid_ = ::fork();
-        if (pid_ == 0) {
+        if ((pid = ::fork()) == 0) {
             ::dup2(out[1], STDOUT_FILENO);
-            ::execv(argv[0], argv.data());
+            ::execl(QUILLPOST_NOTESERVER, QUILLPOST_NOTESERVER, "--port", "0", "--pulse-ms", "10",
+                "--dump", dump.c_str(), nullptr);
             ::_exit(127);
         }
         ::close(out[1]);
-        stdout_ = out[0];
+        stdoutFd = out[0];
     }
-    ~ServerProcess()
+    ~Server()
     {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
-        if (stdout_ >= 0)
-            ::close(stdout_);
+        if (pid > 0 && ::kill(pid, SIGKILL) == 0)
+            ::waitpid(pid, nullptr, 0);
+        ::close(stdoutFd);
+        ::close(player);
     }
 
-    std::string firstLine(Clock::time_point deadline) const
-    {
-        return readUntil(stdout_, deadline,
-            [](const std::string &t) { return t.find('\n') != std::string::npos; });
-    }
-
-    // SIGTERM, then the exit status once the process has ended.
-    std::optional<int> stop(Clock::time_point deadline)
-    {
-        ::kill(pid_, SIGTERM);
-        while (Clock::now() < deadline) {
-            int status = 0;
-            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-                pid_ = -1;
-                return status;
-            }
-            std::this_thread::sleep_for(5ms);
-        }
-        return std::nullopt;
-    }
-
-private:
-    pid_t pid_ = -1;
-    int stdout_ = -1;
+    pid_t pid = -1;
+    int stdoutFd = -1;
+    int player = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
 };
-
-class Connection
-{
-public:
-    explicit Connection(int port) : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0))
-    {
-        sockaddr_in address {};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        address.sin_port = htons(static_cast<std::uint16_t>(port));
-        connected_ = ::connect(fd_, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
-    }
-    ~Connection() { ::close(fd_); }
-
-    bool connected() const { return connected_; }
-    bool send(const std::string &bytes) const
-    {
-        return ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL)
-            == static_cast<ssize_t>(bytes.size());
-    }
-    // Everything up to and including the `prompts`-th prompt.
-    std::string answers(std::size_t prompts, Clock::time_point deadline) const
-    {
-        return readUntil(
-            fd_, deadline, [&](const std::string &t) { return count(t, "> ") >= prompts; });
-    }
-
-private:
-    int fd_;
-    bool connected_ = false;
-};
-
-std::string readFile(const std::filesystem::path &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
 
 TEST(NoteServerProcess, TakesTypedLinesOverLoopbackAndDumpsTheNote)
 {
-    const auto deadline = Clock::now() + 20s;
     const std::filesystem::path dir
         = testing::TempDir() + "/noteserver_socket_" + std::to_string(::getpid());
     std::filesystem::create_directories(dir);
-    const std::filesystem::path dump = dir / "draft.txt";
+    const std::string dump = dir / "draft.txt";
 
-    ServerProcess server({ "--port", "0", "--pulse-ms", "10", "--dump", dump.string() });
-    const std::string listening = server.firstLine(deadline);
+    Server server(dump);
+    const std::string listening = readUntil(server.stdoutFd, "\n", 1);
     ASSERT_TRUE(listening.starts_with("listening on ")) << listening;
-    const int port = std::stoi(listening.substr(13));
-
-    Connection player(port);
-    ASSERT_TRUE(player.connected());
-    ASSERT_TRUE(player.answers(1, deadline).ends_with("> ")) << "no greeting";
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<std::uint16_t>(std::stoi(listening.substr(13))));
+    ASSERT_EQ(::connect(server.player, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+    const auto send = [&](const std::string &bytes, std::size_t answers) {
+        EXPECT_EQ(::send(server.player, bytes.data(), bytes.size(), MSG_NOSIGNAL),
+            static_cast<ssize_t>(bytes.size()));
+        return readUntil(server.player, "> ", answers);
+    };
+    ASSERT_TRUE(send("", 1).ends_with("> ")) << "no greeting";
 
     // Sent in one go as a fast typist would; the server still answers one line per pulse.
-    ASSERT_TRUE(player.send("note to all\r\nnote subject Test\r\nnote +   Hello~world\r"
-                            "note + \nnote + \t\xe9tab and accent\r\n"));
-    std::string expected;
-    for (int i = 0; i < 5; ++i)
-        expected += "Ok.\n\r> ";
-    EXPECT_EQ(player.answers(5, deadline), expected);
+    EXPECT_EQ(send("note to all\r\nnote subject Test\r\nnote +   Hello~world\r"
+                   "note + \nnote + \t\xe9tab and accent\r\n",
+                  5),
+        "Ok.\n\r> Ok.\n\r> Ok.\n\r> Ok.\n\r> Ok.\n\r> ");
     const std::string text = "Hello-world\n\r\n\rtab and accent\n\r";
     EXPECT_EQ(readFile(dump), text);
+    EXPECT_EQ(send("note show\r\nnote post\r\n", 2), "Player: Test\n\rTo: all\n\r" + text + "> > ");
+    EXPECT_EQ(readFile(dump), "");
+    const std::string posted = readFile(dump + ".posted");
+    EXPECT_TRUE(posted.starts_with("Spool   note~\nSender  Player~\n")) << posted;
+    EXPECT_TRUE(posted.ends_with("Subject Test~\nText\n" + text + "~\n")) << posted;
+    EXPECT_FALSE(std::filesystem::exists(dump + ".tmp"));
 
-    ASSERT_TRUE(player.send("note show\r\n"));
-    EXPECT_EQ(player.answers(1, deadline), "Player: Test\n\rTo: all\n\r" + text + "> ");
-
-    const std::optional<int> status = server.stop(deadline);
-    ASSERT_TRUE(status) << "server did not stop on SIGTERM";
-    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
-    EXPECT_EQ(readFile(dump), text);
-    EXPECT_EQ(readFile(dump.string() + ".posted"), "");
+    ::kill(server.pid, SIGTERM);
+    int status = 0;
+    pid_t ended = 0;
+    for (const auto deadline = Clock::now() + 10s;
+         (ended = ::waitpid(server.pid, &status, WNOHANG)) == 0 && Clock::now() < deadline;)
+        std::this_thread::sleep_for(5ms);
+    ASSERT_EQ(ended, server.pid) << "server did not stop on SIGTERM";
+    server.pid = -1;
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     std::filesystem::remove_all(dir);
 }
 
