@@ -94,12 +94,17 @@ Result<Loader::Plan> Loader::checkAgainstServer(const std::string &path, std::st
     Preflight check(state_.noteSpool);
     std::vector<std::string> lines;
     // Past this many lines every further one is refused anyway: each stores at least "\n\r".
+    std::size_t total = 0;
     while (lines.size() <= kMaxNoteChars) {
-        auto line = reader.value()->next();
+        auto line = reader.value()->next(kMaxNoteChars - total);
         if (!line)
             return line.error();
         if (!line.value())
             break;
+        // Only a file that grew since the size check can pass it now; never hold it whole.
+        total += line.value()->size();
+        if (total > kMaxNoteChars)
+            return Error { ErrorKind::File, path + " changed while it was being checked." };
         check.add(*line.value());
         lines.push_back(std::move(*line.value()));
     }

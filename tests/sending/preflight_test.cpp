@@ -2,6 +2,7 @@
 
 #include "sending/loader.h"
 #include "sending/preflight.h"
+#include "sending/text_check.h"
 
 #include <gtest/gtest.h>
 
@@ -197,6 +198,21 @@ TEST(PreflightOnLoad, WithoutCutLinesOnlySendOrCancelAndWrappingIsCheckedAgain)
     EXPECT_NE(w.platform.choices[1].first.find("refused as too long"), std::string::npos)
         << w.platform.choices[1].first;
     EXPECT_FALSE(w.app->state().sending);
+}
+
+TEST(PreflightOnLoad, AFileThatGrowsAfterTheSizeCheckIsRefusedUnread)
+{
+    AppHarness h;
+    h.platform.addFile("grows.txt", "short\n");
+    h.platform.beforeOpen = [&h, opens = 0](const std::string &) mutable {
+        if (++opens == 2)
+            h.platform.addEndlessFile("grows.txt", 'g');
+    };
+    h.openToSend("grows.txt");
+    EXPECT_EQ(h.status(), "Error: grows.txt changed while it was being checked.");
+    EXPECT_LT(h.platform.bytesRead("grows.txt"), 3 * kMaxNoteChars);
+    EXPECT_FALSE(h.app->state().sending);
+    EXPECT_EQ(h.platform.openFiles(), 0);
 }
 
 } // namespace
