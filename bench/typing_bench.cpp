@@ -1,28 +1,40 @@
-// Times one 250-character line typed into the same xterm by the Typist and by
-// `xdotool type --delay 0`, from the start of the call until the terminal has every byte.
+// Times one 250-character line typed into the same xterm by three typists in turn, round after
+// round: XTest at its floor, Quillpost's Typist and `xdotool type --delay 0`. Each time runs from
+// the start of the call until the terminal has read every byte; a round counts as exact only when
+// the line and one line break arrived and nothing else.
 // Usage: typing_bench [layout] [rounds]   (starts its own Xvfb; needs xterm and xdotool)
+
+#include "interrupt_guard.h"
+#include "recording_terminal.h"
+#include "report.h"
+#include "xtest_floor.h"
 
 #include "platform/qt_x11/x11_typist.h"
 #include "platform/qt_x11/x11_windows.h"
 #include "support/x_session.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <cstdlib>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
 
+#include <poll.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 using namespace quillpost;
+using namespace quillpost::bench;
 using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
 
 namespace {
 
 constexpr std::size_t kLineLength = 250;
+constexpr int kWarmUpRounds = 2; // the first keymap reads and xterm's first glyphs
+constexpr auto kArrivalLimit = 10s;
+constexpr const char *kBenchmark = "1. 250-char line into xterm";
 
 std::string benchLine()
 {
@@ -36,92 +48,170 @@ std::string benchLine()
     return line;
 }
 
-struct Timing
+struct Sample
 {
-    double returnedMs;
-    double arrivedMs;
+    double returnedSeconds = 0;
+    double arrivedSeconds = 0;
+    bool exact = false;
 };
 
-double median(std::vector<double> values)
+struct Contender
 {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
+    std::string name;
+    // Enter arrives as CR; xdotool types its "\n" through the Linefeed keysym, which xterm
+    // sends as LF.
+    char lineBreak;
+    std::function<Sample(const std::string &expected)> typeOnce;
+    std::vector<Sample> samples = {};
+};
+
+// For typists in this process: the bytes can only be read once the call has returned.
+Sample typeInProcess(
+    RecordingTerminal &terminal, const std::string &expected, const std::function<bool()> &type)
+{
+    const auto start = Clock::now();
+    Sample sample;
+    const bool typed = type();
+    sample.returnedSeconds = secondsSince(start);
+    std::string got;
+    terminal.readUntil(got, expected.size(), start + kArrivalLimit);
+    sample.arrivedSeconds = secondsSince(start);
+    sample.exact = typed && got == expected;
+    return sample;
 }
 
-double msSince(Clock::time_point start)
+// Like the typists in this process, xdotool's bytes are read only once it has exited: reading
+// them as they come would wake this process for every key, taking a core from the programs
+// being measured on a small machine.
+Sample typeWithXdotool(
+    const test::XSession &session, RecordingTerminal &terminal, const std::string &expected)
 {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    const auto start = Clock::now();
+    Sample sample;
+    test::Child xdotool = session.spawn({ "xdotool", "type", "--delay", "0", expected });
+    // glibc 2.36's <sys/pidfd.h> lacks extern "C", so through syscall(2).
+    const int exitFd = static_cast<int>(syscall(SYS_pidfd_open, xdotool.pid(), 0));
+    if (exitFd >= 0) {
+        pollfd p { exitFd, POLLIN, 0 };
+        poll(&p, 1, static_cast<int>(std::chrono::milliseconds(kArrivalLimit).count()));
+        close(exitFd);
+    }
+    const auto status = xdotool.wait(kArrivalLimit);
+    sample.returnedSeconds = secondsSince(start);
+    std::string got;
+    terminal.readUntil(got, expected.size(), start + kArrivalLimit);
+    sample.arrivedSeconds = secondsSince(start);
+    sample.exact = got == expected && status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0;
+    return sample;
+}
+
+// Per round, against the same round's reference: both ran in the same conditions.
+double medianRatio(const std::vector<Sample> &of, const std::vector<Sample> &against)
+{
+    std::vector<double> ratios;
+    for (std::size_t i = 0; i < of.size(); ++i)
+        ratios.push_back(of[i].arrivedSeconds / against[i].arrivedSeconds);
+    return median(ratios);
+}
+
+void report(const std::vector<Contender> &contenders, int rounds)
+{
+    const Contender &floor = contenders[0];
+    const Contender &xdotool = contenders[2];
+    for (const Contender &c : contenders) {
+        std::vector<double> arrived, returned;
+        int exact = 0;
+        for (const Sample &s : c.samples) {
+            arrived.push_back(s.arrivedSeconds);
+            returned.push_back(s.returnedSeconds);
+            exact += s.exact;
+        }
+        std::string note
+            = &c == &floor ? "the floor" : ratio(medianRatio(c.samples, floor.samples)) + " floor";
+        if (&c != &xdotool)
+            note += ", " + ratio(medianRatio(c.samples, xdotool.samples)) + " xdotool";
+        note += "; returned after " + duration(median(returned)) + "; " + std::to_string(exact)
+            + "/" + std::to_string(rounds) + " exact";
+        printRow(kBenchmark, c.name + ", all bytes in (median of " + std::to_string(rounds) + ")",
+            duration(median(arrived)), note);
+    }
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
+    InterruptGuard guard;
     const std::string layout = argc > 1 ? argv[1] : "us";
-    const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 10;
+    const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 30;
     test::XSession session;
     test::TempDir dir;
     if (session.run({ "setxkbmap", layout }) != 0) {
         std::fprintf(stderr, "setxkbmap %s failed\n", layout.c_str());
         return 1;
     }
-    const std::string file = dir.file("received");
-    test::Child terminal = session.spawn({ "xterm", "-fa", "DejaVu Sans Mono", "-fs", "10",
-        "-title", "Bench", "-e", "sh", "-c", "stty raw -echo && exec cat > \"$0\"", file });
+    RecordingTerminal terminal(session, dir, "Bench");
     x11::Windows windows(session.connection(), [](std::uint64_t) { return false; });
     Result<WindowId> window = Error { ErrorKind::NoWindow, "" };
-    if (!test::waitFor([&] { return std::filesystem::exists(file); })
-        || !test::waitFor([&] { return (window = windows.find("Bench")).ok(); })
+    if (!test::waitFor([&] { return (window = windows.find("Bench")).ok(); })
         || !windows.activate(window.value()) || !windows.waitForFocus(window.value(), 5s)) {
-        std::fprintf(stderr, "xterm did not come up\n");
+        std::fprintf(stderr, "the xterm did not come up\n");
         return 1;
     }
 
     const std::string line = benchLine();
+    const auto floor = XTestFloor::forLine(session.connection(), line);
+    if (!floor) {
+        std::fprintf(stderr, "layout %s lacks a character of the line\n", layout.c_str());
+        return 1;
+    }
     std::vector<KeyStroke> strokes;
     for (char c : line)
         strokes.push_back(KeyStroke::chr(c));
     strokes.push_back(KeyStroke::key(NamedKey::Enter));
-
     x11::Typist typist(session.connection());
-    std::uintmax_t expected = 0;
-    std::vector<double> typistReturned, typistArrived, xdotoolReturned, xdotoolArrived;
-    std::size_t typistWrong = 0, xdotoolWrong = 0;
-    // Counts a line as wrong unless exactly the line and one line break arrived (xdotool sends its
-    // "\n" as LF, the Typist's Enter arrives as CR).
-    auto arrived = [&](std::size_t &wrong) {
-        const std::uintmax_t from = expected;
-        expected += line.size() + 1;
-        test::waitFor([&] { return std::filesystem::file_size(file) >= expected; }, 10s);
-        std::ifstream in(file, std::ios::binary);
-        const std::string all(
-            (std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        const std::string got = all.substr(from);
-        if (got.size() != line.size() + 1 || got.compare(0, line.size(), line) != 0)
-            ++wrong;
-        expected = all.size();
+
+    std::vector<Contender> contenders {
+        { "XTest floor", '\r',
+            [&](const std::string &expected) {
+                return typeInProcess(terminal, expected, [&] {
+                    floor->type(session.connection());
+                    return true;
+                });
+            } },
+        { "Typist", '\r',
+            [&](const std::string &expected) {
+                return typeInProcess(terminal, expected, [&] { return typist.type(strokes).ok(); });
+            } },
+        { "xdotool type --delay 0", '\n',
+            [&](const std::string &expected) {
+                return typeWithXdotool(session, terminal, expected);
+            } },
     };
-    for (int round = 0; round < rounds; ++round) {
-        auto start = Clock::now();
-        if (!typist.type(strokes).ok())
-            ++typistWrong;
-        typistReturned.push_back(msSince(start));
-        arrived(typistWrong);
-        typistArrived.push_back(msSince(start));
 
-        start = Clock::now();
-        if (session.run({ "xdotool", "type", "--delay", "0", line + "\n" }) != 0)
-            ++xdotoolWrong;
-        xdotoolReturned.push_back(msSince(start));
-        arrived(xdotoolWrong);
-        xdotoolArrived.push_back(msSince(start));
+    for (Contender &c : contenders)
+        c.samples.reserve(static_cast<std::size_t>(rounds)); // `previous` points into these
+    Sample *previous = nullptr;
+    for (int round = 0; round < kWarmUpRounds + rounds; ++round) {
+        // Turn by turn, so that none always follows the same one.
+        for (std::size_t k = 0; k < contenders.size(); ++k) {
+            Contender &c = contenders[(static_cast<std::size_t>(round) + k) % contenders.size()];
+            std::string stray;
+            if (terminal.readAvailable(stray) && previous)
+                previous->exact = false; // bytes after the line break belong to the last one
+            Sample sample = c.typeOnce(line + c.lineBreak);
+            if (round < kWarmUpRounds) {
+                previous = nullptr;
+                continue;
+            }
+            c.samples.push_back(sample);
+            previous = &c.samples.back();
+        }
     }
+    std::string stray;
+    if (terminal.readAvailable(stray) && previous)
+        previous->exact = false;
 
-    std::printf("%zu characters + Enter, layout %s, median of %d rounds\n", line.size(),
-        layout.c_str(), rounds);
-    std::printf("  Typist:                 returned %7.1f ms, all bytes in %7.1f ms, %zu wrong\n",
-        median(typistReturned), median(typistArrived), typistWrong);
-    std::printf("  xdotool type --delay 0: returned %7.1f ms, all bytes in %7.1f ms, %zu wrong\n",
-        median(xdotoolReturned), median(xdotoolArrived), xdotoolWrong);
+    report(contenders, rounds);
     return 0;
 }

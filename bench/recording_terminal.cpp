@@ -1,0 +1,68 @@
+#include "recording_terminal.h"
+
+#include <stdexcept>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quillpost::bench {
+
+RecordingTerminal::RecordingTerminal(
+    const test::XSession &session, const test::TempDir &dir, const std::string &title)
+{
+    const std::string fifo = dir.file("keys-" + title);
+    if (mkfifo(fifo.c_str(), 0600) != 0)
+        throw std::runtime_error("cannot make the FIFO " + fifo);
+    // Read and write: with no writer yet, or between writers, a read-only end would report
+    // end of file. Close-on-exec, or the xterm would hold it too.
+    fd_ = open(fifo.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    if (fd_ < 0)
+        throw std::runtime_error("cannot open the FIFO " + fifo);
+    // The "R" comes only after stty, so once it is read the terminal is raw.
+    process_ = session.spawn({ "xterm", "-fa", "DejaVu Sans Mono", "-fs", "10", "-title", title,
+        "-e", "sh", "-c", "stty raw -echo && exec >\"$0\" && printf R && exec cat", fifo });
+    std::string ready;
+    readUntil(ready, 1, Clock::now() + std::chrono::seconds(10));
+    if (ready != "R") {
+        close(fd_);
+        throw std::runtime_error("the \"" + title + "\" xterm did not start its recorder");
+    }
+}
+
+RecordingTerminal::~RecordingTerminal()
+{
+    process_.stop();
+    close(fd_);
+}
+
+bool RecordingTerminal::readAvailable(std::string &into)
+{
+    char buffer[4096];
+    bool any = false;
+    for (;;) {
+        const ssize_t n = read(fd_, buffer, sizeof buffer);
+        if (n <= 0)
+            return any;
+        into.append(buffer, static_cast<std::size_t>(n));
+        any = true;
+    }
+}
+
+void RecordingTerminal::readUntil(std::string &into, std::size_t size, Clock::time_point deadline)
+{
+    while (into.size() < size) {
+        readAvailable(into);
+        if (into.size() >= size)
+            return;
+        const auto left
+            = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0)
+            return;
+        pollfd p { fd_, POLLIN, 0 };
+        poll(&p, 1, static_cast<int>(left.count()) + 1);
+    }
+}
+
+} // namespace quillpost::bench

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "report.h"
+#include "support/x_session.h"
+
+#include <string>
+
+namespace quillpost::bench {
+
+// An xterm whose raw, silent terminal passes every byte typed into it through a FIFO to this
+// process, so that the bench wakes on the byte itself: polling a file would add its poll period
+// to every figure.
+class RecordingTerminal
+{
+public:
+    // Throws std::runtime_error when the terminal does not come up.
+    RecordingTerminal(
+        const test::XSession &session, const test::TempDir &dir, const std::string &title);
+    ~RecordingTerminal();
+    RecordingTerminal(const RecordingTerminal &) = delete;
+    RecordingTerminal &operator=(const RecordingTerminal &) = delete;
+
+    // The FIFO's read end, for poll(2) alongside other descriptors.
+    int descriptor() const { return fd_; }
+    // Appends what is there now, without waiting; whether anything came.
+    bool readAvailable(std::string &into);
+    // Reads until `into` holds `size` bytes or `deadline` passes.
+    void readUntil(std::string &into, std::size_t size, Clock::time_point deadline);
+
+private:
+    int fd_ = -1;
+    test::Child process_;
+};
+
+} // namespace quillpost::bench
