@@ -1,0 +1,329 @@
+#include "desktop.h"
+#include "support/x_session.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <regex>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+// Quillpost posting through real MUD clients into a server that stores notes as ROM 2.4 does: the
+// proof is what the file became on the server, not what was typed.
+namespace quillpost::test {
+namespace {
+
+enum class Client { TinTin, Telnet };
+
+std::string readFile(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::string asStored(const std::vector<std::string> &lines)
+{
+    std::string note;
+    for (const std::string &line : lines)
+        note += line + "\n\r";
+    return note;
+}
+
+// One stored line a row between bars, so that blanks at either end show; other bytes in hex.
+std::string escaped(const std::string &note)
+{
+    std::string out = "    |";
+    for (std::size_t i = 0; i < note.size(); ++i) {
+        const auto c = static_cast<unsigned char>(note[i]);
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "\\x%02x", c);
+        if (note.compare(i, 2, "\n\r") == 0)
+            out += i++ + 2 < note.size() ? "|\n    |" : "|";
+        else
+            out += c == '\\' ? "\\\\" : c < 32 || c > 126 ? hex : std::string(1, note[i]);
+    }
+    return (note.empty() ? "    (nothing)" : out) + "\n";
+}
+
+::testing::AssertionResult sameNote(const std::string &stored, const std::string &expected)
+{
+    if (stored == expected)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "\nexpected in the note:\n"
+                                         << escaped(expected) << "stored:\n"
+                                         << escaped(stored);
+}
+
+void require(bool done, const std::string &what)
+{
+    if (!done)
+        throw std::runtime_error(what);
+}
+
+// Each test has its own X server and window manager, note server, and client in an xterm titled
+// zMUD; Quillpost is driven only through the keyboard.
+class ServerProof : public ::testing::Test
+{
+protected:
+    void TearDown() override
+    {
+        const auto *test = ::testing::UnitTest::GetInstance()->current_test_info();
+        std::string name = std::string(test->test_suite_name()) + "." + test->name() + ".png";
+        std::replace(name.begin(), name.end(), '/', '-');
+        const std::string shot = std::string(QUILLPOST_E2E_ARTEFACTS) + "/" + name;
+        std::filesystem::remove(shot);
+        if (HasFailure() && desktop_.screenshot(shot))
+            std::cerr << "screen at the end of the test: " << shot << "\n";
+        if (HasFailure() && std::filesystem::exists(dir_.file("client.log")))
+            std::cerr << "TinTin++ showed:\n" << readFile(dir_.file("client.log"));
+    }
+
+    void start(Client client, const std::string &spools = "note")
+    {
+        // Its port is on its stdout, which spawn() would throw away.
+        server_ = session_.spawn({ "sh", "-c", "exec \"$@\" >\"$0.out\" 2>\"$0.log\"",
+            dir_.file("server"), QUILLPOST_NOTESERVER, "--port", "0", "--pulse-ms", "50", "--dump",
+            dir_.file("note"), "--spools", spools });
+        int port = 0;
+        const auto listening = [&] {
+            return std::sscanf(readFile(dir_.file("server.out")).c_str(), "listening on %d", &port);
+        };
+        require(waitFor([&] { return listening() == 1; }), "the note server did not start");
+        std::vector<std::string> command { "telnet", "127.0.0.1", std::to_string(port) };
+        if (client == Client::TinTin) {
+            // The example settings as shipped, pointed at this server, logging what it says.
+            const std::string tin = std::regex_replace(
+                readFile(QUILLPOST_SOURCE_DIR "/examples/tintin/hollowmere.tin"),
+                std::regex("(#session \\S+ 127\\.0\\.0\\.1) \\d+"), "$1 " + command[2]);
+            std::ofstream(dir_.file("client.tin"))
+                << tin << "#log {overwrite} {" << dir_.file("client.log") << "}\n";
+            command = { "/usr/games/tt++", dir_.file("client.tin") };
+        }
+        command.insert(command.begin(), { "xterm", "-T", "zMUD", "-geometry", "100x30+0+0", "-e" });
+        client_ = session_.spawn(command);
+        require(waitFor([&] { return saw("server.log", " connected"); }, 15s),
+            "the client did not connect to the note server");
+        desktop_.waitForWindow("zMUD");
+        program_ = session_.spawn({ QUILLPOST_BINARY });
+        main_ = desktop_.waitForWindow("Quillpost");
+    }
+
+    bool saw(const char *log, const char *text) const
+    {
+        return readFile(dir_.file(log)).find(text) != std::string::npos;
+    }
+    std::string stored() const { return readFile(dir_.file("note")); }
+    std::size_t storedLines() const { return std::ranges::count(stored(), '\r'); }
+    bool boxOpen() const { return desktop_.windowsTitled("Quillpost").size() > 1; }
+
+    void sendFile(const std::string &bytes)
+    {
+        std::ofstream(dir_.file("file.txt"), std::ios::binary) << bytes;
+        desktop_.press(main_, { "ctrl+o" });
+        const XWindow dialog = desktop_.waitForWindow("Open File to send to Zmud");
+        desktop_.type(dialog, dir_.file("file.txt"));
+        desktop_.press(dialog, { "Return" });
+        desktop_.waitUntilGone(dialog);
+    }
+
+    void answerBox(const std::string &key)
+    {
+        const XWindow box = desktop_.waitForWindow("Quillpost", { main_ });
+        desktop_.press(box, { key });
+        desktop_.waitUntilGone(box);
+    }
+
+    // The note once `complete` holds for it and the send has ended; no box may open meanwhile.
+    std::string storedWhen(
+        const std::function<bool(const std::string &)> &complete, std::size_t lines)
+    {
+        waitFor([&] { return complete(stored()) || boxOpen(); }, std::chrono::seconds(lines + 10));
+        EXPECT_FALSE(boxOpen()) << "a box is open";
+        // At the end of the file Quillpost takes the focus back from the client.
+        EXPECT_TRUE(waitFor([&] { return desktop_.hasFocus(main_); }, 5s))
+            << "the send did not end";
+        return stored();
+    }
+
+    void expectStored(const std::vector<std::string> &lines)
+    {
+        const std::string want = asStored(lines);
+        EXPECT_TRUE(sameNote(
+            storedWhen([&](const std::string &note) { return note == want; }, lines.size()), want));
+    }
+
+    XSession session_ { XSession::Options { .windowManager = true } };
+    TempDir dir_;
+    Desktop desktop_ { session_ };
+    Child server_;
+    Child client_;
+    Child program_;
+    XWindow main_ = 0;
+};
+
+struct Arrival
+{
+    const char *name;
+    Client client;
+    std::vector<std::string> lines;
+    const char *lineEnd;
+    friend void PrintTo(const Arrival &c, std::ostream *out) { *out << c.name; }
+};
+
+class Arrives : public ServerProof, public ::testing::WithParamInterface<Arrival>
+{
+};
+
+// All of printable ASCII, TinTin++'s own syntax, and blanks at both ends of a line.
+const std::vector<std::string> kPrintable { " !\"#$%&'()*+,-./0123456789:;<=>?",
+    "@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_", "`abcdefghijklmnopqrstuvwxyz{|}~",
+    "   #nop {a;b} $x @y %1 \\ ~~ ! ", "!" };
+
+INSTANTIATE_TEST_SUITE_P(ServerProof, Arrives,
+    ::testing::Values(Arrival { "PrintableThroughTinTin", Client::TinTin, kPrintable, "\r\n" },
+        Arrival { "EmptyLinesThroughTinTin", Client::TinTin,
+            { "alpha", "", "beta", "", "", "gamma", "" }, "\r\n" },
+        Arrival { "PrintableThroughTelnet", Client::Telnet, kPrintable, "\n" }),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST_P(Arrives, AsTheServerStoresEachLineOfTheFile)
+{
+    const Arrival &c = GetParam();
+    std::string file;
+    std::vector<std::string> expected;
+    for (const std::string &line : c.lines) {
+        file += line + c.lineEnd;
+        // ROM drops the leading blanks and makes "~" a "-"; nothing else may differ.
+        expected.push_back(line.substr(std::min(line.find_first_not_of(' '), line.size())));
+        std::ranges::replace(expected.back(), '~', '-');
+    }
+    start(c.client);
+    sendFile(file);
+    if (expected != c.lines)
+        answerBox("alt+a");
+    expectStored(expected);
+}
+
+class NoteLimit : public ServerProof, public ::testing::WithParamInterface<bool>
+{
+};
+INSTANTIATE_TEST_SUITE_P(ServerProof, NoteLimit, ::testing::Values(false, true),
+    [](const auto &info) { return info.param ? "PastIt" : "AtIt"; });
+
+TEST_P(NoteLimit, LastLineStoredAtTheLimitRefusedPastIt)
+{
+    const bool past = GetParam();
+    // 16 lines of 240 and "\n\r", then the longest line the server takes (it refuses one that
+    // would bring the note to 4096), or one character more.
+    std::vector<std::string> lines;
+    std::string file;
+    for (int i = 0; i < 17; ++i) {
+        lines.emplace_back(i < 16 ? 240 : 4095 - 16 * 242 + past, static_cast<char>('a' + i));
+        file += lines.back() + "\n";
+    }
+    start(Client::TinTin);
+    sendFile(file);
+    if (past) {
+        answerBox("alt+a");
+        lines.pop_back();
+    }
+    expectStored(lines);
+    EXPECT_EQ(waitFor([&] { return saw("client.log", "Note too long."); }, past ? 5s : 0s), past)
+        << "whether the server said \"Note too long.\"";
+}
+
+struct LongLine
+{
+    const char *name;
+    std::vector<std::string> menuKeys; // after Alt+N has opened the Note Type menu
+    std::string spool; // typed into the custom spool box when the menu opens it
+    bool wrap;
+    friend void PrintTo(const LongLine &c, std::ostream *out) { *out << c.name; }
+};
+
+class LongLines : public ServerProof, public ::testing::WithParamInterface<LongLine>
+{
+};
+// The menu opens on its first item, note ("n" would move on to news, which shares its access
+// key); the custom item is second from the bottom, and Up wraps round to the bottom.
+INSTANTIATE_TEST_SUITE_P(ServerProof, LongLines,
+    ::testing::Values(LongLine { "NoteWrapped", { "Return" }, "note", true },
+        LongLine { "NoteCut", { "Return" }, "note", false },
+        LongLine { "CustomWrapped", { "Up", "Up", "Return" }, "qnote", true },
+        LongLine { "CustomCut", { "Up", "Up", "Return" }, "qnote", false }),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST_P(LongLines, WrappedAtWordsOrCutWhereTheServerCutsIt)
+{
+    const LongLine &c = GetParam();
+    std::string line;
+    for (int i = 0; line.size() < 300; ++i)
+        line += "w" + std::to_string(i) + std::string(i % 9, 'x') + " ";
+    line.resize(300);
+    line.back() = 'z';
+    // Only this spool word stores a line: the server answers any other with "Huh?".
+    start(Client::TinTin, c.spool);
+    desktop_.press(main_, { "alt+n" });
+    require(waitFor([&] { return desktop_.popupShown(); }, 5s), "no Note Type menu");
+    desktop_.press(c.menuKeys);
+    if (c.menuKeys.size() > 1) {
+        const XWindow box = desktop_.waitForWindow("Custom Note Spool");
+        desktop_.type(box, c.spool);
+        desktop_.press(box, { "Return" });
+        desktop_.waitUntilGone(box);
+    }
+    require(waitFor([&] { return !desktop_.popupShown(); }, 5s), "the menu stayed open");
+
+    sendFile("before\n" + line + "\nafter\n");
+    answerBox(c.wrap ? "alt+w" : "alt+a");
+    if (!c.wrap) {
+        // A typed line keeps 254 characters, the spool word and " + " among them.
+        expectStored({ "before", line.substr(0, 254 - c.spool.size() - 3), "after" });
+        return;
+    }
+    const std::string note = storedWhen([](const auto &n) { return n.ends_with("after\n\r"); }, 8);
+    std::vector<std::string> stored;
+    for (std::size_t at = 0, end; (end = note.find("\n\r", at)) != std::string::npos; at = end + 2)
+        stored.push_back(note.substr(at, end - at));
+    ASSERT_GE(stored.size(), 6u) << escaped(note);
+    EXPECT_EQ(stored.front(), "before") << escaped(note);
+    EXPECT_EQ(stored.back(), "after") << escaped(note);
+    std::string rejoined;
+    for (std::size_t i = 1; i + 1 < stored.size(); ++i) {
+        rejoined += (i > 1 ? " " : "") + stored[i];
+        EXPECT_LE(stored[i].size(), 79u) << escaped(note);
+        // At words, and greedy: the next line's first word would not have fitted on this one.
+        EXPECT_TRUE(i + 2 == stored.size() || stored[i].size() + stored[i + 1].find(' ') >= 79)
+            << escaped(note);
+    }
+    EXPECT_EQ(rejoined, line) << escaped(note);
+}
+
+TEST_F(ServerProof, PauseHoldsTheNextLineAndStartGoesOnWithIt)
+{
+    const std::vector<std::string> lines { "one", "two", "three", "four", "five", "six" };
+    start(Client::TinTin);
+    sendFile("one\ntwo\nthree\nfour\nfive\nsix\n");
+    // Just after a line is stored, the better part of a tick before the next.
+    require(waitFor([&] { return storedLines() >= 2; }, 10s), "two lines were not stored");
+    desktop_.press(main_, { "alt+p" });
+    const std::string paused = stored();
+    EXPECT_LT(storedLines(), lines.size()) << "the file ended before the pause";
+    EXPECT_FALSE(waitFor([&] { return stored() != paused; }, 2500ms))
+        << "a line was stored while paused:\n"
+        << escaped(stored());
+    desktop_.press(main_, { "alt+s" });
+    expectStored(lines);
+}
+
+} // namespace
+} // namespace quillpost::test
