@@ -93,14 +93,18 @@ Result<Loader::Plan> Loader::checkAgainstServer(const std::string &path, std::st
         return reader.error();
     Preflight check(state_.noteSpool);
     std::vector<std::string> lines;
-    // Past this many lines every further one is refused anyway: each stores at least "\n\r".
+    // Past this many lines every further one is refused anyway (each stores at least "\n\r"),
+    // so reading stops there; such a file is only ever sent as it is, never rebuilt from a part.
     std::size_t total = 0;
+    bool complete = false;
     while (lines.size() <= kMaxNoteChars) {
         auto line = reader.value()->next(kMaxNoteChars - total);
         if (!line)
             return line.error();
-        if (!line.value())
+        if (!line.value()) {
+            complete = true;
             break;
+        }
         // Only a file that grew since the size check can pass it now; never hold it whole.
         total += line.value()->size();
         if (total > kMaxNoteChars)
@@ -112,14 +116,15 @@ Result<Loader::Plan> Loader::checkAgainstServer(const std::string &path, std::st
         return Plan::AsItIs;
 
     const std::string &lb = state_.lineBreak;
+    const bool offerWrap = check.anyCut() && complete;
     std::vector<std::string> choices { std::string(kSendAsItIs), std::string(kCancelSend) };
-    if (check.anyCut())
+    if (offerWrap)
         choices.insert(choices.begin(), std::string(kWrapAndSend));
     const std::string prompt = "On a ROM 2.4 style server this file would not arrive as written:"
         + lb + lb + describeFindings(check.findings(), lb) + lb
-        + (check.anyCut() ? "Wrap the long lines at 79 columns and send, send it as it is, or "
-                            "cancel?"
-                          : "Send it as it is, or cancel?");
+        + (offerWrap ? "Wrap the long lines at 79 columns and send, send it as it is, or "
+                       "cancel?"
+                     : "Send it as it is, or cancel?");
     const int chosen = platform_.choiceBox(prompt, choices);
     if (chosen < 0 || choices[static_cast<std::size_t>(chosen)] == kCancelSend)
         return Plan::Cancelled;

@@ -200,6 +200,18 @@ TEST(PreflightOnLoad, WithoutCutLinesOnlySendOrCancelAndWrappingIsCheckedAgain)
     EXPECT_FALSE(w.app->state().sending);
 }
 
+TEST(PreflightOnLoad, AFileTooLongToRebuildIsNotOfferedWrapping)
+{
+    // A cut line, then more empty lines than any note holds: wrapping would have to rebuild the
+    // whole file from what was read, so only sending it as it is is offered.
+    AppHarness h;
+    h.platform.addFile("many.txt", kLong + "\n" + std::string(5000, '\n'));
+    h.openToSend("many.txt");
+    ASSERT_EQ(h.platform.choices.size(), 1u);
+    EXPECT_EQ(
+        h.platform.choices[0].second, (std::vector<std::string> { "Send &as it is", "&Cancel" }));
+}
+
 TEST(PreflightOnLoad, AFileThatGrowsAfterTheSizeCheckIsRefusedUnread)
 {
     AppHarness h;
