@@ -46,7 +46,8 @@ void Sender::Timer1_Timer()
     }
     if (!state_.unsentLine) {
         const int lineNumber = state_.file1->linesRead() + 1;
-        auto line = state_.file1->next();
+        // Capped, so a file swapped for a huge one after loading is never read whole.
+        auto line = state_.file1->next(kMaxNoteChars);
         if (!line) {
             stop("Error: " + line.error().message + lineNotTyped(lineNumber));
             return;
@@ -64,6 +65,11 @@ void Sender::typeLine(const std::string &line)
 {
     const int lineNumber = state_.file1->linesRead();
     // The file was checked when it was loaded, but it may have been changed since.
+    if (line.size() > kMaxNoteChars) {
+        stop("Error: the file changed after it was loaded: line " + std::to_string(lineNumber)
+            + " is longer than a whole note." + lineNotTyped(lineNumber));
+        return;
+    }
     if (auto bad = firstUntypable(line)) {
         stop("Error: the file changed after it was loaded: " + describeBadByte(lineNumber, *bad)
             + "." + lineNotTyped(lineNumber));

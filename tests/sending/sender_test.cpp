@@ -195,7 +195,15 @@ INSTANTIATE_TEST_SUITE_P(Sending, TickFailure,
                         h.platform.addFile("f.txt", "one\ntw\to\nthree\n");
                 };
             },
-            "Error: the file changed after it was loaded" }),
+            "Error: the file changed after it was loaded" },
+        FailureCase { "grown",
+            [](AppHarness &h) {
+                h.platform.beforeOpen = [&h, opens = 0](const std::string &) mutable {
+                    if (++opens == 3)
+                        h.platform.addFile("f.txt", "one\n" + std::string(9000, 'g') + "\n");
+                };
+            },
+            "Error: the file changed after it was loaded: line 2 is longer than a whole note." }),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(Pausing, HoldsTheSendAtTheNextLineAndStartGoesOn)
