@@ -1,7 +1,7 @@
 #include "factory.h"
 
 #if defined(_WIN32)
-#error "The Win32 backend is not written yet."
+#include "win32/win32_platform.h"
 #else
 #include "qt_x11/qt_platform.h"
 #endif
@@ -10,7 +10,11 @@ namespace quillpost {
 
 std::unique_ptr<Platform> makePlatform()
 {
+#if defined(_WIN32)
+    return std::make_unique<win32::Win32Platform>();
+#else
     return std::make_unique<qt::QtPlatform>();
+#endif
 }
 
 } // namespace quillpost

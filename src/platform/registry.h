@@ -8,7 +8,8 @@
 #include <vector>
 
 // A small read-only registry with the calls and result codes of the Windows one, so the code that
-// looks values up runs unchanged wherever the program runs. Names compare ignoring case.
+// looks values up runs unchanged wherever the program runs. Names compare ignoring case. On
+// Windows the three calls go to the system's own registry instead.
 namespace quillpost {
 
 using RegHandle = std::uint32_t; // 0 is no key
@@ -35,18 +36,20 @@ public:
         std::vector<std::uint8_t> data;
     };
 
+    virtual ~Registry() = default;
+
     // `readOnly` keys refuse an open that asks for any right to write.
     void addKey(std::uint32_t root, std::string_view path, bool readOnly = false);
     void setValue(std::uint32_t root, std::string_view path, std::string_view name, Value value);
 
-    long RegOpenKeyExA(std::uint32_t root, std::string_view subKey, std::uint32_t options,
+    virtual long RegOpenKeyExA(std::uint32_t root, std::string_view subKey, std::uint32_t options,
         std::uint32_t samDesired, RegHandle *result);
     // `data` may be empty to ask for the size alone; *size is the data's size on return.
-    long RegQueryValueExA(RegHandle key, std::string_view valueName, std::uint32_t *type,
+    virtual long RegQueryValueExA(RegHandle key, std::string_view valueName, std::uint32_t *type,
         std::span<std::uint8_t> data, std::uint32_t *size);
-    long RegCloseKey(RegHandle key);
+    virtual long RegCloseKey(RegHandle key);
 
-    int openKeys() const { return static_cast<int>(open_.size()); }
+    virtual int openKeys() const { return static_cast<int>(open_.size()); }
 
 private:
     struct Key

@@ -5,7 +5,10 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+
+#if !defined(_WIN32)
 #include <unistd.h>
+#endif
 
 namespace quillpost {
 namespace {
@@ -113,6 +116,8 @@ TEST_F(TempDir, NamesThePathAndTheReasonWhenAFileCannotBeOpened)
     EXPECT_NE(r2.error().message.find("folder"), std::string::npos);
 }
 
+// Windows has neither POSIX permissions nor a file that opens and then refuses every read.
+#if !defined(_WIN32)
 TEST_F(TempDir, NamesTheReasonWhenReadingIsNotAllowed)
 {
     if (::geteuid() == 0)
@@ -135,6 +140,7 @@ TEST(LineReader, ReportsAReadErrorInsteadOfAnEndOfFile)
     EXPECT_EQ(line.error().kind, ErrorKind::File);
     EXPECT_NE(line.error().message.find("/proc/self/mem"), std::string::npos);
 }
+#endif
 
 } // namespace
 } // namespace quillpost

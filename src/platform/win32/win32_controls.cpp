@@ -1,0 +1,194 @@
+#include "win32_controls.h"
+
+#include "win32_text.h"
+
+#include <commdlg.h>
+
+#include <vector>
+
+namespace quillpost::win32 {
+
+std::string WindowText::text() const
+{
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(control_)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(
+        GetWindowTextW(control_, text.data(), static_cast<int>(text.size()))));
+    return narrow(text);
+}
+
+void WindowText::setText(std::string_view text)
+{
+    SetWindowTextW(control_, widen(text).c_str());
+}
+
+std::string MenuCommand::caption() const
+{
+    std::wstring text(256, L'\0');
+    text.resize(static_cast<std::size_t>(
+        GetMenuStringW(menu_, id_, text.data(), static_cast<int>(text.size()), MF_BYCOMMAND)));
+    return narrow(text.substr(0, text.find(L'\t')));
+}
+
+void MenuCommand::setCaption(std::string_view caption)
+{
+    std::wstring text = widen(caption);
+    if (!shortcut_.empty())
+        text += L"\t" + shortcut_;
+    MENUITEMINFOW info {};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_STRING;
+    info.dwTypeData = text.data();
+    SetMenuItemInfoW(menu_, id_, FALSE, &info);
+    if (bar_)
+        DrawMenuBar(bar_);
+}
+
+UINT MenuCommand::state() const
+{
+    return GetMenuState(menu_, id_, MF_BYCOMMAND);
+}
+
+bool MenuCommand::checked() const
+{
+    return (state() & MF_CHECKED) != 0;
+}
+
+void MenuCommand::setChecked(bool checked)
+{
+    CheckMenuItem(menu_, id_, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
+}
+
+bool MenuCommand::enabled() const
+{
+    return (state() & (MF_GRAYED | MF_DISABLED)) == 0;
+}
+
+void MenuCommand::setEnabled(bool enabled)
+{
+    EnableMenuItem(menu_, id_, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+    if (bar_)
+        DrawMenuBar(bar_);
+}
+
+PacedTimer::PacedTimer(HWND window, UINT_PTR id, int milliseconds)
+    : window_(window), id_(id), interval_(0)
+{
+    setInterval(milliseconds);
+}
+
+void PacedTimer::setInterval(int milliseconds)
+{
+    interval_ = std::chrono::milliseconds(milliseconds);
+    const auto now = std::chrono::steady_clock::now();
+    next_ = now + interval_;
+    if (interval_.count() > 0)
+        arm(now);
+    else
+        KillTimer(window_, id_);
+}
+
+bool PacedTimer::onTimer()
+{
+    using namespace std::chrono;
+    const auto now = steady_clock::now();
+    if (interval_.count() <= 0) {
+        KillTimer(window_, id_);
+        return false;
+    }
+    // Within a millisecond counts as on time: waiting again would come back a grain late.
+    if (now + 1ms < next_) {
+        arm(now);
+        return false;
+    }
+    while (next_ <= now)
+        next_ += interval_;
+    arm(now);
+    return true;
+}
+
+void PacedTimer::arm(std::chrono::steady_clock::time_point now)
+{
+    using namespace std::chrono;
+    const auto left = ceil<milliseconds>(next_ - now).count();
+    SetTimer(
+        window_, id_, static_cast<UINT>(std::max<long long>(left, USER_TIMER_MINIMUM)), nullptr);
+}
+
+void OpenFileDialog::showOpen()
+{
+    std::vector<wchar_t> file(32768, L'\0');
+    const std::wstring start = widen(fileName_);
+    std::copy(start.begin(), start.end(), file.begin());
+    const std::wstring title = widen(title_);
+    OPENFILENAMEW ofn {};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = owner_;
+    ofn.lpstrFilter = L"All Files (*.*)\0*.*\0Text Files (*.txt)\0*.txt\0";
+    ofn.lpstrFile = file.data();
+    ofn.nMaxFile = static_cast<DWORD>(file.size());
+    ofn.lpstrTitle = title.c_str();
+    ofn.Flags
+        = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_EXPLORER;
+    fileName_.clear();
+    if (GetOpenFileNameW(&ofn))
+        fileName_ = narrow(file.data());
+}
+
+RECT TopWindow::rect() const
+{
+    RECT r {};
+    GetWindowRect(window_, &r);
+    return r;
+}
+
+int TopWindow::width() const
+{
+    const RECT r = rect();
+    return pixelsToTwips(r.right - r.left, systemDpi());
+}
+
+int TopWindow::height() const
+{
+    const RECT r = rect();
+    return pixelsToTwips(r.bottom - r.top, systemDpi());
+}
+
+void TopWindow::setWidth(int twips)
+{
+    const RECT r = rect();
+    const int px = twipsToPixels(twips, systemDpi());
+    if (px != r.right - r.left)
+        SetWindowPos(window_, nullptr, 0, 0, px, r.bottom - r.top,
+            SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TopWindow::setHeight(int twips)
+{
+    const RECT r = rect();
+    const int px = twipsToPixels(twips, systemDpi());
+    if (px != r.bottom - r.top)
+        SetWindowPos(window_, nullptr, 0, 0, r.right - r.left, px,
+            SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+WindowState TopWindow::windowState() const
+{
+    if (IsIconic(window_))
+        return WindowState::Minimized;
+    if (IsZoomed(window_))
+        return WindowState::Maximized;
+    return WindowState::Normal;
+}
+
+void TopWindow::show()
+{
+    ShowWindow(window_, IsIconic(window_) ? SW_RESTORE : SW_SHOW);
+    SetForegroundWindow(window_);
+}
+
+void TopWindow::hide()
+{
+    ShowWindow(window_, SW_HIDE);
+}
+
+} // namespace quillpost::win32

@@ -1,0 +1,165 @@
+#include "win32_platform.h"
+
+#include "platform/send_keys.h"
+#include "win32_boxes.h"
+#include "win32_text.h"
+#include "win32_typist.h"
+#include "win32_ui.h"
+#include "win32_windows.h"
+
+#include <shellapi.h>
+
+#include <algorithm>
+#include <thread>
+
+namespace quillpost::win32 {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr std::string_view kTitle = "Quillpost";
+// How long a line waits for the client to take the front before it is held back.
+constexpr auto kFocusWait = 500ms;
+
+// Keys not yet read by the client are lost when another window takes the front, so the client
+// keeps it until its thread has taken the line: until it waits for input again, and no less than
+// a pause that grows with the line.
+void letClientRead(WindowId target, std::size_t strokes)
+{
+    DWORD pid = 0;
+    GetWindowThreadProcessId(toHwnd(target), &pid);
+    if (HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid)) {
+        WaitForInputIdle(process, 2000);
+        CloseHandle(process);
+    }
+    std::this_thread::sleep_for(20ms + std::chrono::microseconds(500) * strokes);
+}
+
+Error launchError(std::string_view what, HINSTANCE result)
+{
+    return Error { ErrorKind::Launch,
+        "Windows could not start " + std::string(what) + " (error "
+            + std::to_string(reinterpret_cast<INT_PTR>(result)) + ")." };
+}
+
+} // namespace
+
+Result<WindowId> Win32Platform::appActivate(std::string_view title)
+{
+    auto window = findWindow(title);
+    if (!window)
+        return window.error();
+    if (auto shown = bringToFront(window.value()); !shown)
+        return shown.error();
+    return window.value();
+}
+
+Outcome Win32Platform::activate(WindowId window)
+{
+    return bringToFront(window);
+}
+
+void Win32Platform::activateOwnWindow()
+{
+    if (HWND main = ownMainWindow()) {
+        if (IsIconic(main))
+            ShowWindow(main, SW_RESTORE);
+        SetForegroundWindow(main);
+    }
+}
+
+Outcome Win32Platform::sendKeys(WindowId target, std::string_view keys)
+{
+    auto strokes = parseSendKeys(keys);
+    if (!strokes)
+        return strokes.error();
+    if (!IsWindow(toHwnd(target)))
+        return Error { ErrorKind::NoWindow, "The client's window has been closed." };
+    if (!waitInFront(target, kFocusWait))
+        return Error { ErrorKind::FocusLost, "The client did not come to the front.", 0 };
+    auto stop = typeStrokes(target, strokes.value());
+    // Even a line stopped part way leaves keys in the client's queue.
+    letClientRead(target, stop ? stop->stroke : strokes->size());
+    if (stop) {
+        Error error = stop->error;
+        error.position = stop->stroke; // MERGE: strokeOffset(keys, stop->stroke)
+        return error;
+    }
+    return Ok {};
+}
+
+void Win32Platform::msgBox(std::string_view prompt, MsgStyle style)
+{
+    MessageBoxW(ownMainWindow(), widen(prompt).c_str(), widen(kTitle).c_str(),
+        MB_OK | (style == MsgStyle::Exclamation ? MB_ICONEXCLAMATION : 0));
+}
+
+int Win32Platform::choiceBox(std::string_view prompt, const std::vector<std::string> &choices)
+{
+    return choiceDialog(ownMainWindow(), prompt, kTitle, choices);
+}
+
+std::string Win32Platform::inputBox(std::string_view prompt, std::string_view title)
+{
+    return inputDialog(ownMainWindow(), prompt, title);
+}
+
+Result<std::unique_ptr<LineReader>> Win32Platform::openInput(const std::string &path)
+{
+    return openLineReader(path);
+}
+
+Outcome Win32Platform::shell(
+    const std::string &program, const std::vector<std::string> &args, ShellStyle style)
+{
+    std::string line;
+    for (const std::string &a : args)
+        line += (line.empty() ? "" : " ") + a;
+    const HINSTANCE result = ShellExecuteW(ownMainWindow(), L"open", widen(program).c_str(),
+        line.empty() ? nullptr : widen(line).c_str(), nullptr,
+        style == ShellStyle::MaximizedFocus ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL);
+    if (reinterpret_cast<INT_PTR>(result) <= 32)
+        return launchError(program, result);
+    return Ok {};
+}
+
+Outcome Win32Platform::openUrl(std::string_view url)
+{
+    const HINSTANCE result = ShellExecuteW(
+        ownMainWindow(), L"open", widen(url).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    if (reinterpret_cast<INT_PTR>(result) <= 32)
+        return launchError("the web browser", result);
+    return Ok {};
+}
+
+std::string Win32Platform::dir(std::string_view path)
+{
+    const DWORD attributes = GetFileAttributesW(widen(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES
+        || (attributes
+            & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)))
+        return {};
+    const std::size_t slash = path.find_last_of("\\/:");
+    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+AppIdentity Win32Platform::identity() const
+{
+    return AppIdentity { std::string(kTitle), QUILLPOST_VERSION_MAJOR, QUILLPOST_VERSION_MINOR,
+        QUILLPOST_VERSION_PATCH };
+}
+
+void Win32Platform::end()
+{
+    // Every window of ours goes, the modeless viewer and About box with the main window.
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM) -> BOOL {
+            DestroyWindow(window);
+            return TRUE;
+        },
+        0);
+    PostQuitMessage(0);
+}
+
+} // namespace quillpost::win32

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "platform/platform.h"
+
+#include <windows.h>
+
+#include <chrono>
+#include <string_view>
+
+// Other programs' top-level windows: finding one by title and bringing it to the front.
+namespace quillpost::win32 {
+
+// The visible top-level window of another process whose title equals `title` ignoring case, else
+// the first whose title begins with it; NoWindow when there is none.
+Result<WindowId> findWindow(std::string_view title);
+
+// Restores it when minimised and asks for it to be the foreground window; NoWindow once it has
+// been closed. Windows may refuse a program in the background the foreground: callers check with
+// inFront() before typing.
+Outcome bringToFront(WindowId window);
+
+bool inFront(WindowId window);
+// Polls until `window` is the foreground window or `timeout` has passed.
+bool waitInFront(WindowId window, std::chrono::milliseconds timeout);
+
+inline HWND toHwnd(WindowId id)
+{
+    return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(id.value));
+}
+
+inline WindowId toId(HWND window)
+{
+    return WindowId { reinterpret_cast<std::uintptr_t>(window) };
+}
+
+} // namespace quillpost::win32
