@@ -57,6 +57,24 @@ void Application::exit_Click()
     platform_.end();
 }
 
+// Closing the window used to leave a hidden program typing; now it quits, but a send is the one
+// thing a stray click must not lose, so it asks first. Ticks hold while the box is open.
+void Application::Form_QueryUnload()
+{
+    if (state_.file1) {
+        const std::string prompt = "A file is being sent: line "
+            + std::to_string(state_.file1->linesRead() + (state_.unsentLine ? 0 : 1)) + " is next."
+            + state_.lineBreak + state_.lineBreak + "Stop the send and quit Quillpost?";
+        const std::vector<std::string> choices { std::string(kStopAndQuit),
+            std::string(kKeepSending) };
+        if (platform_.choiceBox(prompt, choices) != 0)
+            return;
+        state_.closeFile1();
+        state_.sending = false;
+    }
+    platform_.end();
+}
+
 bool Application::click(std::string_view item)
 {
     auto handler = handlers_.find(item);

@@ -19,6 +19,9 @@
 
 namespace quillpost {
 
+inline constexpr std::string_view kStopAndQuit = "&Stop and quit";
+inline constexpr std::string_view kKeepSending = "&Keep sending";
+
 // The controls of the main window `Form1`.
 struct Form1
 {
@@ -45,6 +48,8 @@ public:
     void Form_Load();
     void Form_Resize();
     void exit_Click();
+    // The main window's close button: ends the program, after asking while a send is under way.
+    void Form_QueryUnload();
     void Timer1_Timer() { sender_.Timer1_Timer(); }
 
     // Runs the click handler of the named menu item; false for an item that has none.

@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QEvent>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -92,8 +93,11 @@ void MainWindow::buildMenus()
         action->setCheckable(row.checkable);
         action->setChecked(row.checked);
         action->setEnabled(row.enabled);
-        if (!row.shortcut.empty())
+        if (!row.shortcut.empty()) {
             action->setShortcut(QKeySequence(qt::toQt(row.shortcut)));
+            // An open menu is a window of its own, which a window shortcut does not reach.
+            action->setShortcutContext(Qt::ApplicationShortcut);
+        }
         auto adapter = std::make_unique<qt::MenuItemAdapter>(action);
         qt::MenuItemAdapter *raw = adapter.get();
         const std::string name(row.name);
@@ -123,9 +127,10 @@ void MainWindow::attach(Application &app)
 {
     app_ = &app;
     connect(timer1_, &QTimer::timeout, this, [this] {
-        // While one of our modal boxes or dialogs is open, a line would pull the focus away from
-        // it, and what the user types there would go to the client.
-        if (QApplication::activeModalWidget())
+        // While one of our modal boxes, dialogs or menus is open, a line would pull the focus away
+        // from it, and what the user types there would go to the client. An open menu also holds
+        // the keyboard grab, so the line's keys would go to the menu.
+        if (QApplication::activeModalWidget() || QApplication::activePopupWidget())
             return;
         app_->Timer1_Timer();
     });
@@ -137,6 +142,14 @@ void MainWindow::resizeEvent(QResizeEvent *event)
     QMainWindow::resizeEvent(event);
     if (app_)
         app_->Form_Resize();
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    // The logic decides: it ends the whole program, other windows included, or keeps it going.
+    event->ignore();
+    if (app_)
+        app_->Form_QueryUnload();
 }
 
 void MainWindow::changeEvent(QEvent *event)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/line_reader.h"
+#include "platform/platform.h"
 
 #include <memory>
 #include <optional>
@@ -22,11 +23,21 @@ struct SharedState
     std::unique_ptr<LineReader> file1;
     // A line read from file1 that has not reached the client yet; it is typed before any other.
     std::optional<std::string> unsentLine;
+    // Its keystroke text, and how much of that already reached the client when typing stopped
+    // part way: the rest goes after it, never the whole line again.
+    std::string unsentKeys;
+    std::size_t keysTyped = 0;
+    // The send's client, once found: real clients retitle their window as they run, so it is
+    // followed by its id until it closes, not looked up by title again.
+    std::optional<WindowId> client;
 
     void closeFile1()
     {
         file1.reset();
         unsentLine.reset();
+        unsentKeys.clear();
+        keysTyped = 0;
+        client.reset();
     }
 };
 

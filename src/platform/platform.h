@@ -43,12 +43,18 @@ public:
     // windows never match. NoWindow when there is none.
     virtual Result<WindowId> appActivate(std::string_view title) = 0;
 
+    // Brings a window found earlier to the front, whatever its title has become since; NoWindow
+    // once it has been closed.
+    virtual Outcome activate(WindowId window) = 0;
+
     // Brings the program's own main window back to the front.
     virtual void activateOwnWindow() = 0;
 
     // Types `keys` (send_keys.h notation) into `target`, only once that window holds the keyboard
     // focus; waits a short, bounded time for it and types nothing (FocusLost) if it never comes.
-    // The whole text is read and mapped to keys before the first key is pressed.
+    // The whole text is read and mapped to keys before the first key is pressed. When typing
+    // stops part way (FocusLost, Typing), the error's position is the offset in `keys` where the
+    // first stroke not typed begins, so the rest can be sent later; NoWindow once it is closed.
     virtual Outcome sendKeys(WindowId target, std::string_view keys) = 0;
 
     // A modal box; the title bar shows the application's title.

@@ -88,6 +88,18 @@ public:
         return std::move(out_);
     }
 
+    std::size_t offsetOf(std::size_t stroke)
+    {
+        while (pos_ < keys_.size()) {
+            const std::size_t start = pos_;
+            if (item(0, false))
+                return start;
+            if (out_.size() > stroke)
+                return start;
+        }
+        return keys_.size();
+    }
+
 private:
     std::optional<Error> fail(std::string what, std::size_t at)
     {
@@ -236,6 +248,11 @@ private:
 Result<std::vector<KeyStroke>> parseSendKeys(std::string_view keys)
 {
     return Parser(keys).run();
+}
+
+std::size_t strokeOffset(std::string_view keys, std::size_t stroke)
+{
+    return Parser(keys).offsetOf(stroke);
 }
 
 } // namespace quillpost

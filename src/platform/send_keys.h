@@ -2,6 +2,7 @@
 
 #include "result.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 #include <vector>
@@ -76,5 +77,9 @@ struct KeyStroke
 // Reads the whole text before anything is typed, so a line is never half typed. Text the notation
 // cannot read is an error whose position is the offending character's index.
 Result<std::vector<KeyStroke>> parseSendKeys(std::string_view keys);
+
+// Where stroke number `stroke` (from 0) begins in `keys`: the start of the key, modified key or
+// group that holds it, so typing can resume there. The text's size past its last stroke.
+std::size_t strokeOffset(std::string_view keys, std::size_t stroke);
 
 } // namespace quillpost

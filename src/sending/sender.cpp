@@ -1,7 +1,10 @@
 #include "sender.h"
 
 #include "keystroke_line.h"
+#include "platform/send_keys.h"
 #include "text_check.h"
+
+#include <algorithm>
 
 namespace quillpost {
 namespace {
@@ -75,30 +78,54 @@ void Sender::typeLine(const std::string &line)
             + "." + lineNotTyped(lineNumber));
         return;
     }
-    const std::string keys = keystrokeLine(state_.noteSpool, line);
+    // Until part of it is typed, the line takes the spool chosen last.
+    if (state_.keysTyped == 0)
+        state_.unsentKeys = keystrokeLine(state_.noteSpool, line);
+    const std::string &keys = state_.unsentKeys;
     text1_.setText(std::string(kSendingPrefix) + keys);
 
-    ActivateClient();
-    auto client = platform_.appActivate(kClientTitle);
-    if (!client) {
-        stop("Error: " + client.error().message + lineNotTyped(lineNumber));
+    const WindowId client = ActivateClient();
+    const std::string rest = keys.substr(state_.keysTyped) + '\r';
+    auto typed = platform_.sendKeys(client, rest);
+    if (typed) {
+        state_.unsentLine.reset();
+        state_.unsentKeys.clear();
+        state_.keysTyped = 0;
         return;
     }
-    auto typed = platform_.sendKeys(client.value(), keys + '\r');
-    if (!typed) {
-        if (typed.error().kind == ErrorKind::FocusLost)
-            pauseAt(typed.error());
-        else
-            stop("Error: " + typed.error().message + lineNotTyped(lineNumber));
+    const Error &error = typed.error();
+    if (error.kind == ErrorKind::NoWindow) {
+        // Closed under our hands: what was typed of the line went with it, so the next client
+        // gets the whole line, on the next tick.
+        state_.client.reset();
+        state_.keysTyped = 0;
         return;
     }
-    state_.unsentLine.reset();
+    if (error.position != std::string::npos)
+        state_.keysTyped += std::min(error.position, rest.size() - 1);
+    if (error.kind == ErrorKind::FocusLost)
+        pauseAt(error);
+    else
+        stop("Error: " + error.message + lineNotTyped(lineNumber));
 }
 
-void Sender::ActivateClient()
+WindowId Sender::ActivateClient()
 {
-    while (!platform_.appActivate(kClientTitle))
+    if (state_.client) {
+        auto activated = platform_.activate(*state_.client);
+        if (activated || activated.error().kind != ErrorKind::NoWindow)
+            return *state_.client;
+        state_.client.reset();
+        state_.keysTyped = 0;
+    }
+    for (;;) {
+        auto found = platform_.appActivate(kClientTitle);
+        if (found) {
+            state_.client = found.value();
+            return found.value();
+        }
         platform_.msgBox(clientWarning(state_.lineBreak), MsgStyle::Exclamation);
+    }
 }
 
 void Sender::stop(std::string_view statusText)
@@ -117,8 +144,21 @@ void Sender::pauseAt(const Error &why)
     state_.sending = false;
     pause_.setCaption(kStartCaption);
     pause_.setEnabled(true);
-    text1_.setText("Paused: line " + std::to_string(state_.file1->linesRead()) + " was not typed. "
-        + why.message + " Choose Start to type it.");
+    const std::string line = "line " + std::to_string(state_.file1->linesRead());
+    if (state_.keysTyped == 0) {
+        text1_.setText(
+            "Paused: " + line + " was not typed. " + why.message + " Choose Start to type it.");
+        return;
+    }
+    // Counted as the characters that arrive, not the notation that produced them.
+    const auto strokes = [](std::string_view keys) {
+        auto parsed = parseSendKeys(keys);
+        return parsed ? parsed->size() : keys.size();
+    };
+    text1_.setText("Paused: " + line + " was typed up to character "
+        + std::to_string(strokes(std::string_view(state_.unsentKeys).substr(0, state_.keysTyped)))
+        + " of " + std::to_string(strokes(state_.unsentKeys)) + "; the rest is still in the "
+        + "client's input line. " + why.message + " Choose Start to type the rest.");
 }
 
 void Sender::pause_Click()

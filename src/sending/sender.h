@@ -28,9 +28,9 @@ public:
     void pause_Click();
 
 private:
-    // Returns only once a window titled "zMUD" could be brought to the front, warning in a box
-    // between attempts.
-    void ActivateClient();
+    // Returns the send's client once it could be brought to the front: the window found before
+    // while it is open, else one titled "zMUD", warning in a box between attempts.
+    WindowId ActivateClient();
 
     void typeLine(const std::string &line);
     void stop(std::string_view statusText);

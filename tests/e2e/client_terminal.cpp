@@ -7,18 +7,39 @@
 
 namespace quillpost::test {
 
+namespace {
+
+// perl is part of every Debian system. It appends byte by byte (O_APPEND) and retitles the
+// terminal with an OSC 2 sequence after each CR.
+constexpr const char *kRetitlingRecorder
+    = "open(my $f, '>>', $ARGV[0]) or die; my $n = 0; $| = 1;"
+      "while (sysread(STDIN, my $c, 1)) { syswrite($f, $c);"
+      " if ($c eq \"\\r\") { $n++; print \"\\e]2;($n) Hollowmere - zMUD\\a\"; } }";
+
+int started = 0; // each client records to a file of its own
+
+} // namespace
+
 ClientTerminal::ClientTerminal(
-    const XSession &session, const Desktop &desktop, const TempDir &dir, const std::string &title)
-    : file_(dir.file("client-received"))
+    const XSession &session, const Desktop &desktop, const TempDir &dir, Options options)
+    : file_(dir.file("client-received-" + std::to_string(++started)))
 {
-    const auto before = desktop.windowsTitled(title);
+    const auto before = desktop.windowsTitled(options.title);
     // `>>`: cat writes with O_APPEND, so the file only ever grows and reads never see a hole.
     // The shell opens it only after stty, so its existence means the terminal is raw.
-    process_ = session.spawn({ "xterm", "-title", title, "-geometry", "80x12+0+0", "-e", "sh", "-c",
-        "stty raw -echo && exec cat >> \"$0\"", file_ });
+    const std::string recorder
+        = options.retitles ? "exec perl -e \"$1\" \"$0\"" : "exec cat >> \"$0\"";
+    process_ = session.spawn({ "xterm", "-title", options.title, "-geometry", "80x12+0+0", "-e",
+        "sh", "-c", "stty raw -echo && " + recorder, file_, kRetitlingRecorder });
     if (!waitFor([&] { return std::filesystem::exists(file_); }))
-        throw std::runtime_error("the \"" + title + "\" xterm did not start its recorder");
-    window_ = desktop.waitForWindow(title, before);
+        throw std::runtime_error("the \"" + options.title + "\" xterm did not start its recorder");
+    window_ = desktop.waitForWindow(options.title, before);
+}
+
+void ClientTerminal::close(const Desktop &desktop)
+{
+    process_.stop();
+    desktop.waitUntilGone(window_);
 }
 
 std::string ClientTerminal::received() const

@@ -13,10 +13,20 @@ namespace quillpost::test {
 class ClientTerminal
 {
 public:
-    ClientTerminal(const XSession &session, const Desktop &desktop, const TempDir &dir,
-        const std::string &title = "zMUD");
+    struct Options
+    {
+        std::string title = "zMUD";
+        // As a connected client does, it changes its title after every line it receives, to one
+        // that no longer begins with "zMUD".
+        bool retitles = false;
+    };
+
+    ClientTerminal(
+        const XSession &session, const Desktop &desktop, const TempDir &dir, Options options);
 
     XWindow window() const { return window_; }
+    // Closes it as a player would, and waits until its window is gone.
+    void close(const Desktop &desktop);
     std::string received() const;
     // What arrived once at least `size` bytes have, or when `timeout` has passed.
     std::string receivedAtLeast(std::size_t size, std::chrono::milliseconds timeout = 15s) const;

@@ -186,6 +186,20 @@ void Desktop::activate(XWindow window) const
             + hexId(window) + ") did not get the keyboard focus");
 }
 
+void Desktop::close(XWindow window) const
+{
+    Display *d = session_.connection();
+    XEvent event {};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(d, "_NET_CLOSE_WINDOW", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[1] = 2; // from a pager: the user asked
+    XSendEvent(
+        d, DefaultRootWindow(d), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    XFlush(d);
+}
+
 void Desktop::press(XWindow window, const std::vector<std::string> &keys) const
 {
     activate(window);

@@ -34,6 +34,9 @@ public:
     // Whether a popup menu is on screen; menus are override-redirect windows.
     bool popupShown() const;
 
+    // Asks the window manager to close `window`, as its title bar's close button does.
+    void close(XWindow window) const;
+
     // Brings `window` to the front through the window manager and waits for its focus.
     void activate(XWindow window) const;
     // xdotool key names ("ctrl+o", "Return"), pressed into `window` once it has the focus, each

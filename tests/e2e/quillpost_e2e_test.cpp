@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <list>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -139,7 +140,44 @@ protected:
     }
 
     // Owned here so that the screenshot of a failure still shows it.
-    ClientTerminal &startClient() { return client_.emplace(session_, desktop_, dir_); }
+    ClientTerminal &startClient(ClientTerminal::Options options = {})
+    {
+        return clients_.emplace_back(session_, desktop_, dir_, std::move(options));
+    }
+
+    // Opens a menu of the main window with its access key, then presses `keys` in it.
+    void menu(const std::string &accessKey, const std::vector<std::string> &keys)
+    {
+        desktop_.press(main_, { "alt+" + accessKey });
+        ASSERT_TRUE(waitFor([&] { return desktop_.popupShown(); }, 5s)) << "no menu";
+        desktop_.press(keys);
+    }
+
+    // File ▸ Open file to View (the item after the first), the path, Return; the viewer window.
+    XWindow openViewer(const std::string &path, bool tooLong = false)
+    {
+        menu("f", { "Down", "Return" });
+        const XWindow dialog = desktop_.waitForWindow("Open File to View (In internal editor)");
+        desktop_.type(dialog, path);
+        desktop_.press(dialog, { "Return" });
+        desktop_.waitUntilGone(dialog);
+        if (tooLong) // more than a note takes: a note comes first
+            desktop_.press(desktop_.waitForWindow(kMainTitle, { main_ }), { "Return" });
+        return desktop_.waitForWindow("Text Viewer");
+    }
+
+    XWindow openAbout(const std::vector<XWindow> &except = {})
+    {
+        menu("h", { "a" });
+        return desktop_.waitForWindow("About Quillpost", except);
+    }
+
+    // Whether `client` received nothing more within `period` (two ticks at the start interval).
+    bool staysAt(const ClientTerminal &client, const std::string &at,
+        std::chrono::milliseconds period = 2500ms)
+    {
+        return !waitFor([&] { return client.received() != at; }, period);
+    }
 
     // The focus thief, recording the keys it gets into `keysFile`; its window once it is up.
     XWindow startThief(const std::string &keysFile, std::vector<std::string> options = {})
@@ -162,7 +200,7 @@ protected:
     Desktop desktop_ { session_ };
     Child program_;
     XWindow main_ = 0;
-    std::optional<ClientTerminal> client_;
+    std::list<ClientTerminal> clients_;
     Child thief_;
     int files_ = 0;
 };
@@ -300,9 +338,7 @@ TEST_F(EndToEnd, SpoolChosenFromTheKeyboardStartsEveryLine)
     std::string expected;
     for (const SpoolChoice &choice : choices) {
         SCOPED_TRACE(choice.name);
-        desktop_.press(main_, { "alt+n" });
-        ASSERT_TRUE(waitFor([&] { return desktop_.popupShown(); }, 5s)) << "no Note Type menu";
-        desktop_.press(choice.menuKeys);
+        menu("n", choice.menuKeys);
         if (!choice.customWord.empty()) {
             const XWindow box = desktop_.waitForWindow(kCustomSpoolTitle);
             desktop_.type(box, choice.customWord);
@@ -346,19 +382,8 @@ TEST_F(EndToEnd, ViewerAndAboutBoxOpenFromTheKeyboardAtTheirSizes)
     const std::string path = dir_.file("view.txt");
     writeFile(path, hundredLines);
 
-    // File menu: its first item is selected as it opens, "Open file to View" is the next.
-    desktop_.press(main_, { "alt+f" });
-    ASSERT_TRUE(waitFor([&] { return desktop_.popupShown(); }, 5s)) << "no File menu";
-    desktop_.press({ "Down", "Return" });
-    const XWindow dialog = desktop_.waitForWindow("Open File to View (In internal editor)");
-    desktop_.type(dialog, path);
-    desktop_.press(dialog, { "Return" });
-    desktop_.waitUntilGone(dialog);
-
-    // 100 lines of 40 with CR LF make 4200 characters: more than a note takes, so a note first.
-    const XWindow note = desktop_.waitForWindow(kMainTitle, { main_ });
-    desktop_.press(note, { "Return" });
-    const XWindow viewer = desktop_.waitForWindow("Text Viewer");
+    // 100 lines of 40 with CR LF make 4200 characters: more than a note takes.
+    const XWindow viewer = openViewer(path, true);
     const QRect viewerArea = clientArea(session_, viewer);
     EXPECT_EQ(viewerArea.width, pixels(6360));
     EXPECT_EQ(viewerArea.height, pixels(4785));
@@ -373,10 +398,7 @@ TEST_F(EndToEnd, ViewerAndAboutBoxOpenFromTheKeyboardAtTheirSizes)
     }
     ASSERT_TRUE(hidden()) << "Close did not hide the viewer";
 
-    desktop_.press(main_, { "alt+h" });
-    ASSERT_TRUE(waitFor([&] { return desktop_.popupShown(); }, 5s)) << "no Help menu";
-    desktop_.press({ "a" });
-    const XWindow about = desktop_.waitForWindow("About Quillpost");
+    const XWindow about = openAbout();
     const QRect aboutArea = clientArea(session_, about);
     EXPECT_EQ(aboutArea.width, pixels(5730));
     EXPECT_EQ(aboutArea.height, pixels(3555));
@@ -387,12 +409,94 @@ TEST_F(EndToEnd, ViewerAndAboutBoxOpenFromTheKeyboardAtTheirSizes)
     // Esc closes it as OK does, and the next About opens it again.
     desktop_.press(about, { "Escape" });
     desktop_.waitUntilGone(about);
-    desktop_.press(main_, { "alt+h" });
-    ASSERT_TRUE(waitFor([&] { return desktop_.popupShown(); }, 5s)) << "no Help menu";
-    desktop_.press({ "a" });
-    const XWindow again = desktop_.waitForWindow("About Quillpost");
+    const XWindow again = openAbout({ about });
     desktop_.press(again, { "Return" });
     desktop_.waitUntilGone(again);
+}
+
+// A connected client retitles its window as lines arrive; the send stays with it, and once it is
+// closed, warns and goes on in the client opened next.
+TEST_F(EndToEnd, FollowsItsClientThroughNewTitlesAndOnToTheNextAfterItCloses)
+{
+    ClientTerminal &first = startClient({ .retitles = true });
+    const std::vector<std::string> lines { "one", "two", "three", "four", "five" };
+    const std::string expected = notes("note", lines);
+    const std::string firstTwo = notes("note", { lines[0], lines[1] });
+    sendFile("one\ntwo\nthree\nfour\nfive\n");
+    ASSERT_TRUE(sameBytes(first.receivedAtLeast(firstTwo.size()), firstTwo))
+        << "the send lost the client once it changed its title";
+    EXPECT_TRUE(desktop_.windowsTitled("zMUD").empty()) << "the client did not retitle itself";
+
+    first.close(desktop_);
+    const XWindow warning = desktop_.waitForWindow(kMainTitle, { main_ });
+    ClientTerminal &second = startClient({ .retitles = true });
+    desktop_.press(warning, { "Return" });
+    const std::string rest = expected.substr(std::min(first.received().size(), expected.size()));
+    EXPECT_TRUE(sameBytes(second.receivedAtLeast(rest.size()), rest));
+    expectSendEnds();
+    EXPECT_TRUE(sameBytes(first.received() + second.received(), expected));
+}
+
+// An open menu holds the keyboard: a line typed then would go into the menu. The send waits for
+// it to close, and the shortcut keys work with it open.
+TEST_F(EndToEnd, AnOpenMenuHoldsTheSendAndItsShortcutsStillWork)
+{
+    ClientTerminal &client = startClient();
+    const std::vector<std::string> lines { "one", "two", "three", "four" };
+    const std::string expected = notes("note", lines);
+    sendFile("one\ntwo\nthree\nfour\n");
+    ASSERT_TRUE(sameBytes(
+        client.receivedAtLeast(notes("note", { lines[0] }).size()), notes("note", { lines[0] })));
+
+    desktop_.press(main_, { "alt+o" });
+    ASSERT_TRUE(waitFor([&] { return desktop_.popupShown(); }, 5s)) << "no Options menu";
+    const std::string atMenu = client.received();
+    EXPECT_TRUE(staysAt(client, atMenu)) << "the send went on while a menu was open";
+    EXPECT_TRUE(desktop_.popupShown()) << "a tick closed the open menu";
+
+    desktop_.press({ "ctrl+o" });
+    const XWindow dialog = desktop_.waitForWindow(kOpenDialogTitle);
+    desktop_.press(dialog, { "Escape" });
+    desktop_.waitUntilGone(dialog);
+    EXPECT_TRUE(sameBytes(client.receivedAtLeast(expected.size()), expected));
+    expectSendEnds();
+    EXPECT_TRUE(sameBytes(client.received(), expected));
+
+    menu("h", { "F7" });
+    EXPECT_TRUE(program_.wait(5s)) << "F7 with a menu open did not end the program";
+}
+
+// Closing the main window used to hide it and leave the program typing with no window to stop
+// it. Now it asks while a send is under way, holding the send, and quitting ends it all.
+TEST_F(EndToEnd, ClosingTheWindowMidSendAsksAndQuittingEndsEverything)
+{
+    const std::string viewed = dir_.file("viewed.txt");
+    writeFile(viewed, "a file in the viewer\n");
+    openViewer(viewed);
+    openAbout();
+    ClientTerminal &client = startClient();
+    std::string file;
+    for (int i = 1; i <= 8; ++i)
+        file += "line " + std::to_string(i) + "\n";
+    sendFile(file);
+    ASSERT_FALSE(client.receivedAtLeast(1).empty()) << "the send did not start";
+
+    desktop_.close(main_);
+    const XWindow box = desktop_.waitForWindow(kMainTitle, { main_ });
+    const std::string atBox = client.received();
+    EXPECT_TRUE(staysAt(client, atBox)) << "the send went on while the box asked";
+    desktop_.press(box, { "alt+k" });
+    desktop_.waitUntilGone(box);
+    EXPECT_GT(client.receivedAtLeast(atBox.size() + 1).size(), atBox.size())
+        << "Keep sending did not go on";
+
+    desktop_.close(main_);
+    desktop_.press(desktop_.waitForWindow(kMainTitle, { main_, box }), { "alt+s" });
+    EXPECT_TRUE(program_.wait(5s)) << "the program did not end";
+    const std::string atQuit = client.received();
+    EXPECT_TRUE(staysAt(client, atQuit)) << "a line was typed after the player quit";
+    EXPECT_TRUE(desktop_.windowsTitled("About Quillpost").empty());
+    EXPECT_TRUE(desktop_.windowsTitled("Text Viewer").empty());
 }
 
 } // namespace

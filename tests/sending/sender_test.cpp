@@ -13,23 +13,26 @@ const std::string kWarning
     = "Zmud is not opened, please open Zmud and try again.\r\n\r\nIf by chance Zmud is open and "
       "errors are occuring, try with Zmud 4.62 (The version this was designed for).";
 
+bool contains(const std::string &text, std::string_view part)
+{
+    return text.find(part) != std::string::npos;
+}
+
 TEST(Sending, TypesOneLinePerTickAndEndsOnTheTickAfterTheLast)
 {
     AppHarness h;
+    h.tick(3);
+    EXPECT_EQ(h.status(), kCreditLine) << "ticks while idle change nothing";
     h.platform.addFile("three.txt", "Hello\r\na(b)c\r\n(x)\r\n");
     h.openToSend("three.txt");
-    EXPECT_TRUE(h.menu("pause").enabled());
 
     h.tick();
     EXPECT_EQ(h.status(), "Status: Sending -> note += Hello");
     h.tick(2);
     EXPECT_EQ(h.status(), "Status: Sending -> note += {(}x{)}");
     EXPECT_EQ(h.platform.ownActivations, 0);
-    EXPECT_TRUE(h.app->state().sending);
 
     h.tick();
-    EXPECT_EQ(
-        h.platform.keys, (Lines { "note += Hello\r", "note += a{(}b{)}c\r", "note += {(}x{)}\r" }));
     EXPECT_EQ(h.platform.arrived, "note + Hello\rnote + a(b)c\rnote + (x)\r");
     EXPECT_EQ(h.status(), "End of file!!!");
     EXPECT_FALSE(h.app->state().sending);
@@ -43,48 +46,31 @@ TEST(Sending, TypesOneLinePerTickAndEndsOnTheTickAfterTheLast)
     EXPECT_EQ(h.platform.ownActivations, 1);
 }
 
-TEST(Sending, TicksWhileIdleChangeNothing)
+TEST(Sending, EveryLineArrivesAsWrittenWhateverItsBreaks)
 {
-    AppHarness h;
-    h.tick(5);
-    EXPECT_EQ(h.status(), kCreditLine);
-    EXPECT_TRUE(h.platform.activated.empty());
-    EXPECT_EQ(h.platform.ownActivations, 0);
-}
-
-TEST(Sending, EmptyLinesAreTypedAndEveryLineBreakEndsALine)
-{
-    AppHarness h;
-    h.platform.addFile("mixed.txt", "a\r\n\r\nb\rc\n\nd");
-    h.openToSend("mixed.txt");
-    h.tick(7);
-    EXPECT_EQ(h.platform.keys,
-        (Lines { "note += a\r", "note += \r", "note += b\r", "note += c\r", "note += \r",
-            "note += d\r" }));
-    EXPECT_EQ(h.status(), "End of file!!!");
-}
-
-TEST(Sending, AnEmptyFileEndsOnTheFirstTick)
-{
-    AppHarness h;
-    h.platform.addFile("empty.txt", "");
-    h.openToSend("empty.txt");
-    h.tick();
-    EXPECT_TRUE(h.platform.keys.empty());
-    EXPECT_EQ(h.status(), "End of file!!!");
-}
-
-TEST(Sending, EveryPrintableCharacterArrivesExactly)
-{
-    AppHarness h;
-    std::string text;
+    std::string ascii;
     for (char c = 32; c <= 126; ++c)
-        text += c;
-    h.platform.addFile("ascii.txt", text + "\n" + text.substr(40) + "\n");
-    h.platform.choiceAnswers.push_back(std::string(kSendAsItIs)); // a leading blank and a "~"
-    h.openToSend("ascii.txt");
-    h.tick(3);
-    EXPECT_EQ(h.platform.arrived, "note + " + text + "\rnote + " + text.substr(40) + "\r");
+        ascii += c;
+    const struct
+    {
+        std::string file;
+        std::string arrived;
+    } cases[] = {
+        { "", "" },
+        { "a\r\n\r\nb\rc\n\nd", "note + a\rnote + \rnote + b\rnote + c\rnote + \rnote + d\r" },
+        // A leading blank and a "~": the preflight box is answered below.
+        { ascii + "\n" + ascii.substr(40) + "\n",
+            "note + " + ascii + "\rnote + " + ascii.substr(40) + "\r" },
+    };
+    for (const auto &c : cases) {
+        AppHarness h;
+        h.platform.addFile("f.txt", c.file);
+        h.platform.choiceAnswers.push_back(std::string(kSendAsItIs));
+        h.openToSend("f.txt");
+        h.tick(8);
+        EXPECT_EQ(h.platform.arrived, c.arrived);
+        EXPECT_EQ(h.status(), "End of file!!!");
+    }
 }
 
 TEST(ClientCheck, WarnsUntilTheClientIsThereThenTypesThePendingLineOnce)
@@ -111,6 +97,55 @@ TEST(ClientCheck, WarnsUntilTheClientIsThereThenTypesThePendingLineOnce)
     EXPECT_EQ(h.status(), "End of file!!!");
 }
 
+// Real clients retitle their window as they run; the send keeps the window it found until that
+// window is closed, and only then looks again by title.
+TEST(ClientCheck, KeepsTheWindowItFoundUntilItClosesThenLooksAgain)
+{
+    AppHarness h;
+    h.platform.addFile("f.txt", "one\ntwo\nthree\nfour\nfive\n");
+    h.openToSend("f.txt");
+    h.tick();
+    h.platform.clientTitle = "(*) Hollowmere - zmud";
+    h.tick();
+    EXPECT_EQ(h.platform.activated, Lines { "zMUD" }) << "looked up by title only once";
+
+    // Closed between ticks: the warning until a new client is there, then the line waits for it.
+    h.platform.closeClient();
+    h.platform.clientTitle = "zMUD";
+    h.platform.whileBoxOpen = [&](const FakePlatform::Box &) { h.platform.reopenClient(); };
+    h.tick();
+    EXPECT_EQ(h.platform.boxes.size(), 1u);
+
+    // Closed while a line was cut short: its start went with the old window, so the new one
+    // gets the whole line.
+    h.platform.whileBoxOpen = nullptr;
+    h.platform.focusLostAtSend = 4;
+    h.platform.focusLostAfter = 5; // half a line, then the window goes
+    h.tick();
+    h.platform.closeClient();
+    h.platform.reopenClient();
+    h.click("pause");
+    h.tick(3);
+    EXPECT_EQ(h.platform.arrived,
+        "note + one\rnote + two\rnote + three\rnote note + four\rnote + five\r");
+    EXPECT_EQ(h.status(), "End of file!!!");
+}
+
+TEST(ClientCheck, ANewSendLooksForTheClientAgain)
+{
+    AppHarness h;
+    h.platform.addFile("f.txt", "one\n");
+    h.openToSend("f.txt");
+    h.tick(2);
+    // Still open, but no longer a "zMUD" window: the new send must not take it.
+    h.platform.clientTitle = "xterm";
+    h.platform.whileBoxOpen = [&](const FakePlatform::Box &) { h.platform.clientTitle = "zMUD"; };
+    h.openToSend("f.txt");
+    h.tick(2);
+    EXPECT_EQ(h.platform.boxes.size(), 1u);
+    EXPECT_EQ(h.platform.arrived, "note + one\rnote + one\r");
+}
+
 TEST(FocusCheck, AFocusLossPausesAtTheLineAndStartTypesItOnce)
 {
     AppHarness h;
@@ -122,14 +157,37 @@ TEST(FocusCheck, AFocusLossPausesAtTheLineAndStartTypesItOnce)
     EXPECT_FALSE(h.app->state().sending);
     EXPECT_EQ(h.menu("pause").caption(), "&Start");
     EXPECT_TRUE(h.menu("pause").enabled());
-    EXPECT_NE(h.status().find("line 2 was not typed"), std::string::npos) << h.status();
-    EXPECT_NE(h.status().find("xterm"), std::string::npos) << h.status();
+    EXPECT_TRUE(contains(h.status(), "line 2 was not typed")) << h.status();
+    EXPECT_TRUE(contains(h.status(), "xterm")) << h.status();
 
     h.tick(3);
     EXPECT_EQ(h.platform.keys.size(), 1u);
     h.click("pause");
     h.tick(3);
     EXPECT_EQ(h.platform.keys, (Lines { "note += one\r", "note += two\r", "note += three\r" }));
+    EXPECT_EQ(h.status(), "End of file!!!");
+}
+
+// The typed part of a line stays in the client's input line: Start types the rest, never the
+// whole line again, and keeps the spool it was begun with.
+TEST(FocusCheck, StartTypesTheRestOfALineCutShortByAFocusLoss)
+{
+    AppHarness h;
+    h.platform.addFile("f.txt", "one\n(a) b\nc\n");
+    h.openToSend("f.txt");
+    h.tick();
+    h.platform.focusLostAtSend = 2;
+    h.platform.focusLostAfter = std::string("note += {(}").size();
+    h.tick();
+    EXPECT_TRUE(contains(h.status(), "line 2 was typed up to character 8 of 12")) << h.status();
+    EXPECT_EQ(h.menu("pause").caption(), "&Start");
+
+    h.click("oocn");
+    h.click("pause");
+    h.tick(3);
+    EXPECT_EQ(
+        h.platform.keys, (Lines { "note += one\r", "note += {(}", "a{)} b\r", "oocn += c\r" }));
+    EXPECT_EQ(h.platform.arrived, "note + one\rnote + (a) b\roocn + c\r");
     EXPECT_EQ(h.status(), "End of file!!!");
 }
 
@@ -149,62 +207,56 @@ TEST(FocusCheck, APauseAfterLoadingThroughTheErrorHandlerStillOffersStart)
     EXPECT_EQ(h.platform.keys, (Lines { "note += b1\r", "note += b2\r" }));
 }
 
-struct FailureCase
+TEST(Sending, AFailedTickEndsTheSendWithAnErrorNamingTheLineNotTyped)
 {
-    const char *name;
-    std::function<void(AppHarness &)> arrange;
-    std::string statusStart;
-};
-
-class TickFailure : public testing::TestWithParam<FailureCase>
-{
-};
-
-TEST_P(TickFailure, EndsTheSendWithAnErrorNamingTheLineNotTyped)
-{
-    AppHarness h;
-    h.platform.addFile("f.txt", "one\ntwo\nthree\n");
-    GetParam().arrange(h);
-    h.openToSend("f.txt");
-    h.tick(3);
-    EXPECT_EQ(h.platform.keys, (Lines { "note += one\r" }));
-    EXPECT_EQ(h.status().rfind(GetParam().statusStart, 0), 0u) << h.status();
-    EXPECT_NE(h.status().find("Line 2 was not typed."), std::string::npos) << h.status();
-    EXPECT_FALSE(h.app->state().sending);
-    EXPECT_FALSE(h.menu("pause").enabled());
-    EXPECT_EQ(h.platform.ownActivations, 1);
-    EXPECT_EQ(h.platform.openFiles(), 0);
-}
-
-INSTANTIATE_TEST_SUITE_P(Sending, TickFailure,
-    testing::Values(FailureCase { "typing", [](AppHarness &h) { h.platform.typingFailsAtSend = 2; },
-                        "Error: The display refused the keys." },
-        FailureCase { "read",
-            [](AppHarness &h) {
-                // The load reads the file whole first; only the sender's read fails.
-                h.platform.beforeOpen = [&h, opens = 0](const std::string &) mutable {
-                    if (++opens == 3)
-                        h.platform.failReadAfter("f.txt", 5);
-                };
+    // Each case changes the file just before the sender opens it (the load reads it first).
+    const auto onSendersOpen = [](AppHarness &h, std::function<void()> change) {
+        h.platform.beforeOpen = [change, opens = 0](const std::string &) mutable {
+            if (++opens == 3)
+                change();
+        };
+    };
+    const struct
+    {
+        const char *name;
+        std::function<void(AppHarness &)> arrange;
+        std::string statusStart;
+    } cases[] = {
+        { "typing", [](AppHarness &h) { h.platform.typingFailsAtSend = 2; },
+            "Error: The display refused the keys." },
+        { "read",
+            [&](AppHarness &h) {
+                onSendersOpen(h, [&h] { h.platform.failReadAfter("f.txt", 5); });
             },
             "Error: Could not read f.txt after line 1." },
-        FailureCase { "changed",
-            [](AppHarness &h) {
-                h.platform.beforeOpen = [&h, opens = 0](const std::string &) mutable {
-                    if (++opens == 3)
-                        h.platform.addFile("f.txt", "one\ntw\to\nthree\n");
-                };
+        { "changed",
+            [&](AppHarness &h) {
+                onSendersOpen(h, [&h] { h.platform.addFile("f.txt", "one\ntw\to\nthree\n"); });
             },
             "Error: the file changed after it was loaded" },
-        FailureCase { "grown",
-            [](AppHarness &h) {
-                h.platform.beforeOpen = [&h, opens = 0](const std::string &) mutable {
-                    if (++opens == 3)
-                        h.platform.addFile("f.txt", "one\n" + std::string(9000, 'g') + "\n");
-                };
+        { "grown",
+            [&](AppHarness &h) {
+                onSendersOpen(h,
+                    [&h] { h.platform.addFile("f.txt", "one\n" + std::string(9000, 'g') + "\n"); });
             },
-            "Error: the file changed after it was loaded: line 2 is longer than a whole note." }),
-    [](const auto &info) { return std::string(info.param.name); });
+            "Error: the file changed after it was loaded: line 2 is longer than a whole note." },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        AppHarness h;
+        h.platform.addFile("f.txt", "one\ntwo\nthree\n");
+        c.arrange(h);
+        h.openToSend("f.txt");
+        h.tick(3);
+        EXPECT_EQ(h.platform.keys, (Lines { "note += one\r" }));
+        EXPECT_EQ(h.status().rfind(c.statusStart, 0), 0u) << h.status();
+        EXPECT_TRUE(contains(h.status(), "Line 2 was not typed.")) << h.status();
+        EXPECT_FALSE(h.app->state().sending);
+        EXPECT_FALSE(h.menu("pause").enabled());
+        EXPECT_EQ(h.platform.ownActivations, 1);
+        EXPECT_EQ(h.platform.openFiles(), 0);
+    }
+}
 
 TEST(Pausing, HoldsTheSendAtTheNextLineAndStartGoesOn)
 {
@@ -221,13 +273,9 @@ TEST(Pausing, HoldsTheSendAtTheNextLineAndStartGoesOn)
     EXPECT_EQ(h.menu("pause").caption(), "&Pause");
     h.tick(2);
     EXPECT_EQ(h.platform.keys, (Lines { "note += one\r", "note += two\r" }));
-    EXPECT_EQ(h.menu("pause").caption(), "&Pause");
     EXPECT_FALSE(h.menu("pause").enabled());
-}
 
-TEST(Pausing, StartWithNoFileEndsAtTheNextTick)
-{
-    AppHarness h;
+    // Start with no file open (after a cancelled load) ends at the next tick.
     h.cd.answers.push_back("");
     h.click("openfile");
     h.click("pause");
@@ -237,13 +285,54 @@ TEST(Pausing, StartWithNoFileEndsAtTheNextTick)
     EXPECT_FALSE(h.menu("pause").enabled());
 }
 
-TEST(Exit, EndsTheProgramEvenDuringASend)
+// E&xit ends at once; the window's close button asks first while a send is under way, and a
+// quit chosen there types nothing more.
+TEST(Quitting, ClosingTheWindowAsksOnlyWhileASendIsUnderWay)
 {
+    const struct
+    {
+        const char *name;
+        int ticksBefore; // after loading; -1: nothing loaded
+        bool paused;
+        std::optional<std::string_view> answer; // nullopt: no box expected
+        bool ends;
+    } cases[] = {
+        { "idle", -1, false, std::nullopt, true },
+        { "after the end of the file", 3, false, std::nullopt, true },
+        { "sending, quit", 1, false, kStopAndQuit, true },
+        { "sending, keep going", 1, false, kKeepSending, false },
+        { "paused, quit", 1, true, kStopAndQuit, true },
+        { "box closed", 1, false, "", false },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        AppHarness h;
+        h.platform.addFile("f.txt", "one\ntwo\n");
+        if (c.ticksBefore >= 0)
+            h.openToSend("f.txt");
+        h.tick(c.ticksBefore);
+        if (c.paused)
+            h.click("pause");
+        if (c.answer)
+            h.platform.choiceAnswers.emplace_back(*c.answer);
+        h.app->Form_QueryUnload();
+        EXPECT_EQ(h.platform.choices.size(), c.answer ? 1u : 0u);
+        if (c.answer) {
+            EXPECT_TRUE(contains(h.platform.choices[0].first, "line 2 is next"))
+                << h.platform.choices[0].first;
+        }
+        EXPECT_EQ(h.platform.ended, c.ends);
+        const std::size_t typed = h.platform.keys.size();
+        h.tick(3);
+        EXPECT_EQ(h.platform.keys.size() > typed,
+            !c.ends && !c.paused && c.ticksBefore >= 0 && c.ticksBefore < 3);
+    }
     AppHarness h;
     h.platform.addFile("f.txt", "one\n");
     h.openToSend("f.txt");
     h.click("exit");
     EXPECT_TRUE(h.platform.ended);
+    EXPECT_TRUE(h.platform.choices.empty());
 }
 
 } // namespace

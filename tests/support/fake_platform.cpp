@@ -3,6 +3,7 @@
 #include "platform/send_keys.h"
 
 #include <algorithm>
+#include <cctype>
 #include <sstream>
 #include <streambuf>
 
@@ -101,30 +102,49 @@ int FakePlatform::openFiles() const
 Result<WindowId> FakePlatform::appActivate(std::string_view title)
 {
     activated.emplace_back(title);
-    if (!clientOpen || clientMissingChecks > 0) {
+    const bool titled = clientTitle.size() >= title.size()
+        && std::equal(title.begin(), title.end(), clientTitle.begin(),
+            [](char a, char b) { return std::tolower(a) == std::tolower(b); });
+    if (!clientOpen || !titled || clientMissingChecks > 0) {
         if (clientMissingChecks > 0)
             --clientMissingChecks;
         return Error { ErrorKind::NoWindow,
             "No window titled \"" + std::string(title) + "\" is open." };
     }
-    return kClient;
+    return client;
+}
+
+Outcome FakePlatform::activate(WindowId window)
+{
+    if (!clientOpen || window != client)
+        return Error { ErrorKind::NoWindow, "The window to type into is no longer open." };
+    return Ok {};
 }
 
 Outcome FakePlatform::sendKeys(WindowId target, std::string_view text)
 {
     ++sends_;
-    if (target != kClient)
-        return Error { ErrorKind::FocusLost, "keys for an unknown window" };
-    if (focusLostAtSend && *focusLostAtSend == sends_)
-        return Error { ErrorKind::FocusLost, "The focus is in \"xterm\", not in the client." };
-    if (typingFailsAtSend && *typingFailsAtSend == sends_)
-        return Error { ErrorKind::Typing, "The display refused the keys." };
-    auto strokes = parseSendKeys(text);
+    if (!clientOpen || target != client)
+        return Error { ErrorKind::NoWindow, "The window to type into is no longer open." };
+    std::size_t typed = text.size();
+    std::optional<Error> failure;
+    if (focusLostAtSend && *focusLostAtSend == sends_) {
+        typed = focusLostAfter;
+        failure = Error { ErrorKind::FocusLost, "The focus is in \"xterm\", not in the client.",
+            focusLostAfter };
+    } else if (typingFailsAtSend && *typingFailsAtSend == sends_) {
+        typed = 0;
+        failure = Error { ErrorKind::Typing, "The display refused the keys.", 0 };
+    }
+    auto strokes = parseSendKeys(text.substr(0, typed));
     if (!strokes)
         return strokes.error();
-    keys.emplace_back(text);
+    if (typed > 0)
+        keys.emplace_back(text.substr(0, typed));
     for (const KeyStroke &k : strokes.value())
         arrived += k.isCharacter() ? k.character : k.named == NamedKey::Enter ? '\r' : '?';
+    if (failure)
+        return *failure;
     return Ok {};
 }
 

@@ -40,8 +40,11 @@ public:
 
     // --- the desktop
     bool clientOpen = true;
+    std::string clientTitle = "zMUD"; // found by a title it begins with, ignoring case
+    WindowId client { 0x2a }; // a reopened client is another window
     int clientMissingChecks = 0; // appActivate fails this many more times
     std::optional<int> focusLostAtSend; // the n-th sendKeys call (from 1) finds the focus elsewhere
+    std::size_t focusLostAfter = 0; // ... after this much of its text was typed
     std::optional<int> typingFailsAtSend;
     std::deque<std::string> inputAnswers;
     std::deque<std::string> choiceAnswers; // the caption to choose; none left closes the box
@@ -62,7 +65,15 @@ public:
     std::size_t bytesRead(const std::string &path) const;
     int openFiles() const;
 
+    void closeClient() { clientOpen = false; }
+    void reopenClient()
+    {
+        clientOpen = true;
+        ++client.value;
+    }
+
     Result<WindowId> appActivate(std::string_view title) override;
+    Outcome activate(WindowId window) override;
     void activateOwnWindow() override { ++ownActivations; }
     Outcome sendKeys(WindowId target, std::string_view keys) override;
     void msgBox(std::string_view prompt, MsgStyle style) override;
@@ -76,8 +87,6 @@ public:
     Registry &registry() override { return reg; }
     AppIdentity identity() const override { return app; }
     void end() override { ended = true; }
-
-    static constexpr WindowId kClient { 0x2a };
 
 private:
     struct File

@@ -34,6 +34,8 @@ const Error kNoX11 { ErrorKind::NoWindow,
     "Typing into another window needs an X11 session (XWayland on a Wayland "
     "desktop). This desktop offers none, so nothing was typed." };
 
+const Error kClosed { ErrorKind::NoWindow, "The window to type into is no longer open." };
+
 QWidget *mainWindow()
 {
     for (QWidget *w : QApplication::topLevelWidgets())
@@ -91,6 +93,15 @@ Result<WindowId> QtPlatform::appActivate(std::string_view title)
     return window.value();
 }
 
+Outcome QtPlatform::activate(WindowId window)
+{
+    if (!windows_)
+        return kNoX11;
+    if (!windows_->isOpen(window))
+        return kClosed;
+    return windows_->activate(window);
+}
+
 void QtPlatform::activateOwnWindow()
 {
     QWidget *w = mainWindow();
@@ -120,12 +131,17 @@ Outcome QtPlatform::sendKeys(WindowId target, std::string_view keys)
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         if (auto focus = windows_->waitForFocus(target, std::max(left, 0ms)); !focus)
-            return focus.error();
+            return windows_->isOpen(target) ? focus.error() : kClosed;
         auto typed
             = typist_->type(strokes.value(), [&] { return windows_->waitForFocus(target, 0ms); });
-        if (typed || typed.error().kind != ErrorKind::FocusLost || typed.error().position != 0
-            || std::chrono::steady_clock::now() >= deadline)
+        if (typed)
             return typed;
+        Error error = typed.error();
+        if (error.position != std::string::npos)
+            error.position = strokeOffset(keys, error.position);
+        if (error.kind != ErrorKind::FocusLost || error.position != 0
+            || std::chrono::steady_clock::now() >= deadline)
+            return windows_->isOpen(target) ? error : kClosed;
     }
 }
 

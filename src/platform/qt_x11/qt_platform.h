@@ -20,6 +20,7 @@ public:
     ~QtPlatform() override;
 
     Result<WindowId> appActivate(std::string_view title) override;
+    Outcome activate(WindowId window) override;
     void activateOwnWindow() override;
     Outcome sendKeys(WindowId target, std::string_view keys) override;
     void msgBox(std::string_view prompt, MsgStyle style) override;

@@ -320,6 +320,12 @@ Result<WindowId> Windows::find(std::string_view title) const
     return Error { ErrorKind::NoWindow, "No window titled " + quoted(title) + " is open." };
 }
 
+bool Windows::isOpen(WindowId window) const
+{
+    const auto clients = topLevelClients(display_, internAtoms(display_));
+    return std::find(clients.begin(), clients.end(), window.value) != clients.end();
+}
+
 Outcome Windows::activate(WindowId window)
 {
     const Atoms atoms = internAtoms(display_);

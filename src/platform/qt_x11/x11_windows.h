@@ -25,6 +25,10 @@ public:
     // never one of our own windows. NoWindow when there is none.
     Result<WindowId> find(std::string_view title) const;
 
+    // Whether `window` is still one of the desktop's top-level windows: false once it is closed
+    // (destroyed or withdrawn), whatever its title.
+    bool isOpen(WindowId window) const;
+
     // Through the window manager (_NET_ACTIVE_WINDOW) where one runs, else raise and set focus.
     Outcome activate(WindowId window);
 
