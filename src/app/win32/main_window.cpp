@@ -235,7 +235,7 @@ LRESULT MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_CLOSE:
         // The logic decides: it ends the whole program, other windows included, or keeps it going.
         if (app_)
-            app_->exit_Click(); // MERGE: Form_QueryUnload
+            app_->Form_QueryUnload();
         return 0;
     case WM_DESTROY:
         SetWindowLongPtrW(window_, GWLP_USERDATA, 0);

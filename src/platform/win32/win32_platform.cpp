@@ -82,7 +82,7 @@ Outcome Win32Platform::sendKeys(WindowId target, std::string_view keys)
     letClientRead(target, stop ? stop->stroke : strokes->size());
     if (stop) {
         Error error = stop->error;
-        error.position = stop->stroke; // MERGE: strokeOffset(keys, stop->stroke)
+        error.position = strokeOffset(keys, stop->stroke);
         return error;
     }
     return Ok {};
