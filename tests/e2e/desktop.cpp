@@ -146,6 +146,17 @@ void Desktop::waitUntilGone(XWindow window, std::chrono::milliseconds timeout) c
             + hexId(window) + ") was still open after " + std::to_string(timeout.count()) + " ms");
 }
 
+ScreenRect Desktop::clientArea(XWindow window) const
+{
+    Display *d = session_.connection();
+    XWindowAttributes attributes {};
+    XGetWindowAttributes(d, window, &attributes);
+    int x = 0, y = 0;
+    Window child = 0;
+    XTranslateCoordinates(d, window, DefaultRootWindow(d), 0, 0, &x, &y, &child);
+    return ScreenRect { x, y, attributes.width, attributes.height };
+}
+
 bool Desktop::hasFocus(XWindow window) const
 {
     Display *d = session_.connection();

@@ -11,6 +11,17 @@ namespace quillpost::test {
 
 using XWindow = unsigned long; // an X window id, without pulling Xlib's macros into the tests
 
+struct ScreenRect
+{
+    int x, y, width, height; // pixels
+};
+
+// Xvfb reports 96 dots per inch: 15 twips a pixel.
+inline int pixels(int twips)
+{
+    return (twips * 96 + 720) / 1440;
+}
+
 // What a person at the screen sees and does: the windows by title, which one has the keyboard,
 // and keys pressed into the window they chose. Keys go through xdotool, which sends them through
 // XTest like a real keyboard. Failures throw, naming what was expected on screen.
@@ -28,6 +39,9 @@ public:
     XWindow waitForWindow(std::string_view title, const std::vector<XWindow> &except = {},
         std::chrono::milliseconds timeout = 10s) const;
     void waitUntilGone(XWindow window, std::chrono::milliseconds timeout = 10s) const;
+
+    // Size of the window's client area and where that area sits on the screen.
+    ScreenRect clientArea(XWindow window) const;
 
     // Whether the keyboard focus is in `window` (or its frame or a child of it).
     bool hasFocus(XWindow window) const;

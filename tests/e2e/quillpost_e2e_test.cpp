@@ -1,5 +1,6 @@
 #include "client_terminal.h"
 #include "desktop.h"
+#include "received_bytes.h"
 #include "support/x_session.h"
 
 #include <gtest/gtest.h>
@@ -21,71 +22,8 @@ namespace {
 
 constexpr std::string_view kMainTitle = "Quillpost";
 
-struct QRect
-{
-    int x, y, width, height;
-};
 constexpr std::string_view kOpenDialogTitle = "Open File to send to Zmud";
 constexpr std::string_view kCustomSpoolTitle = "Custom Note Spool";
-
-void writeFile(const std::string &path, const std::string &bytes)
-{
-    std::ofstream out(path, std::ios::binary);
-    out << bytes;
-}
-
-std::string readFile(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// What the client must receive for these lines: each typed after the spool word, then Enter.
-std::string notes(const std::string &spool, const std::vector<std::string> &lines)
-{
-    std::string keys;
-    for (const auto &line : lines)
-        keys += spool + " + " + line + '\r';
-    return keys;
-}
-
-// One received line per row, invisible bytes in hex, so a failure shows what the client got.
-std::string shown(const std::string &bytes)
-{
-    if (bytes.empty())
-        return "    (nothing)\n";
-    std::string out = "    ";
-    for (unsigned char c : bytes) {
-        if (c == '\r') {
-            out += "\\r\n    ";
-        } else if (c == '\\') {
-            out += "\\\\";
-        } else if (c >= 32 && c < 127) {
-            out += static_cast<char>(c);
-        } else {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%02x", c);
-            out += hex;
-        }
-    }
-    return out + "\n";
-}
-
-::testing::AssertionResult sameBytes(const std::string &arrived, const std::string &expected)
-{
-    if (arrived == expected)
-        return ::testing::AssertionSuccess();
-    std::size_t at = 0;
-    while (at < arrived.size() && at < expected.size() && arrived[at] == expected[at])
-        ++at;
-    return ::testing::AssertionFailure()
-        << "first difference at byte " << at << " of " << arrived.size() << " received ("
-        << expected.size() << " expected)\nexpected:\n"
-        << shown(expected) << "received:\n"
-        << shown(arrived);
-}
 
 // Each test starts the program on its own X server with a window manager, and drives it only
 // through the keyboard, as a player would.
@@ -356,24 +294,6 @@ TEST_F(EndToEnd, SpoolChosenFromTheKeyboardStartsEveryLine)
     EXPECT_TRUE(sameBytes(client.received(), expected));
 }
 
-// Size of the window's client area and where that area sits on the screen, in pixels.
-QRect clientArea(const XSession &session, XWindow window)
-{
-    Display *d = session.connection();
-    XWindowAttributes attributes {};
-    XGetWindowAttributes(d, window, &attributes);
-    int x = 0, y = 0;
-    ::Window child = 0;
-    XTranslateCoordinates(d, window, DefaultRootWindow(d), 0, 0, &x, &y, &child);
-    return QRect { x, y, attributes.width, attributes.height };
-}
-
-// Xvfb reports 96 dots per inch: 15 twips a pixel.
-int pixels(int twips)
-{
-    return (twips * 96 + 720) / 1440;
-}
-
 TEST_F(EndToEnd, ViewerAndAboutBoxOpenFromTheKeyboardAtTheirSizes)
 {
     std::string hundredLines;
@@ -384,7 +304,7 @@ TEST_F(EndToEnd, ViewerAndAboutBoxOpenFromTheKeyboardAtTheirSizes)
 
     // 100 lines of 40 with CR LF make 4200 characters: more than a note takes.
     const XWindow viewer = openViewer(path, true);
-    const QRect viewerArea = clientArea(session_, viewer);
+    const ScreenRect viewerArea = desktop_.clientArea(viewer);
     EXPECT_EQ(viewerArea.width, pixels(6360));
     EXPECT_EQ(viewerArea.height, pixels(4785));
     desktop_.screenshot(std::string(QUILLPOST_E2E_ARTEFACTS) + "/TextViewer.png");
@@ -399,7 +319,7 @@ TEST_F(EndToEnd, ViewerAndAboutBoxOpenFromTheKeyboardAtTheirSizes)
     ASSERT_TRUE(hidden()) << "Close did not hide the viewer";
 
     const XWindow about = openAbout();
-    const QRect aboutArea = clientArea(session_, about);
+    const ScreenRect aboutArea = desktop_.clientArea(about);
     EXPECT_EQ(aboutArea.width, pixels(5730));
     EXPECT_EQ(aboutArea.height, pixels(3555));
     EXPECT_EQ(aboutArea.x, pixels(2340));

@@ -1,4 +1,5 @@
 #include "desktop.h"
+#include "received_bytes.h"
 #include "support/x_session.h"
 
 #include <gtest/gtest.h>
@@ -21,14 +22,6 @@ namespace quillpost::test {
 namespace {
 
 enum class Client { TinTin, Telnet };
-
-std::string readFile(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 std::string asStored(const std::vector<std::string> &lines)
 {

@@ -37,8 +37,8 @@ void bringForward(HWND window)
 
 ViewerDialog::ViewerDialog(Application *&app) : app_(app)
 {
-    dialog_ = emptyDialog(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_CENTER | DS_MODALFRAME,
-        WS_EX_TOOLWINDOW, proc, this);
+    // Not a tool window: Wine leaves those to draw their own frame, outside the window manager.
+    dialog_ = emptyDialog(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME, 0, proc, this);
     SetWindowTextW(dialog_, L"Text Viewer");
     win32::setClientTwips(dialog_, 6360, 4785);
     // Created in this order so Tab goes from the text to the button.

@@ -18,8 +18,11 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr std::string_view kTitle = "Quillpost";
-// How long a line waits for the client to take the front before it is held back.
-constexpr auto kFocusWait = 500ms;
+// How long a line waits for the client to take the front before it is held back, and how long
+// the client must have kept it: under Wine a window manager's late focus change can still take
+// the front back right after it was given, and keys sent before that are lost.
+constexpr auto kFocusWait = 1000ms;
+constexpr auto kSteadyFront = 150ms;
 
 // Keys not yet read by the client are lost when another window takes the front, so the client
 // keeps it until its thread has taken the line: until it waits for input again, and no less than
@@ -61,11 +64,16 @@ Outcome Win32Platform::activate(WindowId window)
 
 void Win32Platform::activateOwnWindow()
 {
-    if (HWND main = ownMainWindow()) {
-        if (IsIconic(main))
-            ShowWindow(main, SW_RESTORE);
-        SetForegroundWindow(main);
-    }
+    HWND main = ownMainWindow();
+    if (!main)
+        return;
+    if (IsIconic(main))
+        ShowWindow(main, SW_RESTORE);
+    // Raised first: Wine asks the window manager for the focus of a window on top, and a window
+    // manager may refuse it to one in the background.
+    SetWindowPos(main, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    SetForegroundWindow(main);
+    SetActiveWindow(main);
 }
 
 Outcome Win32Platform::sendKeys(WindowId target, std::string_view keys)
@@ -75,7 +83,7 @@ Outcome Win32Platform::sendKeys(WindowId target, std::string_view keys)
         return strokes.error();
     if (!IsWindow(toHwnd(target)))
         return Error { ErrorKind::NoWindow, "The client's window has been closed." };
-    if (!waitInFront(target, kFocusWait))
+    if (!waitInFront(target, kFocusWait, kSteadyFront))
         return Error { ErrorKind::FocusLost, "The client did not come to the front.", 0 };
     auto stop = typeStrokes(target, strokes.value());
     // Even a line stopped part way leaves keys in the client's queue.

@@ -81,8 +81,9 @@ void setClientTwips(HWND window, int width, int height, int left, int top)
     UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
     if (left < 0)
         flags |= SWP_NOMOVE;
-    SetWindowPos(window, nullptr, left < 0 ? 0 : twipsToPixels(left, dpi),
-        top < 0 ? 0 : twipsToPixels(top, dpi), r.right - r.left, r.bottom - r.top, flags);
+    // r.left and r.top are the frame's size, negative.
+    SetWindowPos(window, nullptr, left < 0 ? 0 : twipsToPixels(left, dpi) + r.left,
+        top < 0 ? 0 : twipsToPixels(top, dpi) + r.top, r.right - r.left, r.bottom - r.top, flags);
 }
 
 HFONT verdanaFont(int hundredthsOfPoint, bool bold)

@@ -40,7 +40,8 @@ private:
 HWND addControl(HWND parent, const wchar_t *controlClass, DWORD style, int id,
     std::wstring_view text, int left, int top, int width, int height);
 
-// Gives a top-level window this client size in twips, at (left, top) in twips when left >= 0.
+// Gives a top-level window this client size in twips, and puts its client area at (left, top)
+// in twips when left >= 0.
 void setClientTwips(HWND window, int width, int height, int left = -1, int top = -1);
 
 // Verdana at `points` (hundredths of a point), or the system's face when it is missing.

@@ -71,15 +71,22 @@ bool inFront(WindowId window)
     return GetForegroundWindow() == toHwnd(window);
 }
 
-bool waitInFront(WindowId window, std::chrono::milliseconds timeout)
+bool waitInFront(
+    WindowId window, std::chrono::milliseconds timeout, std::chrono::milliseconds steady)
 {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!inFront(window)) {
-        if (std::chrono::steady_clock::now() >= deadline)
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + timeout;
+    auto since = Clock::now();
+    for (;;) {
+        const auto now = Clock::now();
+        if (!inFront(window))
+            since = now;
+        else if (now - since >= steady)
+            return true;
+        if (now >= deadline)
             return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    return true;
 }
 
 } // namespace quillpost::win32

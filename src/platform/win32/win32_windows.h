@@ -20,8 +20,10 @@ Result<WindowId> findWindow(std::string_view title);
 Outcome bringToFront(WindowId window);
 
 bool inFront(WindowId window);
-// Polls until `window` is the foreground window or `timeout` has passed.
-bool waitInFront(WindowId window, std::chrono::milliseconds timeout);
+// Polls until `window` has been the foreground window for `steady` without a break, or until
+// `timeout` has passed.
+bool waitInFront(
+    WindowId window, std::chrono::milliseconds timeout, std::chrono::milliseconds steady);
 
 inline HWND toHwnd(WindowId id)
 {
