@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <list>
@@ -21,10 +22,12 @@ constexpr std::string_view kMainTitle = "Quillpost";
 constexpr std::string_view kOpenDialogTitle = "Open File to send to Zmud";
 constexpr auto kWineStart = 30s; // the first program in a prefix starts its services too
 
-// The same file as Windows sees it, through Wine's Z: drive. Typed with slashes, which Windows
-// takes too: xdotool's backslash on a German keyboard reaches Wine as "ß".
-std::string windowsPath(const std::string &path)
+// The same file as Windows sees it, through Wine's Z: drive.
+std::string windowsPath(std::string path)
 {
+    for (char &c : path)
+        if (c == '/')
+            c = '\\';
     return "Z:" + path;
 }
 
@@ -64,6 +67,8 @@ protected:
         // Ends every Windows program of the prefix, whichever window or box is still open.
         session_.run({ "wineserver", "-k" });
         session_.run({ "wineserver", "-w" });
+        for (const std::string &file : written_)
+            std::remove(file.c_str());
     }
 
     static std::string currentTest()
@@ -81,11 +86,20 @@ protected:
         return std::string(QUILLPOST_E2E_ARTEFACTS) + "/" + name;
     }
 
-    // Wine moves the Windows focus only once the window's own process has read the X focus
-    // change, and sends keys that come before it to the window that had it.
+    // Wine moves the Windows focus only once the window's own process has read an X focus
+    // change, and sends keys that come before it to the window that had it. When the program
+    // brings the client forward, the window manager may leave the X focus where it was, and
+    // activating the main window then changes nothing Wine sees: a person clicks it, as here,
+    // into the status text. Nothing outside Wine shows its focus, hence the pauses.
     void focus(XWindow window)
     {
+        std::this_thread::sleep_for(300ms);
         desktop_.activate(window);
+        if (window == main_) {
+            const ScreenRect r = desktop_.clientArea(main_);
+            session_.run({ "xdotool", "mousemove", std::to_string(r.x + r.width / 2),
+                std::to_string(r.y + r.height - 8), "click", "1" });
+        }
         std::this_thread::sleep_for(300ms);
         desktop_.activate(window);
     }
@@ -111,12 +125,16 @@ protected:
         focus(main_);
     }
 
-    Recorder &startClient(const std::string &title = "zMUD")
+    // `steal`: the window takes the front back every few milliseconds.
+    Recorder &startClient(const std::string &title = "zMUD", bool steal = false)
     {
         Recorder &r = recorders_.emplace_back();
         r.file = dir_.file("received-" + std::to_string(recorders_.size()));
         writeFile(r.file, "");
-        r.process = session_.spawn({ "wine", QUILLPOST_RECORDER, windowsPath(r.file), title });
+        std::vector<std::string> args { "wine", QUILLPOST_RECORDER, windowsPath(r.file), title };
+        if (steal)
+            args.push_back("--steal");
+        r.process = session_.spawn(args);
         r.window = desktop_.waitForWindow(title, {}, kWineStart);
         return r;
     }
@@ -135,23 +153,32 @@ protected:
         return !waitFor([&] { return r.received() != at; }, period);
     }
 
-    // Ctrl+O, the full path into the dialog's file name field, Return.
+    // A file in the folder the open dialog starts in, the program's working directory, so that
+    // its bare name is typed: xdotool's backslash on a German keyboard reaches Wine as "ß".
+    std::string dialogFile(const std::string &bytes)
+    {
+        const std::string name = currentTest() + "-" + std::to_string(++files_) + ".txt";
+        writeFile(name, bytes);
+        written_.push_back(name);
+        return name;
+    }
+
+    // Ctrl+O, the file's name into the dialog, Return.
     void sendFile(const std::string &bytes)
     {
-        const std::string path = dir_.file("note-" + std::to_string(++files_) + ".txt");
-        writeFile(path, bytes);
+        const std::string name = dialogFile(bytes);
         press(main_, { "ctrl+o" });
         const XWindow dialog = desktop_.waitForWindow(kOpenDialogTitle);
-        type(dialog, windowsPath(path));
+        type(dialog, name);
         press(dialog, { "Return" });
         desktop_.waitUntilGone(dialog);
     }
 
-    // At the end of the file the program takes the front back: nothing more will be typed.
-    void expectSendEnds()
+    // Nothing more arrives after the file, for two ticks. (The program takes the front back at
+    // its end, but under openbox Wine does not always get the X focus for it.)
+    void expectSendEnds(const Recorder &client, const std::string &expected)
     {
-        EXPECT_TRUE(waitFor([&] { return desktop_.hasFocus(main_); }, 5s))
-            << "the program did not come back to the front, as it does at the end of the file";
+        EXPECT_TRUE(staysAt(client, expected)) << shown(client.received());
     }
 
     // A box of ours: titled as the main window, and not it.
@@ -179,6 +206,7 @@ protected:
     Child program_;
     XWindow main_ = 0;
     std::list<Recorder> recorders_;
+    std::vector<std::string> written_;
     int files_ = 0;
 };
 
@@ -203,7 +231,7 @@ TEST_P(Layouts, TypesEveryPrintableCharacterByteForByte)
     press(waitForBox(), { "alt+a" });
 
     EXPECT_TRUE(sameBytes(receivedAtLeast(client, expected.size()), expected));
-    expectSendEnds();
+    expectSendEnds(client, expected);
     EXPECT_TRUE(sameBytes(client.received(), expected));
 }
 
@@ -221,7 +249,7 @@ TEST_F(WineEndToEnd, WarnsWhileTheClientIsMissingThenTypesTheLineOnceItAppears)
 
     const std::string expected = notes("note", { "first", "second" });
     EXPECT_TRUE(sameBytes(receivedAtLeast(client, expected.size()), expected));
-    expectSendEnds();
+    expectSendEnds(client, expected);
     EXPECT_TRUE(sameBytes(client.received(), expected));
 }
 
@@ -253,19 +281,18 @@ TEST_F(WineEndToEnd, PausesByHandAndWhenAnotherWindowTakesTheFrontAndStartGoesOn
     press(main_, { "alt+s" });
     ASSERT_TRUE(sameBytes(receivedAtLeast(client, upTo(2).size()), upTo(2)));
 
-    // Another window takes the front between two lines.
-    Recorder &thief = startClient("Thief");
-    ASSERT_TRUE(waitFor([&] { return desktop_.hasFocus(thief.window); }, 5s));
-    EXPECT_TRUE(staysAt(client, upTo(2), 4s))
+    // Another window keeps taking the front: the next line finds it there and waits.
+    Recorder &thief = startClient("Thief", true);
+    EXPECT_TRUE(staysAt(client, upTo(2), 5s))
         << "the send went on while another window was in front";
     EXPECT_EQ(thief.received(), "") << "keys reached the window in front:\n"
                                     << shown(thief.received());
 
+    thief.process.stop();
     press(main_, { "alt+s" });
     EXPECT_TRUE(sameBytes(receivedAtLeast(client, expected.size()), expected));
-    expectSendEnds();
+    expectSendEnds(client, expected);
     EXPECT_TRUE(sameBytes(client.received(), expected));
-    EXPECT_EQ(thief.received(), "");
 }
 
 TEST_F(WineEndToEnd, MainWindowViewerAndAboutBoxOpenFromTheKeyboardAtTheirSizes)
@@ -278,12 +305,11 @@ TEST_F(WineEndToEnd, MainWindowViewerAndAboutBoxOpenFromTheKeyboardAtTheirSizes)
     std::string lines;
     for (int i = 0; i < 40; ++i)
         lines += std::string(30, static_cast<char>('a' + i % 26)) + "\n";
-    const std::string path = dir_.file("view.txt");
-    writeFile(path, lines);
+    const std::string path = dialogFile(lines);
     // File, then the item after the first: Open file to View.
     press(main_, { "alt+f", "Down", "Return" });
     const XWindow dialog = desktop_.waitForWindow("Open File to View (In internal editor)");
-    type(dialog, windowsPath(path));
+    type(dialog, path);
     press(dialog, { "Return" });
     const XWindow viewer = desktop_.waitForWindow("Text Viewer");
     const ScreenRect viewerArea = desktop_.clientArea(viewer);

@@ -1,7 +1,8 @@
-// Usage: quillpost_win32_recorder OUT [TITLE]
+// Usage: quillpost_win32_recorder OUT [TITLE [--steal]]
 // A window titled TITLE (default "zMUD") that appends every character it receives (WM_CHAR) to
 // OUT, as the byte it is, and shows the last ones received. Flushed at once, so a reader sees
-// each byte as soon as it arrived.
+// each byte as soon as it arrived. With --steal it takes the front back every 5 ms, as a
+// window that keeps grabbing the keyboard would.
 #include <windows.h>
 
 #include <cstdio>
@@ -43,6 +44,9 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         EndPaint(window, &ps);
         return 0;
     }
+    case WM_TIMER:
+        SetForegroundWindow(window);
+        return 0;
     case WM_DESTROY:
         PostQuitMessage(0);
         return 0;
@@ -76,6 +80,8 @@ int main(int argc, char **argv)
         560, 360, nullptr, nullptr, wc.hInstance, nullptr);
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&rec));
     ShowWindow(window, SW_SHOWNORMAL);
+    if (argc > 3 && std::string(argv[3]) == "--steal")
+        SetTimer(window, 1, 5, nullptr);
 
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
