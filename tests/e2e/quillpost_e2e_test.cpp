@@ -410,5 +410,31 @@ TEST_F(EndToEnd, ClosingTheWindowMidSendAsksAndQuittingEndsEverything)
     EXPECT_TRUE(desktop_.windowsTitled("Text Viewer").empty());
 }
 
+// Clients not titled "zMUD" are chosen by clicking them; the program's own windows are refused.
+// The chosen window serves until it closes, and then the title rule finds the next client.
+TEST_F(EndToEnd, AClientChosenByClickingServesUntilItClosesThenTheTitleRuleAgain)
+{
+    ClientTerminal &mudlet = startClient({ .title = "Mudlet - Hollowmere" });
+    const auto choose = [&](XWindow window) {
+        menu("o", { "c" });
+        ASSERT_TRUE(waitFor([&] { return desktop_.pointerGrabbed(); }, 5s)) << "no picker";
+        desktop_.click(window);
+    };
+    choose(main_);
+    answerBox("Return");
+    choose(mudlet.window());
+    const std::string expected = notes("note", { "chosen", "by click" });
+    sendFile("chosen\nby click\n");
+    EXPECT_TRUE(sameBytes(mudlet.receivedAtLeast(expected.size()), expected));
+    expectSendEnds();
+
+    mudlet.close(desktop_);
+    ClientTerminal &zmud = startClient();
+    sendFile("by title\n");
+    EXPECT_TRUE(sameBytes(zmud.receivedAtLeast(16), notes("note", { "by title" })));
+    expectSendEnds();
+    EXPECT_TRUE(sameBytes(mudlet.received(), expected));
+}
+
 } // namespace
 } // namespace quillpost::test
