@@ -2,6 +2,7 @@
 #include "noteserver/note_interpreter.h"
 #include "noteserver/rom_limits.h"
 #include "noteserver/session.h"
+#include "noteserver/string_source.h"
 #include "property.h"
 
 #include <algorithm>
@@ -13,22 +14,6 @@
 using namespace quillpost::noteserver;
 
 namespace {
-
-// A socket that holds what the player has sent so far; reads never wait.
-struct Arrived : ByteSource
-{
-    std::string bytes;
-
-    ReadResult read(std::span<char> into) override
-    {
-        const std::size_t n = std::min(into.size(), bytes.size());
-        if (n == 0) // as read(2): asking for nothing reads as an end of file
-            return { into.empty() ? ReadKind::Eof : ReadKind::WouldBlock, 0, {} };
-        std::copy_n(bytes.begin(), n, into.begin());
-        bytes.erase(0, n);
-        return { ReadKind::Data, n, {} };
-    }
-};
 
 bool printable(std::string_view text)
 {
@@ -45,15 +30,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     std::ostringstream log;
     Session session(interpreter, "fuzz", {}, log);
     InputBuffer buffer;
-    Arrived toSession, toBuffer;
+    StringSource toSession, toBuffer;
 
     for (std::size_t at = 0; at < size;) {
         const std::uint8_t lead = data[at++];
         const std::size_t length = std::min<std::size_t>(lead * 8u, size - at);
         const std::string_view chunk(reinterpret_cast<const char *>(data) + at, length);
         at += length;
-        toSession.bytes += chunk;
-        toBuffer.bytes += chunk;
+        toSession.unread += chunk;
+        toBuffer.unread += chunk;
 
         // The buffer never holds more than ROM's inbuf lets it, and every line it gives out
         // is printable, not empty, and no longer than a command.
@@ -67,7 +52,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         }
 
         for (int i = 0; i <= lead % 4; ++i) {
-            const PulseResult pulse = session.pulse(toSession.bytes.empty() ? nullptr : &toSession);
+            const PulseResult pulse
+                = session.pulse(toSession.unread.empty() ? nullptr : &toSession);
             FUZZ_CHECK(session.unreadBytes() <= kInputBufferLimit);
             if (pulse.close)
                 return 0;

@@ -1,5 +1,6 @@
 #include "noteserver/note_interpreter.h"
 #include "noteserver/session.h"
+#include "noteserver/string_source.h"
 #include "property.h"
 #include "sending/preflight.h"
 
@@ -27,7 +28,7 @@ std::vector<std::string_view> words(std::string_view text)
 
 // The bundled note server, fed one typed line at a time as Quillpost types them: ticks are
 // seconds apart, so the server pulses a few times between two lines.
-class Server : noteserver::ByteSource
+class Server
 {
 public:
     explicit Server(const std::string &spool) : interpreter_({ spool }, board_) { }
@@ -35,10 +36,10 @@ public:
     // Whether the line was cut; nothing once the server has dropped the player.
     std::optional<bool> type(const std::string &typed)
     {
-        unread_ += typed + "\r\n";
+        socket_.unread += typed + "\r\n";
         bool cut = false;
         for (int pulse = 0; pulse < 3; ++pulse) {
-            const auto result = session_.pulse(unread_.empty() ? nullptr : this);
+            const auto result = session_.pulse(socket_.readable() ? &socket_ : nullptr);
             if (result.close)
                 return std::nullopt;
             cut = cut || result.output.starts_with("Line too long.");
@@ -47,22 +48,11 @@ public:
     }
 
 private:
-    noteserver::ReadResult read(std::span<char> into) override
-    {
-        const std::size_t n = std::min(into.size(), unread_.size());
-        if (n == 0)
-            return { into.empty() ? noteserver::ReadKind::Eof : noteserver::ReadKind::WouldBlock, 0,
-                {} };
-        std::copy_n(unread_.begin(), n, into.begin());
-        unread_.erase(0, n);
-        return { noteserver::ReadKind::Data, n, {} };
-    }
-
     noteserver::NoteBoard board_;
     noteserver::NoteInterpreter interpreter_;
     std::ostringstream log_;
     noteserver::Session session_ { interpreter_, "fuzz", {}, log_ };
-    std::string unread_;
+    noteserver::StringSource socket_;
 };
 
 bool printable(char c)

@@ -5,6 +5,7 @@
 #include "noteserver/pacer.h"
 #include "noteserver/repeat_guard.h"
 #include "noteserver/session.h"
+#include "noteserver/string_source.h"
 #include "spools/spools.h"
 
 #include <gtest/gtest.h>
@@ -24,30 +25,10 @@ using namespace std::string_literals;
 const std::string kAnswered = "Ok.\n\r> ";
 const std::string k254(254, 'a');
 
-// The bytes a non-blocking socket holds unread.
-struct FakeByteSource : ByteSource
-{
-    std::string unread;
-    bool hungUp = false;
-
-    bool readable() const { return !unread.empty() || hungUp; }
-
-    ReadResult read(std::span<char> into) override
-    {
-        const std::size_t n = std::min(into.size(), unread.size());
-        // As read(2): asking for nothing returns 0, which reads as EOF.
-        if (n == 0)
-            return { into.empty() || hungUp ? ReadKind::Eof : ReadKind::WouldBlock, 0, {} };
-        std::copy_n(unread.begin(), n, into.begin());
-        unread.erase(0, n);
-        return { ReadKind::Data, n, {} };
-    }
-};
-
 // The lines taken after each chunk arrives, each ended by '|', a cut one by "#|".
 std::string linesOf(const std::vector<std::string> &chunks)
 {
-    FakeByteSource source;
+    StringSource source;
     InputBuffer buffer;
     std::string out;
     for (const std::string &chunk : chunks) {
@@ -100,7 +81,7 @@ TEST(InputBuffer, HoldsAtMost1014UnreadBytes)
         { { x(1012) + "\n", "x\n" }, FillStatus::Full },
     };
     for (const auto &[chunks, last] : cases) {
-        FakeByteSource source;
+        StringSource source;
         InputBuffer buffer;
         for (const std::string &chunk : chunks) {
             source.unread = chunk;
@@ -155,7 +136,7 @@ struct Connection
     NoteBoard board;
     NoteInterpreter interpreter { { "note", "idea" }, board };
     std::ostringstream log;
-    FakeByteSource source;
+    StringSource source;
     Session session;
     bool closed = false;
 };
