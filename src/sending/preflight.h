@@ -41,6 +41,7 @@ public:
     void add(std::string_view line);
 
     const std::vector<Finding> &findings() const { return findings_; }
+    // Some line is cut or disconnects: those are what wrapping mends.
     bool anyCut() const { return anyCut_; }
 
 private:
