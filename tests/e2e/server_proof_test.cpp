@@ -1,16 +1,11 @@
-#include "desktop.h"
-#include "support/x_session.h"
-
-#include <gtest/gtest.h>
+#include "program_test.h"
 
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iostream>
 #include <regex>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -21,14 +16,6 @@ namespace quillpost::test {
 namespace {
 
 enum class Client { TinTin, Telnet };
-
-std::string readFile(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 std::string asStored(const std::vector<std::string> &lines)
 {
@@ -71,19 +58,13 @@ void require(bool done, const std::string &what)
 
 // Each test has its own X server and window manager, note server, and client in an xterm titled
 // zMUD; Quillpost is driven only through the keyboard.
-class ServerProof : public ::testing::Test
+class ServerProof : public ProgramTest
 {
 protected:
     void TearDown() override
     {
-        const auto *test = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = std::string(test->test_suite_name()) + "." + test->name() + ".png";
-        std::replace(name.begin(), name.end(), '/', '-');
-        const std::string shot = std::string(QUILLPOST_E2E_ARTEFACTS) + "/" + name;
-        std::filesystem::remove(shot);
-        if (HasFailure() && desktop_.screenshot(shot))
-            std::cerr << "screen at the end of the test: " << shot << "\n";
-        if (HasFailure() && std::filesystem::exists(dir_.file("client.log")))
+        ProgramTest::TearDown();
+        if (HasFailure())
             std::cerr << "TinTin++ showed:\n" << readFile(dir_.file("client.log"));
     }
 
@@ -113,8 +94,7 @@ protected:
         require(waitFor([&] { return saw("server.log", " connected"); }, 15s),
             "the client did not connect to the note server");
         desktop_.waitForWindow("zMUD");
-        program_ = session_.spawn({ QUILLPOST_BINARY });
-        main_ = desktop_.waitForWindow("Quillpost");
+        startProgram();
     }
 
     bool saw(const char *log, const char *text) const
@@ -124,23 +104,6 @@ protected:
     std::string stored() const { return readFile(dir_.file("note")); }
     std::size_t storedLines() const { return std::ranges::count(stored(), '\r'); }
     bool boxOpen() const { return desktop_.windowsTitled("Quillpost").size() > 1; }
-
-    void sendFile(const std::string &bytes)
-    {
-        std::ofstream(dir_.file("file.txt"), std::ios::binary) << bytes;
-        desktop_.press(main_, { "ctrl+o" });
-        const XWindow dialog = desktop_.waitForWindow("Open File to send to Zmud");
-        desktop_.type(dialog, dir_.file("file.txt"));
-        desktop_.press(dialog, { "Return" });
-        desktop_.waitUntilGone(dialog);
-    }
-
-    void answerBox(const std::string &key)
-    {
-        const XWindow box = desktop_.waitForWindow("Quillpost", { main_ });
-        desktop_.press(box, { key });
-        desktop_.waitUntilGone(box);
-    }
 
     // The note once `complete` holds for it and the send has ended; no box may open meanwhile.
     std::string storedWhen(
@@ -161,13 +124,8 @@ protected:
             storedWhen([&](const std::string &note) { return note == want; }, lines.size()), want));
     }
 
-    XSession session_ { XSession::Options { .windowManager = true } };
-    TempDir dir_;
-    Desktop desktop_ { session_ };
     Child server_;
     Child client_;
-    Child program_;
-    XWindow main_ = 0;
 };
 
 struct Arrival
@@ -272,9 +230,7 @@ TEST_P(LongLines, WrappedAtWordsOrCutWhereTheServerCutsIt)
     line.back() = 'z';
     // Only this spool word stores a line: the server answers any other with "Huh?".
     start(Client::TinTin, c.spool);
-    desktop_.press(main_, { "alt+n" });
-    require(waitFor([&] { return desktop_.popupShown(); }, 5s), "no Note Type menu");
-    desktop_.press(c.menuKeys);
+    menu("n", c.menuKeys);
     if (c.menuKeys.size() > 1) {
         const XWindow box = desktop_.waitForWindow("Custom Note Spool");
         desktop_.type(box, c.spool);

@@ -102,6 +102,15 @@ Outcome QtPlatform::activate(WindowId window)
     return windows_->activate(window);
 }
 
+Result<PickedWindow> QtPlatform::pickWindow()
+{
+    if (!windows_)
+        return kNoX11;
+    // The prompt in the status box is drawn and the menu closed before the pointer is taken.
+    QCoreApplication::processEvents();
+    return windows_->pick(std::chrono::minutes(1));
+}
+
 void QtPlatform::activateOwnWindow()
 {
     QWidget *w = mainWindow();
