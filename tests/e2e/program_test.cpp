@@ -1,6 +1,7 @@
 #include "program_test.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -24,6 +25,37 @@ void writeFile(const std::string &path, const std::string &bytes)
 std::string ProgramTest::artefact(const std::string &name)
 {
     return std::string(QUILLPOST_E2E_ARTEFACTS) + "/" + name;
+}
+
+std::string shown(const std::string &bytes, std::string_view lineEnd)
+{
+    std::string out = "    |";
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "\\x%02x", c);
+        if (bytes.compare(i, lineEnd.size(), lineEnd) == 0) {
+            i += lineEnd.size() - 1;
+            out += i + 1 < bytes.size() ? "|\n    |" : "|";
+        } else {
+            out += c == '\\' ? "\\\\" : c < 32 || c > 126 ? hex : std::string(1, bytes[i]);
+        }
+    }
+    return (bytes.empty() ? "    (nothing)" : out) + "\n";
+}
+
+::testing::AssertionResult sameBytes(
+    const std::string &actual, const std::string &expected, std::string_view lineEnd)
+{
+    if (actual == expected)
+        return ::testing::AssertionSuccess();
+    const auto differ
+        = std::mismatch(actual.begin(), actual.end(), expected.begin(), expected.end());
+    return ::testing::AssertionFailure()
+        << "first difference at byte " << differ.first - actual.begin() << " of " << actual.size()
+        << " (" << expected.size() << " expected)\nexpected:\n"
+        << shown(expected, lineEnd) << "got:\n"
+        << shown(actual, lineEnd);
 }
 
 void ProgramTest::TearDown()

@@ -6,12 +6,19 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quillpost::test {
 
 std::string readFile(const std::string &path);
 void writeFile(const std::string &path, const std::string &bytes);
+
+// Bytes as rows between bars, one a line (each ending in `lineEnd`), other bytes in hex, so that a
+// failure shows blanks at either end and anything unprintable.
+std::string shown(const std::string &bytes, std::string_view lineEnd = "\r");
+::testing::AssertionResult sameBytes(
+    const std::string &actual, const std::string &expected, std::string_view lineEnd = "\r");
 
 // The program on its own X server with a window manager, driven only through the keyboard, as a
 // player would. A failing test leaves a screenshot of the whole screen in the build folder.

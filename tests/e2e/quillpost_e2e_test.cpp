@@ -29,42 +29,6 @@ std::string notes(const std::string &spool, const std::vector<std::string> &line
     return keys;
 }
 
-// One received line per row, invisible bytes in hex, so a failure shows what the client got.
-std::string shown(const std::string &bytes)
-{
-    if (bytes.empty())
-        return "    (nothing)\n";
-    std::string out = "    ";
-    for (unsigned char c : bytes) {
-        if (c == '\r') {
-            out += "\\r\n    ";
-        } else if (c == '\\') {
-            out += "\\\\";
-        } else if (c >= 32 && c < 127) {
-            out += static_cast<char>(c);
-        } else {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%02x", c);
-            out += hex;
-        }
-    }
-    return out + "\n";
-}
-
-::testing::AssertionResult sameBytes(const std::string &arrived, const std::string &expected)
-{
-    if (arrived == expected)
-        return ::testing::AssertionSuccess();
-    std::size_t at = 0;
-    while (at < arrived.size() && at < expected.size() && arrived[at] == expected[at])
-        ++at;
-    return ::testing::AssertionFailure()
-        << "first difference at byte " << at << " of " << arrived.size() << " received ("
-        << expected.size() << " expected)\nexpected:\n"
-        << shown(expected) << "received:\n"
-        << shown(arrived);
-}
-
 // Each test starts the program with an xterm in the client's place.
 class EndToEnd : public ProgramTest
 {

@@ -17,37 +17,14 @@ namespace {
 
 enum class Client { TinTin, Telnet };
 
+constexpr std::string_view kBreak = "\n\r"; // what ROM stores after each line of a note
+
 std::string asStored(const std::vector<std::string> &lines)
 {
     std::string note;
     for (const std::string &line : lines)
-        note += line + "\n\r";
+        note += line + std::string(kBreak);
     return note;
-}
-
-// One stored line a row between bars, so that blanks at either end show; other bytes in hex.
-std::string escaped(const std::string &note)
-{
-    std::string out = "    |";
-    for (std::size_t i = 0; i < note.size(); ++i) {
-        const auto c = static_cast<unsigned char>(note[i]);
-        char hex[8];
-        std::snprintf(hex, sizeof hex, "\\x%02x", c);
-        if (note.compare(i, 2, "\n\r") == 0)
-            out += i++ + 2 < note.size() ? "|\n    |" : "|";
-        else
-            out += c == '\\' ? "\\\\" : c < 32 || c > 126 ? hex : std::string(1, note[i]);
-    }
-    return (note.empty() ? "    (nothing)" : out) + "\n";
-}
-
-::testing::AssertionResult sameNote(const std::string &stored, const std::string &expected)
-{
-    if (stored == expected)
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "\nexpected in the note:\n"
-                                         << escaped(expected) << "stored:\n"
-                                         << escaped(stored);
 }
 
 void require(bool done, const std::string &what)
@@ -120,8 +97,9 @@ protected:
     void expectStored(const std::vector<std::string> &lines)
     {
         const std::string want = asStored(lines);
-        EXPECT_TRUE(sameNote(
-            storedWhen([&](const std::string &note) { return note == want; }, lines.size()), want));
+        EXPECT_TRUE(sameBytes(
+            storedWhen([&](const std::string &note) { return note == want; }, lines.size()), want,
+            kBreak));
     }
 
     Child server_;
@@ -250,18 +228,18 @@ TEST_P(LongLines, WrappedAtWordsOrCutWhereTheServerCutsIt)
     std::vector<std::string> stored;
     for (std::size_t at = 0, end; (end = note.find("\n\r", at)) != std::string::npos; at = end + 2)
         stored.push_back(note.substr(at, end - at));
-    ASSERT_GE(stored.size(), 6u) << escaped(note);
-    EXPECT_EQ(stored.front(), "before") << escaped(note);
-    EXPECT_EQ(stored.back(), "after") << escaped(note);
+    ASSERT_GE(stored.size(), 6u) << shown(note, kBreak);
+    EXPECT_EQ(stored.front(), "before") << shown(note, kBreak);
+    EXPECT_EQ(stored.back(), "after") << shown(note, kBreak);
     std::string rejoined;
     for (std::size_t i = 1; i + 1 < stored.size(); ++i) {
         rejoined += (i > 1 ? " " : "") + stored[i];
-        EXPECT_LE(stored[i].size(), 79u) << escaped(note);
+        EXPECT_LE(stored[i].size(), 79u) << shown(note, kBreak);
         // At words, and greedy: the next line's first word would not have fitted on this one.
         EXPECT_TRUE(i + 2 == stored.size() || stored[i].size() + stored[i + 1].find(' ') >= 79)
-            << escaped(note);
+            << shown(note, kBreak);
     }
-    EXPECT_EQ(rejoined, line) << escaped(note);
+    EXPECT_EQ(rejoined, line) << shown(note, kBreak);
 }
 
 TEST_F(ServerProof, PauseHoldsTheNextLineAndStartGoesOnWithIt)
@@ -276,7 +254,7 @@ TEST_F(ServerProof, PauseHoldsTheNextLineAndStartGoesOnWithIt)
     EXPECT_LT(storedLines(), lines.size()) << "the file ended before the pause";
     EXPECT_FALSE(waitFor([&] { return stored() != paused; }, 2500ms))
         << "a line was stored while paused:\n"
-        << escaped(stored());
+        << shown(stored(), kBreak);
     desktop_.press(main_, { "alt+s" });
     expectStored(lines);
 }
