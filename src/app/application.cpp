@@ -17,6 +17,7 @@ Application::Application(Platform &platform, Form1 form, OtherWindows windows)
         { "openfile", [this] { loader_.openfile_Click(); } },
         { "exit", [this] { exit_Click(); } },
         { "pause", [this] { sender_.pause_Click(); } },
+        { "chooseclient", [this] { sender_.chooseclient_Click(); } },
         { "showtimerinterval", [this] { intervals_.showtimerinterval_Click(); } },
         { "N", [this] { spools_.N_Click(); } },
         { "openview", [this] { viewer_.openview_Click(); } },

@@ -51,6 +51,8 @@ public:
     // The main window's close button: ends the program, after asking while a send is under way.
     void Form_QueryUnload();
     void Timer1_Timer() { sender_.Timer1_Timer(); }
+    // From the command line: the title the client window is found by.
+    void setClientTitle(std::string title) { state_.clientTitle = std::move(title); }
 
     // Runs the click handler of the named menu item; false for an item that has none.
     bool click(std::string_view item);

@@ -35,6 +35,8 @@ constexpr std::array kMenuTree = {
     MenuRow { 3, "four", "&4 seconds" },
     MenuRow { 3, "five", "&5 seconds" },
     MenuRow { 2, "showtimerinterval", "Show Timer Interval" },
+    MenuRow { 2, "sep3", "-" },
+    MenuRow { 2, "chooseclient", "Choose &Client Window..." },
     MenuRow { 1, "pause", "&Pause", false, false },
     MenuRow { 1, "helpmenu", "&Help" },
     MenuRow { 2, "about", "&About" },

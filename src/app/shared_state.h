@@ -27,6 +27,10 @@ struct SharedState
     // part way: the rest goes after it, never the whole line again.
     std::string unsentKeys;
     std::size_t keysTyped = 0;
+    // The title a client window is found by (exact, else a prefix), and the window the player
+    // chose by clicking it, which is the client for the rest of the run until it closes.
+    std::string clientTitle = "zMUD";
+    std::optional<WindowId> chosenClient;
     // The send's client, once found: real clients retitle their window as they run, so it is
     // followed by its id until it closes, not looked up by title again.
     std::optional<WindowId> client;

@@ -20,6 +20,14 @@ struct WindowId
     bool operator==(const WindowId &) const = default;
 };
 
+// A window the user pointed at.
+struct PickedWindow
+{
+    WindowId id;
+    std::string title;
+    bool own = false; // one of the program's own windows
+};
+
 enum class MsgStyle { Ok = 0, Exclamation = 48 };
 
 enum class ShellStyle { NormalFocus = 1, MaximizedFocus = 3 };
@@ -46,6 +54,10 @@ public:
     // Brings a window found earlier to the front, whatever its title has become since; NoWindow
     // once it has been closed.
     virtual Outcome activate(WindowId window) = 0;
+
+    // Asks the user to click a window, with a crosshair pointer as window pickers show, and
+    // returns the top-level window clicked; Cancelled when the user pressed Esc instead.
+    virtual Result<PickedWindow> pickWindow() = 0;
 
     // Brings the program's own main window back to the front.
     virtual void activateOwnWindow() = 0;

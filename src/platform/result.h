@@ -17,6 +17,7 @@ enum class ErrorKind {
     File, // a file that cannot be opened or read
     Launch, // a program that cannot be started
     Registry, // a registry key or value that cannot be read
+    Cancelled, // the user called the operation off
 };
 
 struct Error

@@ -6,10 +6,19 @@ namespace quillpost {
 
 void Preflight::add(std::string_view line)
 {
+    if (disconnected_)
+        return;
     ++lines_;
     // The server sees what the sender types: the spool word, " + ", the line.
-    std::string input = spool_ + " + " + std::string(line);
     const std::size_t prefix = spool_.size() + 3;
+    if (prefix + line.size() >= RomLimits::kInputBuffer) {
+        findings_.push_back(
+            { Finding::Kind::Disconnect, lines_, RomLimits::kInputBuffer - prefix, line.size() });
+        anyCut_ = true;
+        disconnected_ = true;
+        return;
+    }
+    std::string input = spool_ + " + " + std::string(line);
     if (input.size() > RomLimits::kInputLine) {
         input.resize(RomLimits::kInputLine);
         const std::size_t kept = input.size() > prefix ? input.size() - prefix : 0;
@@ -44,14 +53,18 @@ void Preflight::add(std::string_view line)
 std::string describeFindings(
     const std::vector<Finding> &findings, std::string_view lineBreak, std::size_t shown)
 {
-    std::string out;
-    for (std::size_t i = 0; i < findings.size() && i < shown; ++i) {
-        const Finding &f = findings[i];
+    const auto describe = [&](const Finding &f) {
         std::string item = "line " + std::to_string(f.line) + ": ";
         switch (f.kind) {
         case Finding::Kind::Cut:
             item += "cut after " + std::to_string(f.detail) + " characters (it has "
                 + std::to_string(f.length) + ")";
+            break;
+        case Finding::Kind::Disconnect:
+            item += "so long (" + std::to_string(f.length) + " characters; "
+                + std::to_string(f.detail)
+                + " are enough) that the server would disconnect you, and the rest of the note "
+                  "would be lost";
             break;
         case Finding::Kind::TooLong:
             item += "refused as too long: the note would reach 4096 characters";
@@ -69,27 +82,41 @@ std::string describeFindings(
                   "disconnect you)";
             break;
         }
-        out += item;
-        out += lineBreak;
-    }
-    if (findings.size() > shown)
-        out += "... and " + std::to_string(findings.size() - shown) + " more."
-            + std::string(lineBreak);
+        return item + std::string(lineBreak);
+    };
+    std::string out;
+    for (std::size_t i = 0; i < findings.size() && i < shown; ++i)
+        out += describe(findings[i]);
+    if (findings.size() <= shown)
+        return out;
+    const bool lastDisconnects = findings.back().kind == Finding::Kind::Disconnect;
+    out += "... and " + std::to_string(findings.size() - shown - lastDisconnects) + " more."
+        + std::string(lineBreak);
+    if (lastDisconnects)
+        out += describe(findings.back());
     return out;
 }
 
 std::vector<std::string> wrapLine(std::string_view line, std::size_t columns)
 {
+    columns = std::max<std::size_t>(columns, 1); // a cut of nothing would never end
     std::vector<std::string> out;
+    const auto dropBlanks
+        = [&] { line.remove_prefix(std::min(line.find_first_not_of(' '), line.size())); };
     while (line.size() > columns) {
         std::size_t cut = line.rfind(' ', columns);
-        if (cut == std::string_view::npos || cut == 0)
+        if (cut != std::string_view::npos && line.find_first_not_of(' ') >= cut) {
+            dropBlanks(); // only leading blanks before the cut
+            continue;
+        }
+        if (cut == std::string_view::npos)
             cut = columns;
         out.emplace_back(line.substr(0, cut));
         line.remove_prefix(cut);
-        line.remove_prefix(std::min(line.find_first_not_of(' '), line.size()));
+        dropBlanks();
     }
-    out.emplace_back(line);
+    if (!line.empty() || out.empty())
+        out.emplace_back(line);
     return out;
 }
 

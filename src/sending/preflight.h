@@ -13,6 +13,9 @@ namespace quillpost {
 struct RomLimits
 {
     static constexpr std::size_t kInputLine = 254; // characters of a typed line the server keeps
+    // Unread bytes the server holds for a player: a typed line this long, without its break,
+    // fills them, and the server drops the connection with every line still waiting.
+    static constexpr std::size_t kInputBuffer = 1014;
     static constexpr std::size_t kNoteSize = 4096; // the stored note, "\n\r" after each line
     static constexpr int kSpamRepeats = 25; // identical lines after the first
     static constexpr std::size_t kWrapColumns = 79;
@@ -20,13 +23,16 @@ struct RomLimits
 
 struct Finding
 {
-    enum class Kind { Cut, TooLong, LeadingBlanks, Tilde, Spam } kind;
+    enum class Kind { Cut, Disconnect, TooLong, LeadingBlanks, Tilde, Spam } kind;
     int line; // from 1
-    std::size_t detail = 0; // Cut: characters kept of the line; Spam: the first line of the run
-    std::size_t length = 0; // Cut: the line's length
+    // Cut: characters kept of the line; Disconnect: the shortest line that disconnects;
+    // Spam: the first line of the run.
+    std::size_t detail = 0;
+    std::size_t length = 0; // Cut, Disconnect: the line's length
 };
 
-// Follows the server line by line, as the note grows, without holding the file.
+// Follows the server line by line, as the note grows, without holding the file. Nothing after a
+// line that disconnects the player would arrive, so that line is the last finding.
 class Preflight
 {
 public:
@@ -35,6 +41,7 @@ public:
     void add(std::string_view line);
 
     const std::vector<Finding> &findings() const { return findings_; }
+    // Some line is cut or disconnects: those are what wrapping mends.
     bool anyCut() const { return anyCut_; }
 
 private:
@@ -46,14 +53,16 @@ private:
     int repeats_ = 0;
     int runStart_ = 0;
     bool anyCut_ = false;
+    bool disconnected_ = false;
 };
 
-// One finding a line, the first `shown` of them, for a message box.
+// One finding a line, the first `shown` of them, for a message box; a disconnect is always named.
 std::string describeFindings(
     const std::vector<Finding> &findings, std::string_view lineBreak, std::size_t shown = 8);
 
 // Splits a line longer than `columns` at its last blank within them (the blank is dropped, as
 // the server would drop it as a leading blank), or hard where a word is longer than a line.
+// Blanks that would make a part of their own are dropped too, so no part is empty or blank.
 std::vector<std::string> wrapLine(std::string_view line, std::size_t columns);
 
 } // namespace quillpost

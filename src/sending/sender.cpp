@@ -111,15 +111,19 @@ void Sender::typeLine(const std::string &line)
 
 WindowId Sender::ActivateClient()
 {
+    if (!state_.client && state_.chosenClient)
+        state_.client = state_.chosenClient;
     if (state_.client) {
         auto activated = platform_.activate(*state_.client);
         if (activated || activated.error().kind != ErrorKind::NoWindow)
             return *state_.client;
+        if (state_.chosenClient == state_.client)
+            state_.chosenClient.reset();
         state_.client.reset();
         state_.keysTyped = 0;
     }
     for (;;) {
-        auto found = platform_.appActivate(kClientTitle);
+        auto found = platform_.appActivate(state_.clientTitle);
         if (found) {
             state_.client = found.value();
             return found.value();
@@ -159,6 +163,29 @@ void Sender::pauseAt(const Error &why)
         + std::to_string(strokes(std::string_view(state_.unsentKeys).substr(0, state_.keysTyped)))
         + " of " + std::to_string(strokes(state_.unsentKeys)) + "; the rest is still in the "
         + "client's input line. " + why.message + " Choose Start to type the rest.");
+}
+
+void Sender::chooseclient_Click()
+{
+    text1_.setText(kChooseClientPrompt);
+    auto picked = platform_.pickWindow();
+    if (!picked) {
+        text1_.setText(picked.error().kind == ErrorKind::Cancelled
+                ? std::string(kChooseClientCancelled)
+                : "Error: " + picked.error().message);
+        return;
+    }
+    if (picked->own) {
+        platform_.msgBox(kOwnWindowRefused, MsgStyle::Exclamation);
+        text1_.setText(kChooseClientCancelled);
+        return;
+    }
+    // A send under way moves to it too; a line begun in the old window starts afresh.
+    if (state_.client != picked->id)
+        state_.keysTyped = 0;
+    state_.chosenClient = picked->id;
+    state_.client = picked->id;
+    text1_.setText(std::string(kClientChosenPrefix) + picked->title);
 }
 
 void Sender::pause_Click()

@@ -9,7 +9,14 @@
 
 namespace quillpost {
 
-inline constexpr std::string_view kClientTitle = "zMUD";
+inline constexpr std::string_view kChooseClientPrompt
+    = "Click your MUD client's window (Esc cancels).";
+inline constexpr std::string_view kChooseClientCancelled
+    = "No client window was chosen; the last one stays.";
+inline constexpr std::string_view kOwnWindowRefused
+    = "That is one of Quillpost's own windows. Choose Options, Choose Client Window again and "
+      "click your MUD client's window.";
+inline constexpr std::string_view kClientChosenPrefix = "Client window: ";
 inline constexpr std::string_view kOwnCaption = "Quillpost";
 inline constexpr std::string_view kSendingPrefix = "Status: Sending -> ";
 inline constexpr std::string_view kEndOfFile = "End of file!!!";
@@ -26,10 +33,12 @@ public:
 
     void Timer1_Timer();
     void pause_Click();
+    void chooseclient_Click();
 
 private:
     // Returns the send's client once it could be brought to the front: the window found before
-    // while it is open, else one titled "zMUD", warning in a box between attempts.
+    // or chosen while it is open, else one titled like the client, warning in a box between
+    // attempts.
     WindowId ActivateClient();
 
     void typeLine(const std::string &line);

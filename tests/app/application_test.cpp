@@ -1,5 +1,6 @@
 #include "support/app_harness.h"
 
+#include "app/command_line.h"
 #include "app/menu_tree.h"
 #include "sending/intervals.h"
 
@@ -113,6 +114,36 @@ TEST(Intervals, NumberTextKeepsTheFirstCharacterForTheSign)
     EXPECT_EQ(numberText(2.5), " 2.5");
     EXPECT_EQ(numberText(0.001), " 0.001");
     EXPECT_EQ(numberText(-3), "-3");
+}
+
+TEST(CommandLine, ReadsTheClientTitleAndAnswersHelpAndVersion)
+{
+    using Action = CommandLine::Action;
+    const struct
+    {
+        std::vector<std::string> args;
+        Action action;
+        std::string title;
+        std::string textHas;
+    } cases[] = {
+        { {}, Action::Run, "zMUD", "" },
+        { { "--client", "Mudlet - Hollowmere" }, Action::Run, "Mudlet - Hollowmere", "" },
+        { { "--client=tt++" }, Action::Run, "tt++", "" },
+        { { "--client", "a", "--help" }, Action::Help, "", "--client TITLE" },
+        { { "--version" }, Action::Version, "", "quillpost 1.2.6" },
+        { { "--client" }, Action::Refuse, "", "needs a window title" },
+        { { "--client=" }, Action::Refuse, "", "not empty" },
+        { { "-x" }, Action::Refuse, "", "unknown argument '-x'" },
+    };
+    for (const auto &c : cases) {
+        const CommandLine line = parseCommandLine(c.args);
+        SCOPED_TRACE(line.text);
+        EXPECT_EQ(line.action, c.action);
+        if (c.action == Action::Run) {
+            EXPECT_EQ(line.clientTitle, c.title);
+        }
+        EXPECT_NE(line.text.find(c.textHas), std::string::npos);
+    }
 }
 
 } // namespace

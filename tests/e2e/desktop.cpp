@@ -197,6 +197,22 @@ void Desktop::activate(XWindow window) const
             + hexId(window) + ") did not get the keyboard focus");
 }
 
+bool Desktop::pointerGrabbed() const
+{
+    Display *d = session_.connection();
+    const int grab = XGrabPointer(
+        d, DefaultRootWindow(d), False, 0, GrabModeAsync, GrabModeAsync, None, None, CurrentTime);
+    if (grab == GrabSuccess)
+        XUngrabPointer(d, CurrentTime);
+    XSync(d, False);
+    return grab == AlreadyGrabbed;
+}
+
+void Desktop::click(XWindow window) const
+{
+    xdotool({ "mousemove", "--window", std::to_string(window), "40", "40", "click", "1" });
+}
+
 void Desktop::close(XWindow window) const
 {
     Display *d = session_.connection();

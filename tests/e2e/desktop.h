@@ -48,6 +48,11 @@ public:
     // Whether a popup menu is on screen; menus are override-redirect windows.
     bool popupShown() const;
 
+    // Whether some program holds the pointer, as a window picker does while it waits.
+    bool pointerGrabbed() const;
+    // A left click in the middle of `window`.
+    void click(XWindow window) const;
+
     // Asks the window manager to close `window`, as its title bar's close button does.
     void close(XWindow window) const;
 

@@ -1,19 +1,10 @@
 #include "client_terminal.h"
-#include "desktop.h"
-#include "received_bytes.h"
-#include "support/x_session.h"
-
-#include <gtest/gtest.h>
+#include "program_test.h"
 
 #include <X11/Xlib.h>
 
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <iostream>
 #include <list>
-#include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -22,52 +13,27 @@ namespace {
 
 constexpr std::string_view kMainTitle = "Quillpost";
 
+struct QRect
+{
+    int x, y, width, height;
+};
 constexpr std::string_view kOpenDialogTitle = "Open File to send to Zmud";
 constexpr std::string_view kCustomSpoolTitle = "Custom Note Spool";
 
-// Each test starts the program on its own X server with a window manager, and drives it only
-// through the keyboard, as a player would.
-class EndToEnd : public ::testing::Test
+// What the client must receive for these lines: each typed after the spool word, then Enter.
+std::string notes(const std::string &spool, const std::vector<std::string> &lines)
+{
+    std::string keys;
+    for (const auto &line : lines)
+        keys += spool + " + " + line + '\r';
+    return keys;
+}
+
+// Each test starts the program with an xterm in the client's place.
+class EndToEnd : public ProgramTest
 {
 protected:
-    void SetUp() override
-    {
-        // A screenshot left in the build directory belongs to the last run of its test.
-        std::filesystem::remove(screenshotFile());
-        program_ = session_.spawn({ QUILLPOST_BINARY });
-        main_ = desktop_.waitForWindow(kMainTitle);
-        desktop_.activate(main_);
-    }
-
-    void TearDown() override
-    {
-        if (HasFailure() && desktop_.screenshot(screenshotFile()))
-            std::cerr << "screen at the end of the test: " << screenshotFile() << "\n";
-    }
-
-    static std::string screenshotFile()
-    {
-        const auto *test = ::testing::UnitTest::GetInstance()->current_test_info();
-        return std::string(QUILLPOST_E2E_ARTEFACTS) + "/" + test->test_suite_name() + "."
-            + test->name() + ".png";
-    }
-
-    // Ctrl+O, the full path into the dialog's file name field, Return.
-    void openFileToSend(const std::string &path)
-    {
-        desktop_.press(main_, { "ctrl+o" });
-        const XWindow dialog = desktop_.waitForWindow(kOpenDialogTitle);
-        desktop_.type(dialog, path);
-        desktop_.press(dialog, { "Return" });
-        desktop_.waitUntilGone(dialog);
-    }
-
-    void sendFile(const std::string &bytes)
-    {
-        const std::string path = dir_.file("note-" + std::to_string(++files_) + ".txt");
-        writeFile(path, bytes);
-        openFileToSend(path);
-    }
+    void SetUp() override { startProgram(); }
 
     // At the end of the file the program brings its own window back: the send is over and
     // nothing more will be typed.
@@ -81,14 +47,6 @@ protected:
     ClientTerminal &startClient(ClientTerminal::Options options = {})
     {
         return clients_.emplace_back(session_, desktop_, dir_, std::move(options));
-    }
-
-    // Opens a menu of the main window with its access key, then presses `keys` in it.
-    void menu(const std::string &accessKey, const std::vector<std::string> &keys)
-    {
-        desktop_.press(main_, { "alt+" + accessKey });
-        ASSERT_TRUE(waitFor([&] { return desktop_.popupShown(); }, 5s)) << "no menu";
-        desktop_.press(keys);
     }
 
     // File ▸ Open file to View (the item after the first), the path, Return; the viewer window.
@@ -133,14 +91,8 @@ protected:
         return boxes;
     }
 
-    XSession session_ { XSession::Options { .windowManager = true } };
-    TempDir dir_;
-    Desktop desktop_ { session_ };
-    Child program_;
-    XWindow main_ = 0;
     std::list<ClientTerminal> clients_;
     Child thief_;
-    int files_ = 0;
 };
 
 std::vector<std::string> printableLines()
@@ -170,27 +122,6 @@ TEST_F(EndToEnd, TypesEveryPrintableCharacterOnEveryKindOfLineBreak)
     EXPECT_TRUE(sameBytes(client.receivedAtLeast(expected.size()), expected));
     expectSendEnds();
     EXPECT_TRUE(sameBytes(client.received(), expected));
-}
-
-TEST_F(EndToEnd, WarnsWhileTheClientIsMissingThenTypesEachLineOnce)
-{
-    const std::vector<std::string> lines { "first", "second", "third" };
-    sendFile("first\nsecond\nthird\n");
-
-    const XWindow warning = desktop_.waitForWindow(kMainTitle, { main_ });
-    desktop_.press(warning, { "Return" });
-    // A new box: Qt makes a new window for each one, so the OK has been taken.
-    const XWindow again = desktop_.waitForWindow(kMainTitle, { main_, warning });
-    EXPECT_EQ(messageBoxes(), std::vector<XWindow> { again }) << "one warning at a time";
-
-    ClientTerminal &client = startClient();
-    desktop_.press(again, { "Return" });
-
-    const std::string expected = notes("note", lines);
-    EXPECT_TRUE(sameBytes(client.receivedAtLeast(expected.size()), expected));
-    expectSendEnds();
-    EXPECT_TRUE(sameBytes(client.received(), expected));
-    EXPECT_EQ(messageBoxes(), std::vector<XWindow> {}) << "a warning is open with the client there";
 }
 
 TEST_F(EndToEnd, HoldsTheLineWhileAnotherWindowKeepsTheFocusAndTypesItOnStart)
@@ -294,6 +225,24 @@ TEST_F(EndToEnd, SpoolChosenFromTheKeyboardStartsEveryLine)
     EXPECT_TRUE(sameBytes(client.received(), expected));
 }
 
+// Size of the window's client area and where that area sits on the screen, in pixels.
+QRect clientArea(const XSession &session, XWindow window)
+{
+    Display *d = session.connection();
+    XWindowAttributes attributes {};
+    XGetWindowAttributes(d, window, &attributes);
+    int x = 0, y = 0;
+    ::Window child = 0;
+    XTranslateCoordinates(d, window, DefaultRootWindow(d), 0, 0, &x, &y, &child);
+    return QRect { x, y, attributes.width, attributes.height };
+}
+
+// Xvfb reports 96 dots per inch: 15 twips a pixel.
+int pixels(int twips)
+{
+    return (twips * 96 + 720) / 1440;
+}
+
 TEST_F(EndToEnd, ViewerAndAboutBoxOpenFromTheKeyboardAtTheirSizes)
 {
     std::string hundredLines;
@@ -304,10 +253,10 @@ TEST_F(EndToEnd, ViewerAndAboutBoxOpenFromTheKeyboardAtTheirSizes)
 
     // 100 lines of 40 with CR LF make 4200 characters: more than a note takes.
     const XWindow viewer = openViewer(path, true);
-    const ScreenRect viewerArea = desktop_.clientArea(viewer);
+    const QRect viewerArea = clientArea(session_, viewer);
     EXPECT_EQ(viewerArea.width, pixels(6360));
     EXPECT_EQ(viewerArea.height, pixels(4785));
-    desktop_.screenshot(std::string(QUILLPOST_E2E_ARTEFACTS) + "/TextViewer.png");
+    desktop_.screenshot(artefact("TextViewer.png"));
 
     // Tab from the text to Close; Close hides the viewer. Right after the window manager hands
     // the viewer the focus, Qt may not have moved its own focus there yet and loses the first Tab.
@@ -319,12 +268,12 @@ TEST_F(EndToEnd, ViewerAndAboutBoxOpenFromTheKeyboardAtTheirSizes)
     ASSERT_TRUE(hidden()) << "Close did not hide the viewer";
 
     const XWindow about = openAbout();
-    const ScreenRect aboutArea = desktop_.clientArea(about);
+    const QRect aboutArea = clientArea(session_, about);
     EXPECT_EQ(aboutArea.width, pixels(5730));
     EXPECT_EQ(aboutArea.height, pixels(3555));
     EXPECT_EQ(aboutArea.x, pixels(2340));
     EXPECT_EQ(aboutArea.y, pixels(1935));
-    desktop_.screenshot(std::string(QUILLPOST_E2E_ARTEFACTS) + "/AboutBox.png");
+    desktop_.screenshot(artefact("AboutBox.png"));
 
     // Esc closes it as OK does, and the next About opens it again.
     desktop_.press(about, { "Escape" });
@@ -334,9 +283,10 @@ TEST_F(EndToEnd, ViewerAndAboutBoxOpenFromTheKeyboardAtTheirSizes)
     desktop_.waitUntilGone(again);
 }
 
-// A connected client retitles its window as lines arrive; the send stays with it, and once it is
-// closed, warns and goes on in the client opened next.
-TEST_F(EndToEnd, FollowsItsClientThroughNewTitlesAndOnToTheNextAfterItCloses)
+// A connected client retitles its window as lines arrive; the send stays with it. Once it is
+// closed, the program warns, warns again while there is still none, and goes on in the client
+// opened next, each line once.
+TEST_F(EndToEnd, FollowsItsClientThroughNewTitlesAndWarnsUntilTheNextOneOpens)
 {
     ClientTerminal &first = startClient({ .retitles = true });
     const std::vector<std::string> lines { "one", "two", "three", "four", "five" };
@@ -349,12 +299,17 @@ TEST_F(EndToEnd, FollowsItsClientThroughNewTitlesAndOnToTheNextAfterItCloses)
 
     first.close(desktop_);
     const XWindow warning = desktop_.waitForWindow(kMainTitle, { main_ });
-    ClientTerminal &second = startClient({ .retitles = true });
     desktop_.press(warning, { "Return" });
+    // A new box: Qt makes a new window for each one, so the OK has been taken.
+    const XWindow again = desktop_.waitForWindow(kMainTitle, { main_, warning });
+    EXPECT_EQ(messageBoxes(), std::vector<XWindow> { again }) << "one warning at a time";
+    ClientTerminal &second = startClient({ .retitles = true });
+    desktop_.press(again, { "Return" });
     const std::string rest = expected.substr(std::min(first.received().size(), expected.size()));
     EXPECT_TRUE(sameBytes(second.receivedAtLeast(rest.size()), rest));
     expectSendEnds();
     EXPECT_TRUE(sameBytes(first.received() + second.received(), expected));
+    EXPECT_EQ(messageBoxes(), std::vector<XWindow> {}) << "a warning is open with the client there";
 }
 
 // An open menu holds the keyboard: a line typed then would go into the menu. The send waits for
@@ -417,6 +372,32 @@ TEST_F(EndToEnd, ClosingTheWindowMidSendAsksAndQuittingEndsEverything)
     EXPECT_TRUE(staysAt(client, atQuit)) << "a line was typed after the player quit";
     EXPECT_TRUE(desktop_.windowsTitled("About Quillpost").empty());
     EXPECT_TRUE(desktop_.windowsTitled("Text Viewer").empty());
+}
+
+// Clients not titled "zMUD" are chosen by clicking them; the program's own windows are refused.
+// The chosen window serves until it closes, and then the title rule finds the next client.
+TEST_F(EndToEnd, AClientChosenByClickingServesUntilItClosesThenTheTitleRuleAgain)
+{
+    ClientTerminal &mudlet = startClient({ .title = "Mudlet - Hollowmere" });
+    const auto choose = [&](XWindow window) {
+        menu("o", { "c" });
+        ASSERT_TRUE(waitFor([&] { return desktop_.pointerGrabbed(); }, 5s)) << "no picker";
+        desktop_.click(window);
+    };
+    choose(main_);
+    answerBox("Return");
+    choose(mudlet.window());
+    const std::string expected = notes("note", { "chosen", "by click" });
+    sendFile("chosen\nby click\n");
+    EXPECT_TRUE(sameBytes(mudlet.receivedAtLeast(expected.size()), expected));
+    expectSendEnds();
+
+    mudlet.close(desktop_);
+    ClientTerminal &zmud = startClient();
+    sendFile("by title\n");
+    EXPECT_TRUE(sameBytes(zmud.receivedAtLeast(16), notes("note", { "by title" })));
+    expectSendEnds();
+    EXPECT_TRUE(sameBytes(mudlet.received(), expected));
 }
 
 } // namespace

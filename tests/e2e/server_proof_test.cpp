@@ -1,17 +1,11 @@
-#include "desktop.h"
-#include "received_bytes.h"
-#include "support/x_session.h"
-
-#include <gtest/gtest.h>
+#include "program_test.h"
 
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iostream>
 #include <regex>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -23,37 +17,14 @@ namespace {
 
 enum class Client { TinTin, Telnet };
 
+constexpr std::string_view kBreak = "\n\r"; // what ROM stores after each line of a note
+
 std::string asStored(const std::vector<std::string> &lines)
 {
     std::string note;
     for (const std::string &line : lines)
-        note += line + "\n\r";
+        note += line + std::string(kBreak);
     return note;
-}
-
-// One stored line a row between bars, so that blanks at either end show; other bytes in hex.
-std::string escaped(const std::string &note)
-{
-    std::string out = "    |";
-    for (std::size_t i = 0; i < note.size(); ++i) {
-        const auto c = static_cast<unsigned char>(note[i]);
-        char hex[8];
-        std::snprintf(hex, sizeof hex, "\\x%02x", c);
-        if (note.compare(i, 2, "\n\r") == 0)
-            out += i++ + 2 < note.size() ? "|\n    |" : "|";
-        else
-            out += c == '\\' ? "\\\\" : c < 32 || c > 126 ? hex : std::string(1, note[i]);
-    }
-    return (note.empty() ? "    (nothing)" : out) + "\n";
-}
-
-::testing::AssertionResult sameNote(const std::string &stored, const std::string &expected)
-{
-    if (stored == expected)
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "\nexpected in the note:\n"
-                                         << escaped(expected) << "stored:\n"
-                                         << escaped(stored);
 }
 
 void require(bool done, const std::string &what)
@@ -64,19 +35,13 @@ void require(bool done, const std::string &what)
 
 // Each test has its own X server and window manager, note server, and client in an xterm titled
 // zMUD; Quillpost is driven only through the keyboard.
-class ServerProof : public ::testing::Test
+class ServerProof : public ProgramTest
 {
 protected:
     void TearDown() override
     {
-        const auto *test = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = std::string(test->test_suite_name()) + "." + test->name() + ".png";
-        std::replace(name.begin(), name.end(), '/', '-');
-        const std::string shot = std::string(QUILLPOST_E2E_ARTEFACTS) + "/" + name;
-        std::filesystem::remove(shot);
-        if (HasFailure() && desktop_.screenshot(shot))
-            std::cerr << "screen at the end of the test: " << shot << "\n";
-        if (HasFailure() && std::filesystem::exists(dir_.file("client.log")))
+        ProgramTest::TearDown();
+        if (HasFailure())
             std::cerr << "TinTin++ showed:\n" << readFile(dir_.file("client.log"));
     }
 
@@ -106,8 +71,7 @@ protected:
         require(waitFor([&] { return saw("server.log", " connected"); }, 15s),
             "the client did not connect to the note server");
         desktop_.waitForWindow("zMUD");
-        program_ = session_.spawn({ QUILLPOST_BINARY });
-        main_ = desktop_.waitForWindow("Quillpost");
+        startProgram();
     }
 
     bool saw(const char *log, const char *text) const
@@ -117,23 +81,6 @@ protected:
     std::string stored() const { return readFile(dir_.file("note")); }
     std::size_t storedLines() const { return std::ranges::count(stored(), '\r'); }
     bool boxOpen() const { return desktop_.windowsTitled("Quillpost").size() > 1; }
-
-    void sendFile(const std::string &bytes)
-    {
-        std::ofstream(dir_.file("file.txt"), std::ios::binary) << bytes;
-        desktop_.press(main_, { "ctrl+o" });
-        const XWindow dialog = desktop_.waitForWindow("Open File to send to Zmud");
-        desktop_.type(dialog, dir_.file("file.txt"));
-        desktop_.press(dialog, { "Return" });
-        desktop_.waitUntilGone(dialog);
-    }
-
-    void answerBox(const std::string &key)
-    {
-        const XWindow box = desktop_.waitForWindow("Quillpost", { main_ });
-        desktop_.press(box, { key });
-        desktop_.waitUntilGone(box);
-    }
 
     // The note once `complete` holds for it and the send has ended; no box may open meanwhile.
     std::string storedWhen(
@@ -150,17 +97,13 @@ protected:
     void expectStored(const std::vector<std::string> &lines)
     {
         const std::string want = asStored(lines);
-        EXPECT_TRUE(sameNote(
-            storedWhen([&](const std::string &note) { return note == want; }, lines.size()), want));
+        EXPECT_TRUE(sameBytes(
+            storedWhen([&](const std::string &note) { return note == want; }, lines.size()), want,
+            kBreak));
     }
 
-    XSession session_ { XSession::Options { .windowManager = true } };
-    TempDir dir_;
-    Desktop desktop_ { session_ };
     Child server_;
     Child client_;
-    Child program_;
-    XWindow main_ = 0;
 };
 
 struct Arrival
@@ -265,9 +208,7 @@ TEST_P(LongLines, WrappedAtWordsOrCutWhereTheServerCutsIt)
     line.back() = 'z';
     // Only this spool word stores a line: the server answers any other with "Huh?".
     start(Client::TinTin, c.spool);
-    desktop_.press(main_, { "alt+n" });
-    require(waitFor([&] { return desktop_.popupShown(); }, 5s), "no Note Type menu");
-    desktop_.press(c.menuKeys);
+    menu("n", c.menuKeys);
     if (c.menuKeys.size() > 1) {
         const XWindow box = desktop_.waitForWindow("Custom Note Spool");
         desktop_.type(box, c.spool);
@@ -287,18 +228,18 @@ TEST_P(LongLines, WrappedAtWordsOrCutWhereTheServerCutsIt)
     std::vector<std::string> stored;
     for (std::size_t at = 0, end; (end = note.find("\n\r", at)) != std::string::npos; at = end + 2)
         stored.push_back(note.substr(at, end - at));
-    ASSERT_GE(stored.size(), 6u) << escaped(note);
-    EXPECT_EQ(stored.front(), "before") << escaped(note);
-    EXPECT_EQ(stored.back(), "after") << escaped(note);
+    ASSERT_GE(stored.size(), 6u) << shown(note, kBreak);
+    EXPECT_EQ(stored.front(), "before") << shown(note, kBreak);
+    EXPECT_EQ(stored.back(), "after") << shown(note, kBreak);
     std::string rejoined;
     for (std::size_t i = 1; i + 1 < stored.size(); ++i) {
         rejoined += (i > 1 ? " " : "") + stored[i];
-        EXPECT_LE(stored[i].size(), 79u) << escaped(note);
+        EXPECT_LE(stored[i].size(), 79u) << shown(note, kBreak);
         // At words, and greedy: the next line's first word would not have fitted on this one.
         EXPECT_TRUE(i + 2 == stored.size() || stored[i].size() + stored[i + 1].find(' ') >= 79)
-            << escaped(note);
+            << shown(note, kBreak);
     }
-    EXPECT_EQ(rejoined, line) << escaped(note);
+    EXPECT_EQ(rejoined, line) << shown(note, kBreak);
 }
 
 TEST_F(ServerProof, PauseHoldsTheNextLineAndStartGoesOnWithIt)
@@ -313,7 +254,7 @@ TEST_F(ServerProof, PauseHoldsTheNextLineAndStartGoesOnWithIt)
     EXPECT_LT(storedLines(), lines.size()) << "the file ended before the pause";
     EXPECT_FALSE(waitFor([&] { return stored() != paused; }, 2500ms))
         << "a line was stored while paused:\n"
-        << escaped(stored());
+        << shown(stored(), kBreak);
     desktop_.press(main_, { "alt+s" });
     expectStored(lines);
 }

@@ -1,5 +1,5 @@
 #include "desktop.h"
-#include "received_bytes.h"
+#include "program_test.h"
 #include "support/x_session.h"
 
 #include <gtest/gtest.h>
@@ -29,6 +29,15 @@ std::string windowsPath(std::string path)
         if (c == '/')
             c = '\\';
     return "Z:" + path;
+}
+
+// What the client must receive for these lines: each typed after the spool word, then Enter.
+std::string notes(const std::string &spool, const std::vector<std::string> &lines)
+{
+    std::string keys;
+    for (const auto &line : lines)
+        keys += spool + " + " + line + '\r';
+    return keys;
 }
 
 std::vector<std::string> printableLines()

@@ -6,16 +6,21 @@
 #include <fstream>
 #include <sstream>
 
-#if !defined(_WIN32)
+#if defined(_WIN32)
+#include <process.h>
+#define getpid _getpid
+#else
 #include <unistd.h>
 #endif
 
 namespace quillpost {
 namespace {
 
-std::vector<std::string> readAll(LineReader &reader)
+using Lines = std::vector<std::string>;
+
+Lines readAll(LineReader &reader)
 {
-    std::vector<std::string> lines;
+    Lines lines;
     for (;;) {
         auto line = reader.next();
         EXPECT_TRUE(line.ok());
@@ -25,122 +30,75 @@ std::vector<std::string> readAll(LineReader &reader)
     }
 }
 
-LineReader over(const std::string &bytes)
+TEST(LineReader, EndsLinesOnceAtEveryBreakAndKeepsEmptyOnes)
 {
-    return LineReader(std::make_unique<std::istringstream>(bytes), "mem");
+    // A byte order mark is skipped only at the very start.
+    const std::pair<std::string, Lines> cases[] = { { "", {} }, { "a", { "a" } },
+        { "a\n", { "a" } }, { "a\r\n", { "a" } }, { "a\r", { "a" } }, { "\n", { "" } },
+        { "\r\n\r\n", { "", "" } }, { "a\r\rb", { "a", "", "b" } },
+        { "a\n\r\nb", { "a", "", "b" } }, { "a\r\n\nb\r", { "a", "", "b" } },
+        { "x\ry\r\nz\nw", { "x", "y", "z", "w" } }, { "\xEF\xBB\xBFhi\r\n", { "hi" } },
+        { "\xEF\xBB\xBF", {} }, { "a\n\xEF\xBB\xBF", { "a", "\xEF\xBB\xBF" } },
+        { "\xEF\xBB", { "\xEF\xBB" } }, { "\xEF\nx", { "\xEF", "x" } },
+        { std::string("a\0b\n", 4), { std::string("a\0b", 3) } } };
+    for (const auto &[bytes, lines] : cases) {
+        LineReader reader(std::make_unique<std::istringstream>(bytes), "mem");
+        EXPECT_EQ(readAll(reader), lines) << testing::PrintToString(bytes);
+        EXPECT_EQ(reader.linesRead(), static_cast<int>(lines.size()));
+        auto again = reader.next(); // past the end it stays at the end
+        EXPECT_TRUE(again.ok() && !again.value());
+    }
 }
-
-struct Case
-{
-    std::string bytes;
-    std::vector<std::string> lines;
-};
-
-class LineBreaks : public testing::TestWithParam<Case>
-{
-};
-
-TEST_P(LineBreaks, EndLinesOnceAndKeepEmptyOnes)
-{
-    LineReader reader = over(GetParam().bytes);
-    EXPECT_EQ(readAll(reader), GetParam().lines);
-    EXPECT_EQ(reader.linesRead(), static_cast<int>(GetParam().lines.size()));
-    // Past the end it stays at the end.
-    auto again = reader.next();
-    ASSERT_TRUE(again.ok());
-    EXPECT_FALSE(again.value().has_value());
-}
-
-INSTANTIATE_TEST_SUITE_P(Reader, LineBreaks,
-    testing::Values(Case { "", {} }, Case { "a", { "a" } }, Case { "a\n", { "a" } },
-        Case { "a\r\n", { "a" } }, Case { "a\r", { "a" } }, Case { "\n", { "" } },
-        Case { "\r\n\r\n", { "", "" } }, Case { "a\r\rb", { "a", "", "b" } },
-        Case { "a\n\nb\n", { "a", "", "b" } }, Case { "a\n\r\nb", { "a", "", "b" } },
-        Case { "a\r\n\nb\r", { "a", "", "b" } }, Case { "x\ry\r\nz\nw", { "x", "y", "z", "w" } },
-        // A byte order mark is skipped only at the very start.
-        Case { "\xEF\xBB\xBFhi\r\n", { "hi" } }, Case { "\xEF\xBB\xBF", {} },
-        Case { "\xEF\xBB\xBF\r\n", { "" } }, Case { "a\n\xEF\xBB\xBF", { "a", "\xEF\xBB\xBF" } },
-        Case { "\xEF\xBB", { "\xEF\xBB" } }, Case { "\xEF\nx", { "\xEF", "x" } },
-        Case { std::string("a\0b\n", 4), { std::string("a\0b", 3) } }));
 
 TEST(LineReader, CutsALineAtItsLimitInsteadOfHoldingItWhole)
 {
-    LineReader reader = over(std::string(100000, 'x') + "\nnext");
+    LineReader reader(std::make_unique<std::istringstream>(std::string(100000, 'x')), "mem");
     auto line = reader.next(10);
     ASSERT_TRUE(line.ok());
     EXPECT_EQ(*line.value(), std::string(11, 'x'));
 }
 
-class TempDir : public testing::Test
+TEST(LineReader, NamesThePathAndTheReasonWhenAFileCannotBeOpenedOrRead)
 {
-protected:
-    void SetUp() override
-    {
-        dir_ = std::filesystem::temp_directory_path()
-            / ("quillpost-reader-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(dir_);
-    }
-    void TearDown() override
-    {
-        std::error_code ec;
-        std::filesystem::permissions(dir_ / "locked.txt", std::filesystem::perms::owner_all,
-            std::filesystem::perm_options::replace, ec);
-        std::filesystem::remove_all(dir_, ec);
-    }
-    std::string write(const std::string &name, const std::string &bytes)
-    {
-        std::ofstream(dir_ / name, std::ios::binary) << bytes;
-        return (dir_ / name).string();
-    }
-    std::filesystem::path dir_;
-};
+    const auto dir = std::filesystem::temp_directory_path()
+        / ("quillpost-reader-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string file = (dir / "note.txt").string(), locked = (dir / "locked.txt").string();
+    std::ofstream(file) << "one\r\ntwo\n";
+    std::ofstream(locked) << "secret";
+    std::filesystem::permissions(locked, std::filesystem::perms::none);
 
-TEST_F(TempDir, OpensARealFileAndReadsItsLines)
-{
-    auto reader = openLineReader(write("note.txt", "one\r\ntwo\n"));
-    ASSERT_TRUE(reader.ok());
-    EXPECT_EQ(readAll(*reader.value()), (std::vector<std::string> { "one", "two" }));
-}
+    auto good = openLineReader(file);
+    ASSERT_TRUE(good.ok());
+    EXPECT_EQ(readAll(*good.value()), (Lines { "one", "two" }));
 
-TEST_F(TempDir, NamesThePathAndTheReasonWhenAFileCannotBeOpened)
-{
-    const std::string missing = (dir_ / "missing.txt").string();
-    auto r1 = openLineReader(missing);
-    ASSERT_FALSE(r1.ok());
-    EXPECT_EQ(r1.error().kind, ErrorKind::File);
-    EXPECT_NE(r1.error().message.find(missing), std::string::npos);
-    EXPECT_NE(r1.error().message.find("No such file"), std::string::npos);
-
-    auto r2 = openLineReader(dir_.string());
-    ASSERT_FALSE(r2.ok());
-    EXPECT_NE(r2.error().message.find("folder"), std::string::npos);
-}
-
-// Windows has neither POSIX permissions nor a file that opens and then refuses every read.
-#if !defined(_WIN32)
-TEST_F(TempDir, NamesTheReasonWhenReadingIsNotAllowed)
-{
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "root reads files whatever their permissions";
-    const std::string locked = write("locked.txt", "secret");
-    std::filesystem::permissions(
-        locked, std::filesystem::perms::none, std::filesystem::perm_options::replace);
-    auto r3 = openLineReader(locked);
-    ASSERT_FALSE(r3.ok());
-    EXPECT_NE(r3.error().message.find("Permission denied"), std::string::npos);
-}
-
-TEST(LineReader, ReportsAReadErrorInsteadOfAnEndOfFile)
-{
-    // The kernel refuses reads of this file at offset 0 even though it opens.
-    auto reader = openLineReader("/proc/self/mem");
-    ASSERT_TRUE(reader.ok());
-    auto line = reader.value()->next();
-    ASSERT_FALSE(line.ok());
-    EXPECT_EQ(line.error().kind, ErrorKind::File);
-    EXPECT_NE(line.error().message.find("/proc/self/mem"), std::string::npos);
-}
+    std::vector<std::pair<std::string, std::string>> refused = {
+        { (dir / "missing.txt").string(), "No such file" },
+        { dir.string(), "folder" },
+    };
+#if !defined(_WIN32) // Windows has no POSIX permissions
+    if (::geteuid() != 0) // root reads files whatever their permissions
+        refused.emplace_back(locked, "Permission denied");
 #endif
+    for (const auto &[path, reason] : refused) {
+        auto r = openLineReader(path);
+        ASSERT_FALSE(r.ok()) << path;
+        EXPECT_EQ(r.error().kind, ErrorKind::File);
+        EXPECT_NE(r.error().message.find(path + ": "), std::string::npos) << r.error().message;
+        EXPECT_NE(r.error().message.find(reason), std::string::npos) << r.error().message;
+    }
+    std::filesystem::remove_all(dir);
+
+#if !defined(_WIN32)
+    // The kernel refuses reads of this file at offset 0 even though it opens: an error, not an
+    // end of file.
+    auto mem = openLineReader("/proc/self/mem");
+    ASSERT_TRUE(mem.ok());
+    auto line = mem.value()->next();
+    ASSERT_FALSE(line.ok());
+    EXPECT_NE(line.error().message.find("/proc/self/mem"), std::string::npos);
+#endif
+}
 
 } // namespace
 } // namespace quillpost

@@ -10,206 +10,202 @@ namespace quillpost::test {
 namespace {
 
 using Kind = Finding::Kind;
+using Lines = std::vector<std::string>;
 
-struct Case
+Lines repeated(const std::string &line, int times)
 {
-    const char *name;
-    std::string spool;
-    std::vector<std::string> lines;
-    std::vector<std::pair<int, Kind>> found; // line, kind
-};
-
-class ServerView : public testing::TestWithParam<Case>
-{
-};
-
-TEST_P(ServerView, NamesEveryLineTheServerWouldChange)
-{
-    Preflight check(GetParam().spool);
-    for (const std::string &line : GetParam().lines)
-        check.add(line);
-    std::vector<std::pair<int, Kind>> found;
-    for (const Finding &f : check.findings())
-        found.emplace_back(f.line, f.kind);
-    EXPECT_EQ(found, GetParam().found);
+    return Lines(static_cast<std::size_t>(times), line);
 }
 
-std::vector<std::string> repeated(std::string line, int times)
+// 43 lines of 93 that differ, so that no run of them looks like spam, then `last`: they store
+// 43 * 95 = 4085 characters, breaks included.
+Lines nearlyFull(Lines last)
 {
-    return std::vector<std::string>(static_cast<std::size_t>(times), line);
-}
-
-// Lines that differ, so that no run of them looks like spam.
-std::vector<std::string> linesOf(std::size_t width, int count)
-{
-    std::vector<std::string> lines;
-    for (int i = 0; i < count; ++i)
-        lines.push_back(std::string(width - 1, 'n') + static_cast<char>('0' + i % 40));
+    Lines lines;
+    for (int i = 0; i < 43; ++i)
+        lines.push_back(std::string(92, 'n') + static_cast<char>('0' + i));
+    lines.insert(lines.end(), last.begin(), last.end());
     return lines;
 }
 
-INSTANTIATE_TEST_SUITE_P(Preflight, ServerView,
-    testing::Values(Case { "Fits", "note", { "Hello", "", "a(b)c {x} ^%+", "x  y  " }, {} },
+TEST(Preflight, NamesEveryLineTheServerWouldChange)
+{
+    const struct
+    {
+        const char *name;
+        std::string spool;
+        Lines lines;
+        std::vector<std::pair<int, Kind>> found; // line, kind
+    } cases[] = {
+        { "Fits", "note", { "Hello", "", "a(b)c {x} ^%+", "x  y  " }, {} },
         // "note + " leaves 247 of the 254 characters the server keeps.
-        Case { "LongestLineKept", "note", { std::string(247, 'k') }, {} },
-        Case { "OneCharacterTooMany", "note", { std::string(248, 'k') }, { { 1, Kind::Cut } } },
-        Case { "LongerSpoolKeepsLess", "background",
-            { std::string(241, 'k'), std::string(242, 'k') }, { { 2, Kind::Cut } } },
-        Case { "Blanks", "note", { "  indented", "   ", "ok" },
+        { "LongestLineKept", "note", { std::string(247, 'k') }, {} },
+        { "OneCharacterTooMany", "note", { std::string(248, 'k') }, { { 1, Kind::Cut } } },
+        { "LongerSpoolKeepsLess", "background", { std::string(241, 'k'), std::string(242, 'k') },
+            { { 2, Kind::Cut } } },
+        // 1014 typed bytes fill the server's input; nothing after that line arrives.
+        { "LongestLineThatStaysConnected", "note", { std::string(1006, 'k') },
+            { { 1, Kind::Cut } } },
+        { "LineThatDisconnects", "note", { "a~", std::string(1007, 'k'), "~", "  x" },
+            { { 1, Kind::Tilde }, { 2, Kind::Disconnect } } },
+        { "LongerSpoolDisconnectsSooner", "background",
+            { std::string(1000, 'k'), std::string(1001, 'k') },
+            { { 1, Kind::Cut }, { 2, Kind::Disconnect } } },
+        { "Blanks", "note", { "  indented", "   ", "ok" },
             { { 1, Kind::LeadingBlanks }, { 2, Kind::LeadingBlanks } } },
-        Case { "Tilde", "note", { "~~ok", "a~" }, { { 1, Kind::Tilde }, { 2, Kind::Tilde } } },
-        // 43 lines of 93 store 43 * 95 = 4085; a 44th of 10 reaches 4095: still stored.
-        Case { "NoteJustFits", "note",
-            [] {
-                auto l = linesOf(93, 43);
-                l.push_back(std::string(10, 'e'));
-                return l;
-            }(),
-            {} },
-        Case { "NoteOneOver", "note",
-            [] {
-                auto l = linesOf(93, 43);
-                l.push_back(std::string(11, 'e'));
-                l.push_back(std::string(8, 'f')); // a shorter line after it is still taken
-                return l;
-            }(),
+        { "Tilde", "note", { "~~ok", "a~" }, { { 1, Kind::Tilde }, { 2, Kind::Tilde } } },
+        { "NoteJustFits", "note", nearlyFull({ std::string(10, 'e') }), {} }, // 4095 stored
+        // A shorter line after a refused one is still taken.
+        { "NoteOneOver", "note", nearlyFull({ std::string(11, 'e'), std::string(8, 'f') }),
             { { 44, Kind::TooLong } } },
         // 2048 empty lines store 4096 characters of breaks; the 2049th does not fit.
-        Case { "EmptyLinesCountTheirBreaks", "note", repeated("", 2049),
+        { "EmptyLinesCountTheirBreaks", "note", repeated("", 2049),
             { { 26, Kind::Spam }, { 2049, Kind::TooLong } } },
-        Case { "TwentyFiveRepeatsAreSpam", "note", repeated("-----", 26), { { 26, Kind::Spam } } },
-        Case { "TwentyFourRepeatsAreNot", "note", repeated("-----", 25), {} },
-        Case { "CutLinesCompareAsCut", "note",
+        { "TwentyFiveRepeatsAreSpam", "note", repeated("-----", 26), { { 26, Kind::Spam } } },
+        { "TwentyFourRepeatsAreNot", "note", repeated("-----", 25), {} },
+        { "CutLinesCompareAsCut", "note",
             { std::string(250, 'z') + "1", std::string(250, 'z') + "2" },
-            { { 1, Kind::Cut }, { 2, Kind::Cut } } }),
-    [](const auto &info) { return std::string(info.param.name); });
-
-TEST(Wrapping, BreaksAtTheLastBlankWithinTheColumnsAndKeepsEveryWord)
-{
-    struct WrapCase
-    {
-        std::string line;
-        std::vector<std::string> parts;
+            { { 1, Kind::Cut }, { 2, Kind::Cut } } },
     };
-    const std::string w79(79, 'w');
-    const WrapCase cases[] = {
-        { "short line", { "short line" } },
-        { w79, { w79 } },
-        { w79 + "x", { w79, "x" } },
-        { "aaa bbb ccc", { "aaa", "bbb", "ccc" } }, // at 5 columns, below
-        { w79 + "   next", { w79, "next" } },
-        { std::string(40, 'a') + " " + std::string(50, 'b'),
-            { std::string(40, 'a'), std::string(50, 'b') } },
-    };
-    for (const WrapCase &c : cases) {
-        const std::size_t columns = c.line == "aaa bbb ccc" ? 5 : 79;
-        EXPECT_EQ(wrapLine(c.line, columns), c.parts) << c.line;
+    for (const auto &c : cases) {
+        Preflight check(c.spool);
+        for (const std::string &line : c.lines)
+            check.add(line);
+        std::vector<std::pair<int, Kind>> found;
+        for (const Finding &f : check.findings())
+            found.emplace_back(f.line, f.kind);
+        EXPECT_EQ(found, c.found) << c.name;
     }
 }
 
-const std::string kLong = [] {
-    std::string s;
-    for (int i = 0; i < 30; ++i)
-        s += "word" + std::to_string(i) + " ";
-    return s + std::string(200, 'q');
-}();
-
-TEST(PreflightOnLoad, FilesThatFitGoOnWithNoBox)
+TEST(Preflight, ADisconnectIsNamedEvenPastTheFindingsShown)
 {
-    AppHarness h;
-    h.platform.addFile("fine.txt", "Hello\n(world)\n");
-    h.openToSend("fine.txt");
-    EXPECT_TRUE(h.platform.choices.empty());
-    EXPECT_TRUE(h.app->state().sending);
+    Preflight check("note");
+    for (int i = 0; i < 10; ++i)
+        check.add("~");
+    check.add(std::string(2000, 'k'));
+    EXPECT_TRUE(check.anyCut()) << "wrapping is offered";
+    const std::string text = describeFindings(check.findings(), "|", 8);
+    EXPECT_TRUE(text.starts_with("line 1: \"~\" turned into \"-\"|")) << text;
+    EXPECT_TRUE(text.ends_with("|... and 2 more.|line 11: so long (2000 characters; 1007 are "
+                               "enough) that the server would disconnect you, and the rest of "
+                               "the note would be lost|"))
+        << text;
 }
 
-TEST(PreflightOnLoad, AskedBeforeTheFirstLineWithWrapOfferedForCutLines)
+TEST(Wrapping, BreaksAtTheLastBlankWithinTheColumnsAndNeverMakesAnEmptyPart)
 {
-    struct Story
+    const std::string w79(79, 'w'), b79(79, 'b');
+    const struct
+    {
+        std::string line;
+        std::size_t columns;
+        Lines parts;
+    } cases[] = {
+        { "short line", 79, { "short line" } },
+        { "", 79, { "" } },
+        { w79, 79, { w79 } },
+        { w79 + "x", 79, { w79, "x" } },
+        { "aaa bbb ccc", 5, { "aaa", "bbb", "ccc" } },
+        { w79 + "   next", 79, { w79, "next" } },
+        { std::string(40, 'a') + " " + std::string(50, 'b'), 79,
+            { std::string(40, 'a'), std::string(50, 'b') } },
+        // Blanks after the last cut, or before the first word, never make a part of their own.
+        { w79 + std::string(170, ' '), 79, { w79 } },
+        { "   " + b79, 79, { b79 } },
+        { " " + b79 + " x", 79, { b79, "x" } },
+        { std::string(200, ' '), 79, { "" } },
+        { std::string(200, 'h'), 79,
+            { std::string(79, 'h'), std::string(79, 'h'), std::string(42, 'h') } },
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(wrapLine(c.line, c.columns), c.parts) << '"' << c.line << '"';
+}
+
+// Lines of distinct words, so that their wrapped parts never look like spam.
+std::string words(std::size_t length)
+{
+    std::string s;
+    for (int i = 0; s.size() < length; ++i)
+        s += "word" + std::to_string(i) + " ";
+    s.resize(length, 'w');
+    return s;
+}
+
+// Answers the boxes in turn, opens `file` to send and ticks until it ends.
+void sendAnswering(AppHarness &h, const std::string &file, const Lines &answers, int ticks)
+{
+    h.platform.addFile("f.txt", file);
+    h.platform.choiceAnswers.assign(answers.begin(), answers.end());
+    h.openToSend("f.txt");
+    h.tick(ticks);
+}
+
+TEST(PreflightOnLoad, AsksBeforeTheFirstLineAndTypesWhatWasChosen)
+{
+    // Line 2 is cut; line 4, 1014 bytes with "note + ", would drop the player.
+    const std::string cut = words(400), huge = words(1007);
+    Lines wrapped { "first" };
+    for (const std::string &line : { cut, std::string("last {~}"), huge })
+        for (auto &part : wrapLine(line, 79))
+            wrapped.push_back(part);
+    const struct
     {
         const char *name;
-        std::string answer;
-        std::vector<std::string> typed;
+        Lines answers;
+        Lines typed;
+    } stories[] = {
+        { "cancel", { std::string(kCancelSend) }, {} },
+        { "closed", { "" }, {} },
+        { "as it is", { std::string(kSendAsItIs) }, { "first", cut, "last {~}", huge } },
+        // The "~" is still there after wrapping, so the wrapped text is checked and asked about
+        // again.
+        { "wrapped", { std::string(kWrapAndSend), std::string(kSendAsItIs) }, wrapped },
+        { "wrapped, then cancelled", { std::string(kWrapAndSend), std::string(kCancelSend) }, {} },
     };
-    const std::string file = "first\n" + kLong + "\nlast ~\n";
-    const Story stories[] = {
-        { "cancel", std::string(kCancelSend), {} },
-        { "closed", "", {} },
-        { "as it is", std::string(kSendAsItIs), { "first", kLong, "last {~}" } },
-        { "wrapped", std::string(kWrapAndSend) + "|" + std::string(kSendAsItIs),
-            [] {
-                std::vector<std::string> t { "first" };
-                for (auto &part : wrapLine(kLong, 79))
-                    t.push_back(part);
-                t.push_back("last {~}");
-                return t;
-            }() },
-    };
-    for (const Story &story : stories) {
+    for (const auto &story : stories) {
         SCOPED_TRACE(story.name);
         AppHarness h;
-        h.platform.addFile("long.txt", file);
-        for (std::size_t from = 0; from < story.answer.size();) {
-            const std::size_t bar = std::min(story.answer.find('|', from), story.answer.size());
-            h.platform.choiceAnswers.push_back(story.answer.substr(from, bar - from));
-            from = bar + 1;
-        }
-        h.openToSend("long.txt");
-        ASSERT_GE(h.platform.choices.size(), 1u);
+        sendAnswering(h, "first\n" + cut + "\nlast ~\n" + huge + "\n", story.answers,
+            static_cast<int>(story.typed.size()) + 1);
+        ASSERT_EQ(h.platform.choices.size(), story.answers.size());
         const auto &[prompt, offered] = h.platform.choices[0];
-        EXPECT_EQ(
-            offered, (std::vector<std::string> { "&Wrap and send", "Send &as it is", "&Cancel" }));
-        EXPECT_NE(prompt.find("line 2: cut after 247 characters (it has "
-                      + std::to_string(kLong.size()) + ")"),
-            std::string::npos)
-            << prompt;
-        EXPECT_NE(prompt.find("line 3: \"~\" turned into \"-\""), std::string::npos) << prompt;
-        h.tick(static_cast<int>(story.typed.size()) + 1);
-        std::vector<std::string> expected;
+        EXPECT_EQ(offered, (Lines { "&Wrap and send", "Send &as it is", "&Cancel" }));
+        for (const char *finding :
+            { "line 2: cut after 247 characters (it has 400)", "line 3: \"~\" turned into \"-\"",
+                "line 4: so long (1007 characters; 1007 are enough) that the server would "
+                "disconnect you, and the rest of the note would be lost" })
+            EXPECT_NE(prompt.find(finding), std::string::npos) << prompt;
+        Lines expected;
         for (const auto &line : story.typed)
             expected.push_back("note += " + line + "\r");
         EXPECT_EQ(h.platform.keys, expected);
         if (story.typed.empty()) {
             EXPECT_EQ(h.status(), kSendCancelled);
-            EXPECT_FALSE(h.app->state().sending);
         }
         EXPECT_EQ(h.platform.openFiles(), 0);
     }
 }
 
-TEST(PreflightOnLoad, WithoutCutLinesOnlySendOrCancelAndWrappingIsCheckedAgain)
+TEST(PreflightOnLoad, OffersWrappingOnlyForCutLinesOfAFileReadToItsEnd)
 {
-    AppHarness h;
-    h.platform.addFile("tilde.txt", "a ~ b\n");
-    h.openToSend("tilde.txt");
-    ASSERT_EQ(h.platform.choices.size(), 1u);
-    EXPECT_EQ(
-        h.platform.choices[0].second, (std::vector<std::string> { "Send &as it is", "&Cancel" }));
-
-    // 4000 characters on 16 lines fit the server; wrapped into 52 lines, their breaks do not.
-    AppHarness w;
-    std::string big;
-    for (int i = 0; i < 16; ++i)
-        big += std::string(249, 'a' + static_cast<char>(i)) + " x\n";
-    w.platform.addFile("big.txt", big);
-    w.platform.choiceAnswers = { std::string(kWrapAndSend), std::string(kCancelSend) };
-    w.openToSend("big.txt");
-    ASSERT_EQ(w.platform.choices.size(), 2u);
-    EXPECT_NE(w.platform.choices[1].first.find("refused as too long"), std::string::npos)
-        << w.platform.choices[1].first;
-    EXPECT_FALSE(w.app->state().sending);
-}
-
-TEST(PreflightOnLoad, AFileTooLongToRebuildIsNotOfferedWrapping)
-{
-    // A cut line, then more empty lines than any note holds: wrapping would have to rebuild the
-    // whole file from what was read, so only sending it as it is is offered.
-    AppHarness h;
-    h.platform.addFile("many.txt", kLong + "\n" + std::string(5000, '\n'));
-    h.openToSend("many.txt");
-    ASSERT_EQ(h.platform.choices.size(), 1u);
-    EXPECT_EQ(
-        h.platform.choices[0].second, (std::vector<std::string> { "Send &as it is", "&Cancel" }));
+    const struct
+    {
+        const char *name;
+        std::string file;
+        std::size_t offered;
+    } cases[] = {
+        { "nothing cut", "a ~ b\n", 2 },
+        { "cut", words(300) + "\n", 3 },
+        // Wrapping would have to rebuild the file from what was read, more lines than any note.
+        { "cut, too many lines to rebuild", words(300) + "\n" + std::string(5000, '\n'), 2 },
+    };
+    for (const auto &c : cases) {
+        AppHarness h;
+        sendAnswering(h, c.file, {}, 0);
+        ASSERT_EQ(h.platform.choices.size(), 1u) << c.name;
+        EXPECT_EQ(h.platform.choices[0].second.size(), c.offered) << c.name;
+    }
 }
 
 TEST(PreflightOnLoad, AFileThatGrowsAfterTheSizeCheckIsRefusedUnread)

@@ -146,6 +146,61 @@ TEST(ClientCheck, ANewSendLooksForTheClientAgain)
     EXPECT_EQ(h.platform.arrived, "note + one\rnote + one\r");
 }
 
+// A window chosen by clicking is the client for the rest of the run, whatever its title, until
+// it closes; then the title rule applies again.
+TEST(ClientChoice, TheChosenWindowServesUntilItClosesThenTheTitleRuleAgain)
+{
+    AppHarness h;
+    h.app->setClientTitle("Mud");
+    h.platform.client = WindowId { 0x77 };
+    h.platform.clientTitle = "Hollowmere - Mudlet";
+    h.platform.picks.push_back(PickedWindow { { 0x77 }, "Hollowmere - Mudlet" });
+    h.click("chooseclient");
+    EXPECT_EQ(h.status(), "Client window: Hollowmere - Mudlet");
+
+    h.platform.addFile("f.txt", "one\ntwo\n");
+    h.openToSend("f.txt");
+    h.tick(3);
+    h.openToSend("f.txt");
+    h.tick();
+    EXPECT_TRUE(h.platform.activated.empty()) << "the chosen window was looked up by title";
+
+    h.platform.closeClient();
+    h.platform.reopenClient();
+    h.platform.clientTitle = "mudlet";
+    h.tick(2);
+    EXPECT_EQ(h.platform.activated, Lines { "Mud" });
+    EXPECT_EQ(h.platform.arrived, "note + one\rnote + two\rnote + one\rnote + two\r");
+    EXPECT_TRUE(h.platform.boxes.empty());
+}
+
+TEST(ClientChoice, CancelAndTheProgramsOwnWindowsLeaveTheClientAsItWas)
+{
+    const struct
+    {
+        const char *name;
+        std::optional<PickedWindow> picked; // nullopt: Esc
+        std::size_t boxes;
+    } cases[] = {
+        { "Esc", std::nullopt, 0 },
+        { "own window", PickedWindow { { 0x99 }, "Quillpost", true }, 1 },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        AppHarness h;
+        if (c.picked)
+            h.platform.picks.push_back(*c.picked);
+        h.click("chooseclient");
+        EXPECT_EQ(h.platform.boxes.size(), c.boxes);
+        EXPECT_EQ(h.status(), kChooseClientCancelled);
+        h.platform.addFile("f.txt", "one\n");
+        h.openToSend("f.txt");
+        h.tick();
+        EXPECT_EQ(h.platform.activated, Lines { "zMUD" });
+        EXPECT_EQ(h.platform.arrived, "note + one\r");
+    }
+}
+
 TEST(FocusCheck, AFocusLossPausesAtTheLineAndStartTypesItOnce)
 {
     AppHarness h;

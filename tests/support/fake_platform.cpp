@@ -121,6 +121,15 @@ Outcome FakePlatform::activate(WindowId window)
     return Ok {};
 }
 
+Result<PickedWindow> FakePlatform::pickWindow()
+{
+    if (picks.empty())
+        return Error { ErrorKind::Cancelled, "No window was chosen." };
+    auto picked = std::move(picks.front());
+    picks.pop_front();
+    return picked;
+}
+
 Outcome FakePlatform::sendKeys(WindowId target, std::string_view text)
 {
     ++sends_;

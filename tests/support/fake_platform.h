@@ -41,7 +41,7 @@ public:
     // --- the desktop
     bool clientOpen = true;
     std::string clientTitle = "zMUD"; // found by a title it begins with, ignoring case
-    WindowId client { 0x2a }; // a reopened client is another window
+    WindowId client { 0x2a }; // a reopened client is another window; a chosen one too
     int clientMissingChecks = 0; // appActivate fails this many more times
     std::optional<int> focusLostAtSend; // the n-th sendKeys call (from 1) finds the focus elsewhere
     std::size_t focusLostAfter = 0; // ... after this much of its text was typed
@@ -65,6 +65,9 @@ public:
     std::size_t bytesRead(const std::string &path) const;
     int openFiles() const;
 
+    // What the next pickWindow() returns; Cancelled when there is none.
+    std::deque<Result<PickedWindow>> picks;
+
     void closeClient() { clientOpen = false; }
     void reopenClient()
     {
@@ -74,6 +77,7 @@ public:
 
     Result<WindowId> appActivate(std::string_view title) override;
     Outcome activate(WindowId window) override;
+    Result<PickedWindow> pickWindow() override;
     void activateOwnWindow() override { ++ownActivations; }
     Outcome sendKeys(WindowId target, std::string_view keys) override;
     void msgBox(std::string_view prompt, MsgStyle style) override;

@@ -5,6 +5,7 @@
 #include "noteserver/pacer.h"
 #include "noteserver/repeat_guard.h"
 #include "noteserver/session.h"
+#include "noteserver/string_source.h"
 #include "spools/spools.h"
 
 #include <gtest/gtest.h>
@@ -24,30 +25,10 @@ using namespace std::string_literals;
 const std::string kAnswered = "Ok.\n\r> ";
 const std::string k254(254, 'a');
 
-// The bytes a non-blocking socket holds unread.
-struct FakeByteSource : ByteSource
-{
-    std::string unread;
-    bool hungUp = false;
-
-    bool readable() const { return !unread.empty() || hungUp; }
-
-    ReadResult read(std::span<char> into) override
-    {
-        const std::size_t n = std::min(into.size(), unread.size());
-        // As read(2): asking for nothing returns 0, which reads as EOF.
-        if (n == 0)
-            return { into.empty() || hungUp ? ReadKind::Eof : ReadKind::WouldBlock, 0, {} };
-        std::copy_n(unread.begin(), n, into.begin());
-        unread.erase(0, n);
-        return { ReadKind::Data, n, {} };
-    }
-};
-
 // The lines taken after each chunk arrives, each ended by '|', a cut one by "#|".
 std::string linesOf(const std::vector<std::string> &chunks)
 {
-    FakeByteSource source;
+    StringSource source;
     InputBuffer buffer;
     std::string out;
     for (const std::string &chunk : chunks) {
@@ -100,7 +81,7 @@ TEST(InputBuffer, HoldsAtMost1014UnreadBytes)
         { { x(1012) + "\n", "x\n" }, FillStatus::Full },
     };
     for (const auto &[chunks, last] : cases) {
-        FakeByteSource source;
+        StringSource source;
         InputBuffer buffer;
         for (const std::string &chunk : chunks) {
             source.unread = chunk;
@@ -155,7 +136,7 @@ struct Connection
     NoteBoard board;
     NoteInterpreter interpreter { { "note", "idea" }, board };
     std::ostringstream log;
-    FakeByteSource source;
+    StringSource source;
     Session session;
     bool closed = false;
 };
@@ -168,6 +149,7 @@ TEST(Session, RunsOneLinePerPulse)
         std::vector<std::pair<std::string, std::string>> pulses; // what arrives, the answer
         std::string draft;
         bool hangUp = false; // before the first pulse
+        bool closed = hangUp;
     } scripts[] = {
         { "InArrivalOrder",
             { { "note + 1\r\nnote + 2\r\nnote + 3\r\n", kAnswered }, { "note + 4\r\n", kAnswered },
@@ -179,6 +161,11 @@ TEST(Session, RunsOneLinePerPulse)
                   "Line too long.\n\r" + kAnswered },
                 { "note + later\r\n", kAnswered }, { "", "" } },
             std::string(247, 'x') + "\n\rlater\n\r" },
+        // "note + " and 1007 characters fill the 1014 bytes before the line break arrives.
+        { "LineThatFillsTheInputDisconnects",
+            { { "note + a\r\n", kAnswered },
+                { "note + " + std::string(1007, 'x') + "\r\nnote + b\r\n", "" } },
+            "a\n\r", false, true },
         { "BangRunsTheLastLineAgain",
             { { "!\nnote + a\n!anything\n!\n", "" }, { "", kAnswered }, { "", kAnswered },
                 { "", kAnswered } },
@@ -195,7 +182,7 @@ TEST(Session, RunsOneLinePerPulse)
             EXPECT_EQ(c.pulse().output, answer);
         }
         EXPECT_EQ(c.draft(), script.draft);
-        EXPECT_EQ(c.closed, script.hangUp);
+        EXPECT_EQ(c.closed, script.closed);
     }
 }
 
@@ -224,15 +211,14 @@ TEST(Session, SpamIsLoggedAndOptionallyDisconnects)
 {
     for (const bool disconnect : { false, true }) {
         Connection c(disconnect);
-        for (int i = 0; i < 26; ++i)
+        std::string answers;
+        for (int i = 0; i < 26; ++i) {
             c.source.unread += "note + same\r\n";
-        for (int i = 0; i < 25; ++i)
-            ASSERT_EQ(c.pulse().output, kAnswered);
-        EXPECT_EQ(c.log.str(), "");
-        const PulseResult result = c.pulse();
+            answers += c.pulse().output;
+        }
         EXPECT_TRUE(c.logged("127.0.0.1:5000 input spamming! note + same")) << c.log.str();
-        EXPECT_EQ(result.close, disconnect);
-        EXPECT_EQ(result.output, disconnect ? "\n\r*** PUT A LID ON IT!!! ***\n\r" : kAnswered);
+        EXPECT_EQ(c.closed, disconnect);
+        EXPECT_TRUE(answers.ends_with(disconnect ? "*** PUT A LID ON IT!!! ***\n\r" : kAnswered));
         EXPECT_EQ(c.draft().size(), (disconnect ? 25u : 26u) * 6);
     }
 }
@@ -374,24 +360,22 @@ TEST(Options, ReadsEverySettingAndStopsAtHelp)
     EXPECT_FALSE(help.options);
 }
 
-TEST(Options, RefusesBadArgumentsWithTheReason)
+TEST(Options, RefusesBadArgumentsNamingThem)
 {
     const std::pair<Args, std::string> cases[] = {
-        { { "--port", "65536" }, "--port takes a number from 0 to 65535, not '65536'" },
-        { { "--port", "80x" }, "--port takes a number from 0 to 65535, not '80x'" },
+        { { "--port", "65536" }, "'65536'" },
+        { { "--port", "80x" }, "'80x'" },
         { { "--port" }, "--port needs a value" },
-        { { "--pulse-ms", "0" }, "--pulse-ms takes a number from 1 to 60000, not '0'" },
-        { { "--spools", "-note" },
-            "a spool word of more than one character starts with a letter or digit: '-note'" },
-        { { "--name", "Two Words" },
-            "--name takes one word of printable characters, not 'Two Words'" },
-        { { "--spam-disconnect=yes" }, "--spam-disconnect takes no value" },
-        { { "--bogus" }, "unknown argument '--bogus'" },
+        { { "--pulse-ms", "0" }, "'0'" },
+        { { "--spools", "-note" }, "'-note'" },
+        { { "--name", "Two Words" }, "'Two Words'" },
+        { { "--spam-disconnect=yes" }, "takes no value" },
+        { { "--bogus" }, "'--bogus'" },
     };
-    for (const auto &[args, error] : cases) {
+    for (const auto &[args, fault] : cases) {
         const ParsedOptions parsed = parseOptions(args);
-        EXPECT_FALSE(parsed.options) << error;
-        EXPECT_EQ(parsed.error, error);
+        EXPECT_FALSE(parsed.options) << fault;
+        EXPECT_NE(parsed.error.find(fault), std::string::npos) << parsed.error;
     }
 }
 

@@ -102,6 +102,15 @@ Outcome QtPlatform::activate(WindowId window)
     return windows_->activate(window);
 }
 
+Result<PickedWindow> QtPlatform::pickWindow()
+{
+    if (!windows_)
+        return kNoX11;
+    // The prompt in the status box is drawn and the menu closed before the pointer is taken.
+    QCoreApplication::processEvents();
+    return windows_->pick(std::chrono::minutes(1));
+}
+
 void QtPlatform::activateOwnWindow()
 {
     QWidget *w = mainWindow();
@@ -124,24 +133,31 @@ Outcome QtPlatform::sendKeys(WindowId target, std::string_view keys)
     if (!strokes)
         return strokes.error();
     // The typist checks the focus again with the server grabbed, right before the keys go out,
-    // so no other program can take it in between. When that check finds it gone before any key,
-    // wait for it again within the same bounded time.
+    // so no other program can take it in between. When that check finds it gone, wait for it
+    // again within the same bounded time and go on from the first stroke not typed.
+    std::size_t done = 0;
+    const auto stopped = [&](Error error) -> Outcome {
+        if (!windows_->isOpen(target))
+            return kClosed;
+        error.position = strokeOffset(keys, done);
+        return error;
+    };
     const auto deadline = std::chrono::steady_clock::now() + kFocusWait;
     for (;;) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         if (auto focus = windows_->waitForFocus(target, std::max(left, 0ms)); !focus)
-            return windows_->isOpen(target) ? focus.error() : kClosed;
-        auto typed
-            = typist_->type(strokes.value(), [&] { return windows_->waitForFocus(target, 0ms); });
+            return stopped(focus.error());
+        const std::vector<KeyStroke> rest(
+            strokes->begin() + static_cast<long>(done), strokes->end());
+        auto typed = typist_->type(rest, [&] { return windows_->waitForFocus(target, 0ms); });
         if (typed)
             return typed;
-        Error error = typed.error();
-        if (error.position != std::string::npos)
-            error.position = strokeOffset(keys, error.position);
-        if (error.kind != ErrorKind::FocusLost || error.position != 0
+        if (typed.error().position != std::string::npos)
+            done += typed.error().position;
+        if (typed.error().kind != ErrorKind::FocusLost
             || std::chrono::steady_clock::now() >= deadline)
-            return windows_->isOpen(target) ? error : kClosed;
+            return stopped(typed.error());
     }
 }
 

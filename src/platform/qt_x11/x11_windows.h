@@ -35,6 +35,10 @@ public:
     // True when the keyboard focus is in `window` or one of its descendants.
     bool hasFocus(WindowId window) const;
 
+    // Lets the user click a window, with a crosshair pointer; Esc or another button cancels.
+    // Blocks until then, or until `limit` has passed (Cancelled).
+    Result<PickedWindow> pick(std::chrono::milliseconds limit) const;
+
     // Waits up to `limit` for hasFocus(); FocusLost naming the window that has it otherwise.
     Outcome waitForFocus(WindowId window, std::chrono::milliseconds limit) const;
 
