@@ -64,9 +64,8 @@ TEST(LineReader, NamesThePathAndTheReasonWhenAFileCannotBeOpenedOrRead)
         / ("quillpost-reader-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     const std::string file = (dir / "note.txt").string(), locked = (dir / "locked.txt").string();
-    std::ofstream(file) << "one\r\ntwo\n";
+    std::ofstream(file, std::ios::binary) << "one\r\ntwo\n";
     std::ofstream(locked) << "secret";
-    std::filesystem::permissions(locked, std::filesystem::perms::none);
 
     auto good = openLineReader(file);
     ASSERT_TRUE(good.ok());
@@ -77,6 +76,7 @@ TEST(LineReader, NamesThePathAndTheReasonWhenAFileCannotBeOpenedOrRead)
         { dir.string(), "folder" },
     };
 #if !defined(_WIN32) // Windows has no POSIX permissions
+    std::filesystem::permissions(locked, std::filesystem::perms::none);
     if (::geteuid() != 0) // root reads files whatever their permissions
         refused.emplace_back(locked, "Permission denied");
 #endif

@@ -57,6 +57,11 @@ Outcome Win32Platform::activate(WindowId window)
     return bringToFront(window);
 }
 
+Result<PickedWindow> Win32Platform::pickWindow()
+{
+    return win32::pickWindow(std::chrono::minutes(1));
+}
+
 void Win32Platform::activateOwnWindow()
 {
     HWND main = ownMainWindow();

@@ -12,6 +12,7 @@ class Win32Platform : public Platform
 public:
     Result<WindowId> appActivate(std::string_view title) override;
     Outcome activate(WindowId window) override;
+    Result<PickedWindow> pickWindow() override;
     void activateOwnWindow() override;
     Outcome sendKeys(WindowId target, std::string_view keys) override;
     void msgBox(std::string_view prompt, MsgStyle style) override;

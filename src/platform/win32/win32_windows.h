@@ -19,6 +19,10 @@ Result<WindowId> findWindow(std::string_view title);
 // inFront() before typing.
 Outcome bringToFront(WindowId window);
 
+// The top-level window the user clicks next (the click goes no further); Cancelled on Esc, and
+// when nothing is clicked within `timeout`.
+Result<PickedWindow> pickWindow(std::chrono::milliseconds timeout);
+
 bool inFront(WindowId window);
 // Polls until `window` has been the foreground window for `steady` without a break, or until
 // `timeout` has passed.
