@@ -67,9 +67,11 @@ TEST(LineReader, NamesThePathAndTheReasonWhenAFileCannotBeOpenedOrRead)
     std::ofstream(file, std::ios::binary) << "one\r\ntwo\n";
     std::ofstream(locked) << "secret";
 
-    auto good = openLineReader(file);
-    ASSERT_TRUE(good.ok());
-    EXPECT_EQ(readAll(*good.value()), (Lines { "one", "two" }));
+    { // closed again before the folder is removed, which Windows refuses for an open file
+        auto good = openLineReader(file);
+        ASSERT_TRUE(good.ok());
+        EXPECT_EQ(readAll(*good.value()), (Lines { "one", "two" }));
+    }
 
     std::vector<std::pair<std::string, std::string>> refused = {
         { (dir / "missing.txt").string(), "No such file" },
