@@ -9,6 +9,22 @@
 
 namespace quillpost::test {
 
+std::string notes(const std::string &spool, const std::vector<std::string> &lines)
+{
+    std::string keys;
+    for (const auto &line : lines)
+        keys += spool + " + " + line + '\r';
+    return keys;
+}
+
+std::vector<std::string> printableLines()
+{
+    std::vector<std::string> lines(3);
+    for (char c = 32; c < 127; ++c)
+        lines[c < 64 ? 0 : c < 96 ? 1 : 2] += c;
+    return lines;
+}
+
 std::string readFile(const std::string &path)
 {
     std::ifstream in(path, std::ios::binary);

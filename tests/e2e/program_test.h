@@ -14,6 +14,11 @@ namespace quillpost::test {
 std::string readFile(const std::string &path);
 void writeFile(const std::string &path, const std::string &bytes);
 
+// What the client must receive for these lines: each typed after the spool word, then Enter.
+std::string notes(const std::string &spool, const std::vector<std::string> &lines);
+// The 95 printable ASCII characters in three lines, the first starting with a space.
+std::vector<std::string> printableLines();
+
 // Bytes as rows between bars, one a line (each ending in `lineEnd`), other bytes in hex, so that a
 // failure shows blanks at either end and anything unprintable.
 std::string shown(const std::string &bytes, std::string_view lineEnd = "\r");

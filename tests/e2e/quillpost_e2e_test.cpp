@@ -20,15 +20,6 @@ struct QRect
 constexpr std::string_view kOpenDialogTitle = "Open File to send to Zmud";
 constexpr std::string_view kCustomSpoolTitle = "Custom Note Spool";
 
-// What the client must receive for these lines: each typed after the spool word, then Enter.
-std::string notes(const std::string &spool, const std::vector<std::string> &lines)
-{
-    std::string keys;
-    for (const auto &line : lines)
-        keys += spool + " + " + line + '\r';
-    return keys;
-}
-
 // Each test starts the program with an xterm in the client's place.
 class EndToEnd : public ProgramTest
 {
@@ -94,14 +85,6 @@ protected:
     std::list<ClientTerminal> clients_;
     Child thief_;
 };
-
-std::vector<std::string> printableLines()
-{
-    std::vector<std::string> lines(3);
-    for (char c = 32; c < 127; ++c)
-        lines[c < 64 ? 0 : c < 96 ? 1 : 2] += c;
-    return lines;
-}
 
 TEST_F(EndToEnd, TypesEveryPrintableCharacterOnEveryKindOfLineBreak)
 {

@@ -31,23 +31,6 @@ std::string windowsPath(std::string path)
     return "Z:" + path;
 }
 
-// What the client must receive for these lines: each typed after the spool word, then Enter.
-std::string notes(const std::string &spool, const std::vector<std::string> &lines)
-{
-    std::string keys;
-    for (const auto &line : lines)
-        keys += spool + " + " + line + '\r';
-    return keys;
-}
-
-std::vector<std::string> printableLines()
-{
-    std::vector<std::string> lines(3);
-    for (char c = 32; c < 127; ++c)
-        lines[c < 64 ? 0 : c < 96 ? 1 : 2] += c;
-    return lines;
-}
-
 // A Win32 window that records the characters it receives into a file.
 struct Recorder
 {
@@ -340,6 +323,12 @@ TEST_F(WineEndToEnd, MainWindowViewerAndAboutBoxOpenFromTheKeyboardAtTheirSizes)
     // Esc closes it as OK does.
     press(about, { "Escape" });
     desktop_.waitUntilGone(about);
+
+    // Ctrl+O from inside an open menu: the menu closes and the file dialog opens.
+    press(main_, { "alt+n", "ctrl+o" });
+    const XWindow fromMenu = desktop_.waitForWindow(kOpenDialogTitle);
+    press(fromMenu, { "Escape" });
+    desktop_.waitUntilGone(fromMenu);
 }
 
 struct SysInfoCase
