@@ -111,6 +111,8 @@ protected:
     // Starts quillpost.exe on a keyboard of this layout and gives it the focus.
     void start(const std::string &layout = "us")
     {
+        // A screenshot left in the build directory belongs to the last run of its test.
+        std::remove(artefact(currentTest() + ".png").c_str());
         ASSERT_EQ(session_.run({ "setxkbmap", layout }), 0) << "no layout " << layout;
         program_ = session_.spawn({ "wine", QUILLPOST_EXE });
         main_ = desktop_.waitForWindow(kMainTitle, {}, kWineStart);

@@ -87,18 +87,29 @@ void PacedTimer::setInterval(int milliseconds)
         KillTimer(window_, id_);
 }
 
+namespace {
+
+// How much earlier than a tick the timer is armed: SetTimer wakes up to a grain (10-16 ms on
+// Windows) late, and the last stretch is slept off in steps of a millisecond instead.
+constexpr std::chrono::milliseconds kArmEarly { 16 };
+
+} // namespace
+
 bool PacedTimer::onTimer()
 {
     using namespace std::chrono;
-    const auto now = steady_clock::now();
     if (interval_.count() <= 0) {
         KillTimer(window_, id_);
         return false;
     }
-    // Within a millisecond counts as on time: waiting again would come back a grain late.
-    if (now + 1ms < next_) {
+    auto now = steady_clock::now();
+    if (next_ - now > kArmEarly) {
         arm(now);
         return false;
+    }
+    while (now < next_) {
+        Sleep(1);
+        now = steady_clock::now();
     }
     while (next_ <= now)
         next_ += interval_;
@@ -109,7 +120,7 @@ bool PacedTimer::onTimer()
 void PacedTimer::arm(std::chrono::steady_clock::time_point now)
 {
     using namespace std::chrono;
-    const auto left = ceil<milliseconds>(next_ - now).count();
+    const auto left = ceil<milliseconds>(next_ - now - kArmEarly).count();
     SetTimer(
         window_, id_, static_cast<UINT>(std::max<long long>(left, USER_TIMER_MINIMUM)), nullptr);
 }

@@ -49,7 +49,7 @@ private:
 
 // Ticks on a fixed schedule from its start: SetTimer alone wakes up late by up to the system's
 // timer grain (10-16 ms) and the delays add up, so each wait is armed for the time left to the
-// next due tick, and an early wake-up waits again.
+// next due tick, a grain early, and the rest is slept off.
 class PacedTimer : public Timer
 {
 public:
