@@ -11,15 +11,12 @@ TEST(AboutBox, LoadsItsTextsOnceAndAgainAfterOk)
 {
     AppHarness h;
     h.click("about");
+    h.platform.app.minor = 10;
     h.click("about");
     EXPECT_EQ(h.frmAbout.loads, 1);
-    EXPECT_TRUE(h.frmAbout.shown);
     EXPECT_EQ(h.frmAbout.labels[AboutLabel::lblVersion].value, "Version 1.2.6");
-    EXPECT_EQ(h.status(), kCreditLine);
-
     h.app->frmAbout_cmdOK_Click();
     EXPECT_FALSE(h.frmAbout.loaded);
-    h.platform.app.minor = 10;
     h.click("about");
     EXPECT_EQ(h.frmAbout.loads, 2);
     EXPECT_EQ(h.frmAbout.labels[AboutLabel::lblVersion].value, "Version 1.10.6");
