@@ -30,48 +30,39 @@ Lines nearlyFull(Lines last)
 
 TEST(Preflight, NamesEveryLineTheServerWouldChange)
 {
-    const struct
-    {
-        const char *name;
-        std::string spool;
-        Lines lines;
-        std::vector<std::pair<int, Kind>> found; // line, kind
-    } cases[] = {
-        { "Fits", "note", { "Hello", "", "a(b)c {x} ^%+", "x  y  " }, {} },
-        // "note + " leaves 247 of the 254 characters the server keeps; 1014 typed bytes fill its
-        // input, and nothing after that line arrives.
-        { "CutAndDisconnect", "note",
-            { std::string(247, 'k'), std::string(248, 'k'), std::string(1006, 'k'),
-                std::string(1007, 'k'), "~", "  x" },
-            { { 2, Kind::Cut }, { 3, Kind::Cut }, { 4, Kind::Disconnect } } },
-        { "LongerSpoolCutsAndDisconnectsSooner", "background",
-            { std::string(241, 'k'), std::string(242, 'k'), std::string(1000, 'k'),
-                std::string(1001, 'k') },
-            { { 2, Kind::Cut }, { 3, Kind::Cut }, { 4, Kind::Disconnect } } },
-        { "BlanksAndTildes", "note", { "  indented", "   ", "ok", "~~ok", "a~" },
-            { { 1, Kind::LeadingBlanks }, { 2, Kind::LeadingBlanks }, { 4, Kind::Tilde },
-                { 5, Kind::Tilde } } },
-        { "NoteJustFits", "note", nearlyFull({ std::string(10, 'e') }), {} }, // 4095 stored
-        // A shorter line after a refused one is still taken.
-        { "NoteOneOver", "note", nearlyFull({ std::string(11, 'e'), std::string(8, 'f') }),
-            { { 44, Kind::TooLong } } },
-        // 2048 empty lines store 4096 characters of breaks; the 2049th does not fit.
-        { "EmptyLinesCountTheirBreaks", "note", repeated("", 2049),
-            { { 26, Kind::Spam }, { 2049, Kind::TooLong } } },
-        { "TwentyFiveRepeatsAreSpam", "note", repeated("-----", 26), { { 26, Kind::Spam } } },
-        { "TwentyFourRepeatsAreNot", "note", repeated("-----", 25), {} },
-        { "CutLinesCompareAsCut", "note",
-            { std::string(250, 'z') + "1", std::string(250, 'z') + "2" },
-            { { 1, Kind::Cut }, { 2, Kind::Cut } } },
-    };
-    for (const auto &c : cases) {
-        Preflight check(c.spool);
-        for (const std::string &line : c.lines)
+    using Found = std::vector<std::pair<int, Kind>>; // line, kind
+    const std::tuple<std::string, Lines, Found> cases[]
+        = { { "note", { "  indented", "   ", "Hello", "", "a(b)c {x} ^%+", "x  y  ", "~~ok", "a~" },
+                { { 1, Kind::LeadingBlanks }, { 2, Kind::LeadingBlanks }, { 7, Kind::Tilde },
+                    { 8, Kind::Tilde } } },
+              // "note + " leaves 247 of the 254 characters the server keeps; 1014 typed bytes fill
+              // its input, and nothing after that line arrives.
+              { "note",
+                  { std::string(247, 'k'), std::string(248, 'k'), std::string(1006, 'k'),
+                      std::string(1007, 'k'), "~", "  x" },
+                  { { 2, Kind::Cut }, { 3, Kind::Cut }, { 4, Kind::Disconnect } } },
+              { "background",
+                  { std::string(241, 'k'), std::string(242, 'k'), std::string(1000, 'k'),
+                      std::string(1001, 'k') },
+                  { { 2, Kind::Cut }, { 3, Kind::Cut }, { 4, Kind::Disconnect } } },
+              { "note", nearlyFull({ std::string(10, 'e') }), {} }, // 4095 stored
+              // One over; a shorter line after a refused one is still taken.
+              { "note", nearlyFull({ std::string(11, 'e'), std::string(8, 'f') }),
+                  { { 44, Kind::TooLong } } },
+              // 2048 empty lines store 4096 characters of breaks; the 2049th does not fit.
+              { "note", repeated("", 2049), { { 26, Kind::Spam }, { 2049, Kind::TooLong } } },
+              { "note", repeated("-----", 26), { { 26, Kind::Spam } } },
+              // Cut lines compare as cut.
+              { "note", { std::string(250, 'z') + "1", std::string(250, 'z') + "2" },
+                  { { 1, Kind::Cut }, { 2, Kind::Cut } } } };
+    for (const auto &[spool, lines, expected] : cases) {
+        Preflight check(spool);
+        for (const std::string &line : lines)
             check.add(line);
-        std::vector<std::pair<int, Kind>> found;
+        Found found;
         for (const Finding &f : check.findings())
             found.emplace_back(f.line, f.kind);
-        EXPECT_EQ(found, c.found) << c.name;
+        EXPECT_EQ(found, expected) << lines.size() << " lines";
     }
 }
 
@@ -132,35 +123,27 @@ TEST(PreflightOnLoad, AsksBeforeTheFirstLineAndTypesWhatWasChosen)
     for (const std::string &line : { cut, std::string("last {~}"), huge })
         for (auto &part : wrapLine(line, 79))
             wrapped.push_back(part);
-    const struct
-    {
-        const char *name;
-        Lines answers;
-        Lines typed;
-    } stories[] = {
-        { "cancel", { std::string(kCancelSend) }, {} },
-        { "closed", { "" }, {} },
-        { "as it is", { std::string(kSendAsItIs) }, { "first", cut, "last {~}", huge } },
-        // The "~" is still there after wrapping, so the wrapped text is checked and asked about
-        // again.
-        { "wrapped", { std::string(kWrapAndSend), std::string(kSendAsItIs) }, wrapped },
-        { "wrapped, then cancelled", { std::string(kWrapAndSend), std::string(kCancelSend) }, {} },
-    };
-    for (const auto &story : stories) {
-        SCOPED_TRACE(story.name);
+    const std::string wrap(kWrapAndSend), asItIs(kSendAsItIs), cancel(kCancelSend);
+    // The answers to the boxes (an empty one: the box was closed), and the lines typed. The "~"
+    // is still there after wrapping, so the wrapped text is checked and asked about again.
+    const std::pair<Lines, Lines> stories[]
+        = { { { cancel }, {} }, { { "" }, {} }, { { asItIs }, { "first", cut, "last {~}", huge } },
+              { { wrap, asItIs }, wrapped }, { { wrap, cancel }, {} } };
+    for (const auto &[answers, typed] : stories) {
+        SCOPED_TRACE(testing::PrintToString(answers));
         AppHarness h;
-        sendAnswering(h, "first\n" + cut + "\nlast ~\n" + huge + "\n", story.answers,
-            static_cast<int>(story.typed.size()) + 1);
-        ASSERT_EQ(h.platform.choices.size(), story.answers.size());
+        sendAnswering(h, "first\n" + cut + "\nlast ~\n" + huge + "\n", answers,
+            static_cast<int>(typed.size()) + 1);
+        ASSERT_EQ(h.platform.choices.size(), answers.size());
         const auto &[prompt, offered] = h.platform.choices[0];
         EXPECT_EQ(offered, (Lines { "&Wrap and send", "Send &as it is", "&Cancel" }));
         EXPECT_NE(prompt.find("line 2: cut after 247 characters (it has 400)"), std::string::npos)
             << prompt;
         Lines expected;
-        for (const auto &line : story.typed)
+        for (const auto &line : typed)
             expected.push_back("note += " + line + "\r");
         EXPECT_EQ(h.platform.keys, expected);
-        if (story.typed.empty()) {
+        if (typed.empty()) {
             EXPECT_EQ(h.status(), kSendCancelled);
         }
         EXPECT_EQ(h.platform.openFiles(), 0);
