@@ -43,14 +43,6 @@ TEST(LineReader, EndsLinesOnceAtEveryBreakAndKeepsEmptyOnes)
     }
 }
 
-TEST(LineReader, CutsALineAtItsLimitInsteadOfHoldingItWhole)
-{
-    LineReader reader(std::make_unique<std::istringstream>(std::string(100000, 'x')), "mem");
-    auto line = reader.next(10);
-    ASSERT_TRUE(line.ok());
-    EXPECT_EQ(*line.value(), std::string(11, 'x'));
-}
-
 TEST(LineReader, NamesThePathAndTheReasonWhenAFileCannotBeOpenedOrRead)
 {
     const auto dir = std::filesystem::temp_directory_path()

@@ -189,7 +189,7 @@ TEST(Session, SpamIsLoggedAndOptionallyDisconnects)
 }
 
 const std::string kOk = "Ok.\n\r", kHuh = "Huh?\n\r", kCannot = "You can't do that.\n\r",
-                  kTooLong = "Note too long.\n\r", kNoLines = "No lines left to remove.\n\r",
+                  kNoLines = "No lines left to remove.\n\r",
                   kNoNote = "You have no note in progress.\n\r",
                   kReading = "This server takes notes but does not read them back.\n\r",
                   kOther = "You already have a different note in progress.\n\r",
@@ -278,19 +278,6 @@ TEST(Interpreter, PostedNoteGoesOnTheBoardInRomsFileLayout)
     EXPECT_EQ(formatNoteFile(desk.board.posted),
         "Spool   idea~\nSender  Player~\nDate    " + date
             + "~\nStamp   1700000000\nTo      all~\nSubject Hi~\nText\none\n\rtwo\n\r~\n");
-}
-
-// ROM takes a line while the note and the line together stay under 4096, "\n\r"s counted.
-TEST(Interpreter, RefusesALineOnceTheNoteWouldReach4096)
-{
-    Desk desk;
-    for (int i = 0; i < 16; ++i)
-        ASSERT_EQ(desk.run("note + " + std::string(245, 'x')), kOk);
-    ASSERT_EQ(desk.player.draft->text.size(), 3952u);
-    EXPECT_EQ(desk.run("note + " + std::string(144, 'y')), kTooLong);
-    EXPECT_EQ(desk.run("note +   " + std::string(143, 'y')), kOk);
-    EXPECT_EQ(desk.player.draft->text.size(), 4097u);
-    EXPECT_EQ(desk.run("note + "), kTooLong);
 }
 
 TEST(Interpreter, DefaultSpoolsTakeEveryWordQuillpostTypes)
