@@ -86,12 +86,13 @@ TEST(Wrapping, BreaksAtTheLastBlankWithinTheColumnsAndNeverMakesAnEmptyPart)
     const std::string w79(79, 'w'), b79(79, 'b');
     // Words kept in order, parts within the columns and never empty or blank are the fuzz
     // target's; these are where each break falls.
-    const std::tuple<std::string, std::size_t, Lines> cases[] = { { "", 79, { "" } },
-        { w79, 79, { w79 } }, { w79 + "x", 79, { w79, "x" } },
-        { "aaa bbb ccc", 5, { "aaa", "bbb", "ccc" } }, { w79 + "   next", 79, { w79, "next" } },
-        { " " + b79 + " x", 79, { b79, "x" } }, { std::string(200, ' '), 79, { "" } },
-        { std::string(200, 'h'), 79,
-            { std::string(79, 'h'), std::string(79, 'h'), std::string(42, 'h') } } };
+    const std::tuple<std::string, std::size_t, Lines> cases[]
+        = { { "", 79, { "" } }, { w79, 79, { w79 } }, { w79 + "x", 79, { w79, "x" } },
+              { "aaa bbb ccc", 5, { "aaa", "bbb", "ccc" } }, { "a b c d", 3, { "a b", "c d" } },
+              { w79 + "   next", 79, { w79, "next" } }, { " " + b79 + " x", 79, { b79, "x" } },
+              { std::string(200, ' '), 79, { "" } },
+              { std::string(200, 'h'), 79,
+                  { std::string(79, 'h'), std::string(79, 'h'), std::string(42, 'h') } } };
     for (const auto &[line, columns, parts] : cases)
         EXPECT_EQ(wrapLine(line, columns), parts) << '"' << line << '"';
 }

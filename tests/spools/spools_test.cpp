@@ -82,6 +82,7 @@ TEST(CustomSpool, DisplayShowsTheWordOnlyWhileItIsChecked)
     EXPECT_EQ(h.status(), "Custom Value: Not Set");
     h.platform.inputAnswers.push_back("n+te ");
     h.click("custom");
+    EXPECT_EQ(h.status(), "Custom Value: n+te ");
     h.click("displaycustom");
     EXPECT_EQ(h.status(), "Custom Value: n+te ");
     h.click("anote");

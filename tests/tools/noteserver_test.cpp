@@ -189,7 +189,7 @@ TEST(Session, SpamIsLoggedAndOptionallyDisconnects)
 }
 
 const std::string kOk = "Ok.\n\r", kHuh = "Huh?\n\r", kCannot = "You can't do that.\n\r",
-                  kNoLines = "No lines left to remove.\n\r",
+                  kTooLong = "Note too long.\n\r", kNoLines = "No lines left to remove.\n\r",
                   kNoNote = "You have no note in progress.\n\r",
                   kReading = "This server takes notes but does not read them back.\n\r",
                   kOther = "You already have a different note in progress.\n\r",
@@ -224,8 +224,8 @@ TEST(Interpreter, AnswersAndKeepsTheNoteAsRomDoes)
                     { "note + ", kOk }, { "note '+' quoted", kOk } },
                 "two  -words  \n\r" + kPrintable.substr(1, 93) + "-\n\r\n\rquoted\n\r" },
               { "OnlyWholeSpoolWordsAndKnownSubCommands",
-                  { { "notes + x", kHuh }, { "'note + x", kHuh }, { "   ", "" },
-                      { "note +x", kCannot }, { "note shows", kCannot } },
+                  { { "notes + x", kHuh }, { "not + x", kHuh }, { "'note + x", kHuh },
+                      { "   ", "" }, { "note +x", kCannot }, { "note shows", kCannot } },
                   std::nullopt },
               // Reading words come first in ROM, so "c" is catchup and never clears.
               { "ReadingWordsLeaveTheNoteAlone",
@@ -241,8 +241,8 @@ TEST(Interpreter, AnswersAndKeepsTheNoteAsRomDoes)
                   { { "note -", kNoLines }, { "idea + x", kOther } }, "" },
               { "OneNoteInProgressAcrossSpools",
                   { { "note + a", kOk }, { "idea + b", kOther }, { "idea -", kOther },
-                      { "idea show", kWrongKind }, { "idea post", kWrongKind }, { "idea cl", kOk },
-                      { "idea + b", kOk } },
+                      { "idea to all", kOther }, { "idea show", kWrongKind },
+                      { "idea post", kWrongKind }, { "idea cl", kOk }, { "idea + b", kOk } },
                   "b\n\r" },
               { "ShowsSenderSubjectRecipientAndText",
                   { { "note show", kNoNote }, { "note + a~", kOk }, { "note to  all", kOk },
@@ -280,6 +280,16 @@ TEST(Interpreter, PostedNoteGoesOnTheBoardInRomsFileLayout)
             + "~\nStamp   1700000000\nTo      all~\nSubject Hi~\nText\none\n\rtwo\n\r~\n");
 }
 
+// ROM takes a line while the note and the line together stay under 4096, "\n\r"s counted.
+TEST(Interpreter, RefusesALineOnceTheNoteWouldReach4096)
+{
+    Desk desk;
+    for (int i = 0; i < 16; ++i)
+        desk.run("note + " + std::string(245, 'x')); // 3952 characters stored
+    EXPECT_EQ(desk.run("note + " + std::string(144, 'y')), kTooLong);
+    EXPECT_EQ(desk.run("note +   " + std::string(143, 'y')), kOk);
+}
+
 TEST(Interpreter, DefaultSpoolsTakeEveryWordQuillpostTypes)
 {
     for (const SpoolRow &row : kSpoolRows)
@@ -303,10 +313,11 @@ TEST(Options, ReadsEverySettingAndStopsAtHelp)
 
 TEST(Options, RefusesBadArgumentsNamingThem)
 {
-    const std::pair<Args, std::string> cases[] = { { { "--port", "65536" }, "'65536'" },
-        { { "--port" }, "--port needs a value" }, { { "--pulse-ms", "0" }, "'0'" },
-        { { "--spools", "-note" }, "'-note'" }, { { "--name", "Two Words" }, "'Two Words'" },
-        { { "--spam-disconnect=yes" }, "takes no value" }, { { "--bogus" }, "'--bogus'" } };
+    const std::pair<Args, std::string> cases[]
+        = { { { "--port", "65536" }, "'65536'" }, { { "--port", "80x" }, "'80x'" },
+              { { "--port" }, "--port needs a value" }, { { "--pulse-ms", "0" }, "'0'" },
+              { { "--spools", "-note" }, "'-note'" }, { { "--name", "Two Words" }, "'Two Words'" },
+              { { "--spam-disconnect=yes" }, "takes no value" }, { { "--bogus" }, "'--bogus'" } };
     for (const auto &[args, fault] : cases) {
         const ParsedOptions parsed = parseOptions(args);
         EXPECT_FALSE(parsed.options) << fault;
