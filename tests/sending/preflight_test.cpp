@@ -12,11 +12,6 @@ namespace {
 using Kind = Finding::Kind;
 using Lines = std::vector<std::string>;
 
-Lines repeated(const std::string &line, int times)
-{
-    return Lines(static_cast<std::size_t>(times), line);
-}
-
 // 43 lines of 93 that differ, so that no run of them looks like spam, then `last`: they store
 // 43 * 95 = 4085 characters, breaks included.
 Lines nearlyFull(Lines last)
@@ -50,8 +45,8 @@ TEST(Preflight, NamesEveryLineTheServerWouldChange)
               { "note", nearlyFull({ std::string(11, 'e'), std::string(8, 'f') }),
                   { { 44, Kind::TooLong } } },
               // 2048 empty lines store 4096 characters of breaks; the 2049th does not fit.
-              { "note", repeated("", 2049), { { 26, Kind::Spam }, { 2049, Kind::TooLong } } },
-              { "note", repeated("-----", 26), { { 26, Kind::Spam } } },
+              { "note", Lines(2049, ""), { { 26, Kind::Spam }, { 2049, Kind::TooLong } } },
+              { "note", Lines(26, "-----"), { { 26, Kind::Spam } } },
               // Cut lines compare as cut.
               { "note", { std::string(250, 'z') + "1", std::string(250, 'z') + "2" },
                   { { 1, Kind::Cut }, { 2, Kind::Cut } } } };
