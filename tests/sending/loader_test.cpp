@@ -84,10 +84,11 @@ TEST(Loading, AnotherFileDuringASendReplacesIt)
 {
     // Paused or not, the second file, the status right after choosing it, and what is typed: a
     // refused second file drops the first send's lines all the same.
-    const std::tuple<bool, std::string, std::string_view, Lines> cases[]
-        = { { false, "alpha\nbeta\n", kOtherFileOpen, { "one", "alpha", "beta" } },
-              { true, "alpha\nbeta\n", kOtherFileOpen, { "one", "alpha", "beta" } },
-              { false, std::string(5000, 'b'), kTooLarge, { "one" } } };
+    const std::tuple<bool, std::string, std::string_view, Lines> cases[] = {
+        { false, "alpha\nbeta\n", kOtherFileOpen, { "one", "alpha", "beta" } },
+        { true, "alpha\nbeta\n", kOtherFileOpen, { "one", "alpha", "beta" } },
+        { false, std::string(5000, 'b'), kTooLarge, { "one" } },
+    };
     for (const auto &[paused, second, status, typed] : cases) {
         SCOPED_TRACE(second.size() + paused);
         AppHarness h;

@@ -26,30 +26,31 @@ Lines nearlyFull(Lines last)
 TEST(Preflight, NamesEveryLineTheServerWouldChange)
 {
     using Found = std::vector<std::pair<int, Kind>>; // line, kind
-    const std::tuple<std::string, Lines, Found> cases[]
-        = { { "note", { "  indented", "   ", "Hello", "", "a(b)c {x} ^%+", "x  y  ", "~~ok", "a~" },
-                { { 1, Kind::LeadingBlanks }, { 2, Kind::LeadingBlanks }, { 7, Kind::Tilde },
-                    { 8, Kind::Tilde } } },
-              // "note + " leaves 247 of the 254 characters the server keeps; 1014 typed bytes fill
-              // its input, and nothing after that line arrives.
-              { "note",
-                  { std::string(247, 'k'), std::string(248, 'k'), std::string(1006, 'k'),
-                      std::string(1007, 'k'), "~", "  x" },
-                  { { 2, Kind::Cut }, { 3, Kind::Cut }, { 4, Kind::Disconnect } } },
-              { "background",
-                  { std::string(241, 'k'), std::string(242, 'k'), std::string(1000, 'k'),
-                      std::string(1001, 'k') },
-                  { { 2, Kind::Cut }, { 3, Kind::Cut }, { 4, Kind::Disconnect } } },
-              { "note", nearlyFull({ std::string(10, 'e') }), {} }, // 4095 stored
-              // One over; a shorter line after a refused one is still taken.
-              { "note", nearlyFull({ std::string(11, 'e'), std::string(8, 'f') }),
-                  { { 44, Kind::TooLong } } },
-              // 2048 empty lines store 4096 characters of breaks; the 2049th does not fit.
-              { "note", Lines(2049, ""), { { 26, Kind::Spam }, { 2049, Kind::TooLong } } },
-              { "note", Lines(26, "-----"), { { 26, Kind::Spam } } },
-              // Cut lines compare as cut.
-              { "note", { std::string(250, 'z') + "1", std::string(250, 'z') + "2" },
-                  { { 1, Kind::Cut }, { 2, Kind::Cut } } } };
+    const std::tuple<std::string, Lines, Found> cases[] = {
+        { "note", { "  indented", "   ", "Hello", "", "a(b)c {x} ^%+", "x  y  ", "~~ok", "a~" },
+            { { 1, Kind::LeadingBlanks }, { 2, Kind::LeadingBlanks }, { 7, Kind::Tilde },
+                { 8, Kind::Tilde } } },
+        // "note + " leaves 247 of the 254 characters the server keeps; 1014 typed bytes fill
+        // its input, and nothing after that line arrives.
+        { "note",
+            { std::string(247, 'k'), std::string(248, 'k'), std::string(1006, 'k'),
+                std::string(1007, 'k'), "~", "  x" },
+            { { 2, Kind::Cut }, { 3, Kind::Cut }, { 4, Kind::Disconnect } } },
+        { "background",
+            { std::string(241, 'k'), std::string(242, 'k'), std::string(1000, 'k'),
+                std::string(1001, 'k') },
+            { { 2, Kind::Cut }, { 3, Kind::Cut }, { 4, Kind::Disconnect } } },
+        { "note", nearlyFull({ std::string(10, 'e') }), {} }, // 4095 stored
+        // One over; a shorter line after a refused one is still taken.
+        { "note", nearlyFull({ std::string(11, 'e'), std::string(8, 'f') }),
+            { { 44, Kind::TooLong } } },
+        // 2048 empty lines store 4096 characters of breaks; the 2049th does not fit.
+        { "note", Lines(2049, ""), { { 26, Kind::Spam }, { 2049, Kind::TooLong } } },
+        { "note", Lines(26, "-----"), { { 26, Kind::Spam } } },
+        // Cut lines compare as cut.
+        { "note", { std::string(250, 'z') + "1", std::string(250, 'z') + "2" },
+            { { 1, Kind::Cut }, { 2, Kind::Cut } } },
+    };
     for (const auto &[spool, lines, expected] : cases) {
         Preflight check(spool);
         for (const std::string &line : lines)
@@ -122,9 +123,13 @@ TEST(PreflightOnLoad, AsksBeforeTheFirstLineAndTypesWhatWasChosen)
     const std::string wrap(kWrapAndSend), asItIs(kSendAsItIs), cancel(kCancelSend);
     // The answers to the boxes (an empty one: the box was closed), and the lines typed. The "~"
     // is still there after wrapping, so the wrapped text is checked and asked about again.
-    const std::pair<Lines, Lines> stories[]
-        = { { { cancel }, {} }, { { "" }, {} }, { { asItIs }, { "first", cut, "last {~}", huge } },
-              { { wrap, asItIs }, wrapped }, { { wrap, cancel }, {} } };
+    const std::pair<Lines, Lines> stories[] = {
+        { { cancel }, {} },
+        { { "" }, {} },
+        { { asItIs }, { "first", cut, "last {~}", huge } },
+        { { wrap, asItIs }, wrapped },
+        { { wrap, cancel }, {} },
+    };
     for (const auto &[answers, typed] : stories) {
         SCOPED_TRACE(testing::PrintToString(answers));
         AppHarness h;

@@ -25,20 +25,22 @@ TEST(Spools, OneItemStaysCheckedAndItsWordActive)
 {
     struct Step
     {
-        std::string item, answer /* for "custom" */, checked, spool, box = ""; // a box says this
+        // answer: for "custom"; box: what a box then says
+        std::string item, answer, checked, spool, box = "";
     };
-    const std::vector<Step> stories[]
-        = { { { "quest", "", "quest", "qnote" }, { "quest", "", "quest", "qnote" },
-                { "description", "", "description", "description" } },
-              // An empty answer keeps the custom word; a blank is a word.
-              { { "custom", "onote", "custom", "onote" }, { "custom", "", "custom", "onote" },
-                  { "custom", " ", "custom", " " }, { "oocn", "", "oocn", "oocn" } },
-              { { "custom", "note", "custom", "note" }, { "note", "", "note", "note" } },
-              // Nothing set, the disabled button, and words that cannot be typed change nothing.
-              { { "custom", "", "note", "note" },
-                  { "N", "", "note", "note", std::string(kDisabledCommand) },
-                  { "custom", "oocn\nnote", "note", "note", "character 5" },
-                  { "custom", "tab\there", "note", "note", "character 4" } } };
+    const std::vector<Step> stories[] = {
+        { { "quest", "", "quest", "qnote" }, { "quest", "", "quest", "qnote" },
+            { "description", "", "description", "description" } },
+        // An empty answer keeps the custom word; a blank is a word.
+        { { "custom", "onote", "custom", "onote" }, { "custom", "", "custom", "onote" },
+            { "custom", " ", "custom", " " }, { "oocn", "", "oocn", "oocn" } },
+        { { "custom", "note", "custom", "note" }, { "note", "", "note", "note" } },
+        // Nothing set, the disabled button, and words that cannot be typed change nothing.
+        { { "custom", "", "note", "note" },
+            { "N", "", "note", "note", std::string(kDisabledCommand) },
+            { "custom", "oocn\nnote", "note", "note", "character 5" },
+            { "custom", "tab\there", "note", "note", "character 4" } },
+    };
     for (const auto &story : stories) {
         AppHarness h;
         EXPECT_EQ(checkedSpools(h), Lines { "note" });

@@ -43,21 +43,25 @@ std::string linesOf(const std::vector<std::string> &chunks)
 
 TEST(InputBuffer, KeepsWhatRomKeeps)
 {
-    const std::pair<std::vector<std::string>, std::string> cases[]
-        = { // Line ends read together count as one, but not when split across reads.
-              { { "a\nb\rc\r\n\r\n\nd\0e\n"s }, "a|b|c|d|e|" }, { { "a\r", "\nb\r" }, "a| |b|" },
-              { { "note + hal", "f\r" }, "note + half|" }, { { "\b\bx\bab\bc\n" }, "ac|" },
-              { { "a\tb\x01\x7f\x80\xe9\xff"
-                  "c d\n",
-                    "\t\x80\n" },
-                  "abc d| |" },
-              { { k254 + "\n" }, k254 + "|" }, { { k254 + "bc\n" }, k254 + "#|" },
-              // The limit is checked before the byte is looked at.
-              { { k254 + "\t\n" }, k254 + "#|" }, { { k254 + "\b\n" }, k254 + "#|" },
-              { { k254.substr(1) + "\t\n" }, k254.substr(1) + "|" },
-              { { std::string(250, 'a') + "\b" + std::string(5, 'b') + "\n" },
-                  std::string(249, 'a') + "bbbbb|" }
-          };
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        // Line ends read together count as one, but not when split across reads.
+        { { "a\nb\rc\r\n\r\n\nd\0e\n"s }, "a|b|c|d|e|" },
+        { { "a\r", "\nb\r" }, "a| |b|" },
+        { { "note + hal", "f\r" }, "note + half|" },
+        { { "\b\bx\bab\bc\n" }, "ac|" },
+        { { "a\tb\x01\x7f\x80\xe9\xff"
+            "c d\n",
+              "\t\x80\n" },
+            "abc d| |" },
+        { { k254 + "\n" }, k254 + "|" },
+        { { k254 + "bc\n" }, k254 + "#|" },
+        // The limit is checked before the byte is looked at.
+        { { k254 + "\t\n" }, k254 + "#|" },
+        { { k254 + "\b\n" }, k254 + "#|" },
+        { { k254.substr(1) + "\t\n" }, k254.substr(1) + "|" },
+        { { std::string(250, 'a') + "\b" + std::string(5, 'b') + "\n" },
+            std::string(249, 'a') + "bbbbb|" },
+    };
     for (const auto &[chunks, lines] : cases)
         EXPECT_EQ(linesOf(chunks), lines) << testing::PrintToString(chunks);
 }
@@ -137,28 +141,29 @@ TEST(Session, RunsOneLinePerPulse)
     // The name; what arrives before each pulse and the answer; the note then; whether the player
     // hung up before the first pulse; whether the connection was closed.
     using Pulses = std::vector<std::pair<std::string, std::string>>;
-    const std::tuple<const char *, Pulses, std::string, bool, bool> scripts[]
-        = { { "InArrivalOrder",
-                { { "note + 1\r\nnote + 2\r\n", kAnswered }, { "note + 3\r\n", kAnswered },
-                    { "", kAnswered }, { "", "" } },
-                "1\n\r2\n\r3\n\r", false, false },
-              // The first 254 characters run; only what was still in the socket survives the cut.
-              { "TooLongLine",
-                  { { "note + " + std::string(300, 'x') + "\r\nnote + lost\r\n",
-                        "Line too long.\n\r" + kAnswered },
-                      { "note + later\r\n", kAnswered }, { "", "" } },
-                  std::string(247, 'x') + "\n\rlater\n\r", false, false },
-              // "note + " and 1007 characters fill the 1014 bytes before the line break arrives.
-              { "LineThatFillsTheInputDisconnects",
-                  { { "note + a\r\n", kAnswered },
-                      { "note + " + std::string(1007, 'x') + "\r\nnote + b\r\n", "" } },
-                  "a\n\r", false, true },
-              { "BangRunsTheLastLineAgain",
-                  { { "!\nnote + a\n!anything\n!\n", "" }, { "", kAnswered }, { "", kAnswered },
-                      { "", kAnswered } },
-                  "a\n\ra\n\ra\n\r", false, false },
-              { "HangingUpLosesLinesNotYetRun",
-                  { { "note + a\nnote + b\n", kAnswered }, { "", "" } }, "a\n\r", true, true } };
+    const std::tuple<const char *, Pulses, std::string, bool, bool> scripts[] = {
+        { "InArrivalOrder",
+            { { "note + 1\r\nnote + 2\r\n", kAnswered }, { "note + 3\r\n", kAnswered },
+                { "", kAnswered }, { "", "" } },
+            "1\n\r2\n\r3\n\r", false, false },
+        // The first 254 characters run; only what was still in the socket survives the cut.
+        { "TooLongLine",
+            { { "note + " + std::string(300, 'x') + "\r\nnote + lost\r\n",
+                  "Line too long.\n\r" + kAnswered },
+                { "note + later\r\n", kAnswered }, { "", "" } },
+            std::string(247, 'x') + "\n\rlater\n\r", false, false },
+        // "note + " and 1007 characters fill the 1014 bytes before the line break arrives.
+        { "LineThatFillsTheInputDisconnects",
+            { { "note + a\r\n", kAnswered },
+                { "note + " + std::string(1007, 'x') + "\r\nnote + b\r\n", "" } },
+            "a\n\r", false, true },
+        { "BangRunsTheLastLineAgain",
+            { { "!\nnote + a\n!anything\n!\n", "" }, { "", kAnswered }, { "", kAnswered },
+                { "", kAnswered } },
+            "a\n\ra\n\ra\n\r", false, false },
+        { "HangingUpLosesLinesNotYetRun", { { "note + a\nnote + b\n", kAnswered }, { "", "" } },
+            "a\n\r", true, true },
+    };
     for (const auto &[name, pulses, draft, hangUp, closed] : scripts) {
         SCOPED_TRACE(name);
         Connection c;
@@ -218,44 +223,45 @@ TEST(Interpreter, AnswersAndKeepsTheNoteAsRomDoes)
 {
     // The name, each line and its answer, and the text in progress afterwards.
     using Steps = std::vector<std::pair<std::string, std::string>>;
-    const std::tuple<const char *, Steps, std::optional<std::string>> scripts[]
-        = { { "PlusDropsLeadingBlanksAndSmashesTildes",
-                { { "   NoTe +    two  ~words  ", kOk }, { "note +" + kPrintable, kOk },
-                    { "note + ", kOk }, { "note '+' quoted", kOk } },
-                "two  -words  \n\r" + kPrintable.substr(1, 93) + "-\n\r\n\rquoted\n\r" },
-              { "OnlyWholeSpoolWordsAndKnownSubCommands",
-                  { { "notes + x", kHuh }, { "not + x", kHuh }, { "'note + x", kHuh },
-                      { "   ", "" }, { "note +x", kCannot }, { "note shows", kCannot } },
-                  std::nullopt },
-              // Reading words come first in ROM, so "c" is catchup and never clears.
-              { "ReadingWordsLeaveTheNoteAlone",
-                  { { "note + a", kOk }, { "note", kReading }, { "note c", kReading },
-                      { "note rem 1", kReading } },
-                  "a\n\r" },
-              { "MinusRemovesTheLastLineSilently",
-                  { { "note + a", kOk }, { "note + b", kOk }, { "note + ", kOk }, { "note -", "" },
-                      { "note -", "" }, { "note -", "" }, { "note -", kNoLines } },
-                  "" },
-              // ROM attaches a note before it finds nothing to remove.
-              { "MinusOnNoNoteStartsOneOfThatSpool",
-                  { { "note -", kNoLines }, { "idea + x", kOther } }, "" },
-              { "OneNoteInProgressAcrossSpools",
-                  { { "note + a", kOk }, { "idea + b", kOther }, { "idea -", kOther },
-                      { "idea to all", kOther }, { "idea show", kWrongKind },
-                      { "idea post", kWrongKind }, { "idea cl", kOk }, { "idea + b", kOk } },
-                  "b\n\r" },
-              { "ShowsSenderSubjectRecipientAndText",
-                  { { "note show", kNoNote }, { "note + a~", kOk }, { "note to  all", kOk },
-                      // "s" is subject, which ROM tries before show and send.
-                      { "note s Hi ~there", kOk },
-                      { "note sh", "Player: Hi -there\n\rTo: all\n\ra-\n\r" } },
-                  "a-\n\r" },
-              { "PostNeedsARecipientThenASubject",
-                  { { "note post", kNoNote }, { "note + a", kOk }, { "note post", kNoRecipient },
-                      { "note subject Hi", kOk }, { "note post", kNoRecipient },
-                      { "note t all", kOk }, { "note subject", kOk }, { "note send", kNoSubject },
-                      { "note su Hi", kOk }, { "note p", "" } },
-                  std::nullopt } };
+    const std::tuple<const char *, Steps, std::optional<std::string>> scripts[] = {
+        { "PlusDropsLeadingBlanksAndSmashesTildes",
+            { { "   NoTe +    two  ~words  ", kOk }, { "note +" + kPrintable, kOk },
+                { "note + ", kOk }, { "note '+' quoted", kOk } },
+            "two  -words  \n\r" + kPrintable.substr(1, 93) + "-\n\r\n\rquoted\n\r" },
+        { "OnlyWholeSpoolWordsAndKnownSubCommands",
+            { { "notes + x", kHuh }, { "not + x", kHuh }, { "'note + x", kHuh }, { "   ", "" },
+                { "note +x", kCannot }, { "note shows", kCannot } },
+            std::nullopt },
+        // Reading words come first in ROM, so "c" is catchup and never clears.
+        { "ReadingWordsLeaveTheNoteAlone",
+            { { "note + a", kOk }, { "note", kReading }, { "note c", kReading },
+                { "note rem 1", kReading } },
+            "a\n\r" },
+        { "MinusRemovesTheLastLineSilently",
+            { { "note + a", kOk }, { "note + b", kOk }, { "note + ", kOk }, { "note -", "" },
+                { "note -", "" }, { "note -", "" }, { "note -", kNoLines } },
+            "" },
+        // ROM attaches a note before it finds nothing to remove.
+        { "MinusOnNoNoteStartsOneOfThatSpool", { { "note -", kNoLines }, { "idea + x", kOther } },
+            "" },
+        { "OneNoteInProgressAcrossSpools",
+            { { "note + a", kOk }, { "idea + b", kOther }, { "idea -", kOther },
+                { "idea to all", kOther }, { "idea show", kWrongKind }, { "idea post", kWrongKind },
+                { "idea cl", kOk }, { "idea + b", kOk } },
+            "b\n\r" },
+        { "ShowsSenderSubjectRecipientAndText",
+            { { "note show", kNoNote }, { "note + a~", kOk }, { "note to  all", kOk },
+                // "s" is subject, which ROM tries before show and send.
+                { "note s Hi ~there", kOk },
+                { "note sh", "Player: Hi -there\n\rTo: all\n\ra-\n\r" } },
+            "a-\n\r" },
+        { "PostNeedsARecipientThenASubject",
+            { { "note post", kNoNote }, { "note + a", kOk }, { "note post", kNoRecipient },
+                { "note subject Hi", kOk }, { "note post", kNoRecipient }, { "note t all", kOk },
+                { "note subject", kOk }, { "note send", kNoSubject }, { "note su Hi", kOk },
+                { "note p", "" } },
+            std::nullopt },
+    };
     for (const auto &[name, steps, draft] : scripts) {
         SCOPED_TRACE(name);
         Desk desk;
