@@ -115,14 +115,17 @@ Outcome QtPlatform::sendKeys(WindowId target, std::string_view keys)
     // The typist checks the focus again with the server grabbed, right before the keys go out,
     // so no other program can take it in between. When that check finds it gone before any key,
     // wait for it again within the same bounded time.
+    const x11::Target typedFor {
+        windows_->runsUnderWine(target) ? x11::Client::Wine : x11::Client::Native, target.value
+    };
     const auto deadline = std::chrono::steady_clock::now() + kFocusWait;
     for (;;) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         if (auto focus = windows_->waitForFocus(target, std::max(left, 0ms)); !focus)
             return focus.error();
-        auto typed
-            = typist_->type(strokes.value(), [&] { return windows_->waitForFocus(target, 0ms); });
+        auto typed = typist_->type(
+            strokes.value(), [&] { return windows_->waitForFocus(target, 0ms); }, typedFor);
         if (typed || typed.error().kind != ErrorKind::FocusLost || typed.error().position != 0
             || std::chrono::steady_clock::now() >= deadline)
             return typed;

@@ -366,6 +366,18 @@ bool Windows::hasFocus(WindowId window) const
     return focusTop && focusTop == topLevelOf(display_, window.value);
 }
 
+bool Windows::runsUnderWine(WindowId window) const
+{
+    XClassHint hint {};
+    ErrorTrap trap(display_);
+    if (!XGetClassHint(display_, window.value, &hint) || trap.failed())
+        return false;
+    const std::string name = hint.res_class ? hint.res_class : "";
+    XFree(hint.res_name);
+    XFree(hint.res_class);
+    return name.size() > 4 && startsWithIgnoringCase(name.substr(name.size() - 4), ".exe");
+}
+
 Outcome Windows::waitForFocus(WindowId window, std::chrono::milliseconds limit) const
 {
     const auto deadline = std::chrono::steady_clock::now() + limit;

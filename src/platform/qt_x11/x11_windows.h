@@ -31,6 +31,10 @@ public:
     // True when the keyboard focus is in `window` or one of its descendants.
     bool hasFocus(WindowId window) const;
 
+    // Whether the window belongs to a Windows program run by Wine, whose X class is the name of
+    // its .exe.
+    bool runsUnderWine(WindowId window) const;
+
     // Waits up to `limit` for hasFocus(); FocusLost naming the window that has it otherwise.
     Outcome waitForFocus(WindowId window, std::chrono::milliseconds limit) const;
 

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "../result.h"
+#include "../send_keys.h"
+#include "x11_keymap.h"
+
+#include <cstddef>
+#include <vector>
+
+struct _XDisplay; // Xlib's Display, kept out of this header
+
+namespace quillpost::x11 {
+
+class SpareKeys;
+
+// Who reads the keys. Wine knows only the keys of the map it started with and reads AltGr from
+// the last key event it received, not from the key it translates: typed for Wine, a line keeps
+// to typewriter keys, types a dead key's accent as the dead key and space, and lets Wine read a
+// key held with AltGr before AltGr goes up.
+enum class Client { Native, Wine };
+
+// One stroke, ready to send: keys to hold, the key itself, and the group to type it in.
+struct Plan
+{
+    std::vector<unsigned> holdKeys; // pressed in this order, released in reverse
+    unsigned keycode = 0; // for a spare key: filled in when the pool is shared out
+    KeySymbol spareSym = 0; // set when the stroke goes through a spare key
+    unsigned thenKey = 0; // tapped after the key (space after a dead key), 0 for none
+    int group = 0;
+    bool togglesLock = false;
+    bool paced = false; // the client must have read the key before the hold keys go up
+};
+
+// Strokes [previous end, end) are typed after `binds` are made (a symbol of 0 undoes a binding).
+struct Batch
+{
+    std::size_t end = 0;
+    std::vector<Binding> binds;
+};
+
+// Every stroke of a line mapped to keys, before the first key is pressed.
+struct LinePlan
+{
+    std::vector<Plan> plans; // one for each stroke
+    std::vector<Batch> batches;
+    unsigned device = 0; // the keyboard whose map XTest events are read with
+    int symsPerKeycode = 0; // the width of a spare key's binding in the core map
+};
+
+// Unmappable at the first character outside printable ASCII, which no keyboard map is asked for.
+Outcome checkCharacters(const std::vector<KeyStroke> &strokes);
+
+// Maps the line against the XTest device's keyboard map, read afresh for it. Characters the map
+// lacks go through spare keycodes: those `spares` holds already are used again, others are bound,
+// in batches when there are too few keycodes for the line. Unmappable names the first stroke no
+// key can give; Typing, a display without XKB or whose map cannot be read.
+Result<LinePlan> planLine(
+    _XDisplay *display, const std::vector<KeyStroke> &strokes, Client client, SpareKeys &spares);
+
+} // namespace quillpost::x11
