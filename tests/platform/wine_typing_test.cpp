@@ -93,7 +93,7 @@ TEST_P(WineTyping, EveryPrintableCharacterArrivesExactly)
     EXPECT_EQ(readFile(file), line + "\r");
 }
 
-INSTANTIATE_TEST_SUITE_P(Layouts, WineTyping, ::testing::Values("us"),
+INSTANTIATE_TEST_SUITE_P(Layouts, WineTyping, ::testing::Values("us", "de"),
     [](const auto &info) { return std::string(info.param); });
 
 } // namespace

@@ -448,6 +448,20 @@ private:
     SlotIndex slots_;
 };
 
+// The highest keycode without symbols or modifiers: Wine gives it no virtual key, so it types
+// nothing, yet Wine reads its events.
+unsigned quietKey(const Keyboard &keyboard, const std::vector<Binding> &spares)
+{
+    XkbDescPtr xkb = keyboard.map.get();
+    for (unsigned kc = xkb->max_key_code; kc > xkb->min_key_code; --kc) {
+        const bool bound = std::any_of(
+            spares.begin(), spares.end(), [kc](const Binding &b) { return b.first == kc; });
+        if (!bound && XkbKeyNumGroups(xkb, kc) == 0 && xkb->map->modmap[kc] == 0)
+            return kc;
+    }
+    return 0;
+}
+
 } // namespace
 
 Outcome checkCharacters(const std::vector<KeyStroke> &strokes)
@@ -497,6 +511,8 @@ Result<LinePlan> planLine(
                 || stroke.named == NamedKey::ScrollLock);
         plans.push_back(std::move(*plan));
     }
+    if (client == Client::Wine)
+        line.quietKey = quietKey(keyboard.value(), spares.bound());
     if (!needsSpares) {
         line.batches = { { plans.size(), {} } };
         return line;

@@ -13,10 +13,10 @@ namespace quillpost::x11 {
 
 class SpareKeys;
 
-// Who reads the keys. Wine knows only the keys of the map it started with and reads AltGr from
-// the last key event it received, not from the key it translates: typed for Wine, a line keeps
-// to typewriter keys, types a dead key's accent as the dead key and space, and lets Wine read a
-// key held with AltGr before AltGr goes up.
+// Who reads the keys. Wine knows only the keys of the typewriter block, and takes AltGr, Alt and
+// the group from the last key event it has read, not from the key it translates: typed for Wine,
+// a line keeps to typewriter keys, types an accent as its dead key and a space, and marks the
+// keys that need AltGr (x11_typist.cpp sends them apart).
 enum class Client { Native, Wine };
 
 // One stroke, ready to send: keys to hold, the key itself, and the group to type it in.
@@ -28,7 +28,7 @@ struct Plan
     unsigned thenKey = 0; // tapped after the key (space after a dead key), 0 for none
     int group = 0;
     bool togglesLock = false;
-    bool paced = false; // the client must have read the key before the hold keys go up
+    bool paced = false; // for Wine: typed with AltGr, Alt or another group
 };
 
 // Strokes [previous end, end) are typed after `binds` are made (a symbol of 0 undoes a binding).
@@ -45,6 +45,7 @@ struct LinePlan
     std::vector<Batch> batches;
     unsigned device = 0; // the keyboard whose map XTest events are read with
     int symsPerKeycode = 0; // the width of a spare key's binding in the core map
+    unsigned quietKey = 0; // for Wine: a keycode that types nothing, 0 when there is none
 };
 
 // Unmappable at the first character outside printable ASCII, which no keyboard map is asked for.

@@ -2,6 +2,7 @@
 #include "x11_error_trap.h"
 #include "x11_key_planner.h"
 #include "x11_spare_keys.h"
+#include "x11_windows.h"
 
 #include <algorithm>
 #include <chrono>
@@ -25,12 +26,12 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Wine reads a key's AltGr from the last event it has read when the program translates the key,
-// so around a key typed with AltGr, Wine must have read and translated what was sent before more
-// is sent. Reading shows (WineProgress); translating does not, and takes it about this long a key.
+// Wine reads a key's AltGr, Alt and group from the last key event it has read when the program
+// translates the key: keys typed with and without AltGr go in separate parts, and a part goes out
+// only once Wine has translated the one before (WineProgress), for at most this long.
 constexpr auto kWineReadWait = 300ms;
-constexpr auto kWineTranslate = std::chrono::microseconds(200);
-constexpr auto kWineSettle = 2ms;
+constexpr auto kWineBreath = 3ms;
+constexpr std::size_t kWinePart = 16;
 constexpr auto kReleaseWait = 300ms;
 constexpr auto kPoll = 2ms;
 
@@ -236,19 +237,32 @@ public:
             window_ = *w;
     }
 
-    unsigned long stamp() const { return window_ ? property(stamp_, XA_CARDINAL).value_or(0) : 0; }
+    bool active() const { return window_ != 0; }
 
-    // After keys sent with the stamp at `before`: until Wine has read them, and has had time to
-    // translate `keys` of them.
-    void waitUntilRead(unsigned long before, std::size_t keys) const
+    // Until Wine has translated every key sent so far. It reads events only once it has
+    // translated all it read before, so a key press it reads after them says so; the press is
+    // of a key that gives nothing, sent with the modifiers of the keys before it. Twice: the
+    // first may be read along with the keys, while Wine is still reading them.
+    void waitUntilTranslated(LineGuard &guard, unsigned quietKey)
     {
-        const auto deadline = std::chrono::steady_clock::now() + kWineReadWait;
-        while (window_ && stamp() == before && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(kPoll / 2);
-        std::this_thread::sleep_for(kWineSettle + kWineTranslate * keys);
+        for (int round = 0; round < 2; ++round) {
+            XSync(d_, False);
+            // Past the clock's millisecond, and past the end of a read Wine may be in.
+            std::this_thread::sleep_for(kWineBreath);
+            const unsigned long mark = serverTime(d_);
+            guard.press(quietKey);
+            guard.release(quietKey);
+            XSync(d_, False);
+            const auto deadline = std::chrono::steady_clock::now() + kWineReadWait;
+            while (static_cast<long>(stamp() - mark) < 0
+                && std::chrono::steady_clock::now() < deadline)
+                std::this_thread::sleep_for(kPoll / 2);
+        }
     }
 
 private:
+    unsigned long stamp() const { return property(stamp_, XA_CARDINAL).value_or(0); }
+
     std::optional<unsigned long> property(Atom name, Atom type) const
     {
         ErrorTrap trap(d_);
@@ -260,7 +274,7 @@ private:
             d_, window_, name, 0, 1, False, type, &actual, &format, &count, &after, &data);
         std::optional<unsigned long> value;
         if (rc == Success && !trap.failed() && data && format == 32 && count == 1)
-            value = *reinterpret_cast<unsigned long *>(data);
+            value = *reinterpret_cast<unsigned long *>(data) & 0xffffffffUL;
         if (data)
             XFree(data);
         return value;
@@ -271,18 +285,64 @@ private:
     Atom stamp_ = None;
 };
 
-void tap(LineGuard &guard, unsigned kc)
+// The keys held down for strokes. For Wine, keys the next stroke holds too stay down: pressed
+// again, AltGr would give Wine an event without it.
+class Holds
 {
-    guard.press(kc);
-    guard.release(kc);
-}
+public:
+    Holds(LineGuard &guard, bool share) : guard_(guard), share_(share) { }
 
-void releaseHolds(LineGuard &guard, const Plan &plan)
+    void holdOnly(const std::vector<unsigned> &keys)
+    {
+        std::size_t common = 0;
+        while (common < held_.size() && common < keys.size() && held_[common] == keys[common])
+            ++common;
+        for (std::size_t k = held_.size(); k > common; --k)
+            guard_.release(held_[k - 1]);
+        held_.resize(common);
+        for (std::size_t k = common; k < keys.size(); ++k) {
+            guard_.press(keys[k]);
+            held_.push_back(keys[k]);
+        }
+    }
+
+    void type(const Plan &plan)
+    {
+        holdOnly(plan.holdKeys);
+        tap(plan.keycode);
+        if (!share_ || plan.thenKey)
+            holdOnly({});
+        if (plan.thenKey)
+            tap(plan.thenKey);
+    }
+
+private:
+    void tap(unsigned kc)
+    {
+        guard_.press(kc);
+        guard_.release(kc);
+    }
+
+    LineGuard &guard_;
+    bool share_;
+    std::vector<unsigned> held_;
+};
+
+// Where the part that starts at `begin` ends. For Wine, when the line mixes keys typed with
+// AltGr (or Alt, or another group, or dead keys) and without, a part holds keys of one kind only,
+// a dead key comes last in its part, and a part is short: Wine translates a long run of keys
+// reading further events as it goes, and would read the next part's too early.
+std::size_t partEnd(const std::vector<Plan> &plans, std::size_t begin, std::size_t end, bool wine)
 {
-    for (auto it = plan.holdKeys.rbegin(); it != plan.holdKeys.rend(); ++it)
-        guard.release(*it);
-    if (plan.thenKey)
-        tap(guard, plan.thenKey);
+    const bool mixed = std::any_of(
+        plans.begin(), plans.end(), [](const Plan &p) { return p.paced || p.thenKey; });
+    if (!wine || !mixed)
+        return end;
+    std::size_t i = begin + 1;
+    while (i < end && i - begin < kWinePart && !plans[i - 1].thenKey
+        && plans[i].paced == plans[begin].paced && plans[i].group == plans[begin].group)
+        ++i;
+    return i;
 }
 
 } // namespace
@@ -324,59 +384,46 @@ Outcome Typist::type(const std::vector<KeyStroke> &strokes,
         needed.push_back(plan.keycode);
     }
 
-    const WineProgress wine(d, target);
+    WineProgress wine(d, target);
     LineGuard guard(d);
     if (auto released = releaseHeldKeys(d, std::move(needed)); !released)
         return released;
     guard.clearLocks();
 
     std::size_t begin = 0;
-    const Plan *paced = nullptr; // typed, with its hold keys still down
     for (const Batch &batch : line->batches) {
         if (auto bound = spares_->change(batch.binds, line->device, line->symsPerKeycode); !bound)
             return bound;
-        while (begin < batch.end || paced) {
-            // Spare keys are bound before the grab: the client must fetch the new map, and a
-            // grab would hold that request back until after the keys it is needed for.
-            ServerGrab grab(d);
-            Outcome focused = keyboardHeldByOther(d) ? Outcome(kKeyboardHeld) : Outcome(Ok {});
-            if (focused && focusCheck)
-                focused = focusCheck();
-            if (!focused) {
-                Error error = focused.error();
-                error.position = paced && paced->thenKey ? begin - 1 : begin;
-                return error;
-            }
-            const unsigned long stamp = wine.stamp();
-            const std::size_t segmentBegin = begin;
-            if (paced)
-                releaseHolds(guard, *paced);
-            paced = nullptr;
-            // Wine must have read what came before a paced key before AltGr goes down, too.
-            bool pause = false;
-            for (std::size_t first = begin; begin < batch.end && !paced; ++begin) {
-                const Plan &plan = plans[begin];
-                if (plan.paced && begin > first) {
-                    pause = true;
-                    break;
+        while (begin < batch.end) {
+            const std::size_t end = partEnd(plans, begin, batch.end, wine.active());
+            Holds holds(guard, wine.active());
+            {
+                // Spare keys are bound before the grab: the client must fetch the new map, and a
+                // grab would hold that request back until after the keys it is needed for.
+                ServerGrab grab(d);
+                Outcome focused = keyboardHeldByOther(d) ? Outcome(kKeyboardHeld) : Outcome(Ok {});
+                if (focused && focusCheck)
+                    focused = focusCheck();
+                if (!focused) {
+                    Error error = focused.error();
+                    error.position = begin;
+                    return error;
                 }
-                guard.useGroup(plan.group);
-                for (unsigned kc : plan.holdKeys)
-                    guard.press(kc);
-                tap(guard, plan.keycode);
-                if (plan.paced)
-                    paced = &plan;
-                else
-                    releaseHolds(guard, plan);
-                if (plan.togglesLock)
-                    guard.takeToggledLocks();
+                for (std::size_t i = begin; i < end; ++i) {
+                    const Plan &plan = plans[i];
+                    guard.useGroup(plan.group);
+                    holds.type(plan);
+                    if (plan.togglesLock)
+                        guard.takeToggledLocks();
+                }
+                XSync(d, False);
+                spares_->sent();
             }
-            XSync(d, False);
-            spares_->sent();
-            if (paced || pause) {
-                grab.release();
-                wine.waitUntilRead(stamp, begin - segmentBegin);
-            }
+            // Not under the grab: Wine's sign of progress is a request of its own.
+            if (wine.active() && end < plans.size() && line->quietKey)
+                wine.waitUntilTranslated(guard, line->quietKey);
+            holds.holdOnly({});
+            begin = end;
         }
     }
     guard.restore();

@@ -242,29 +242,6 @@ bool iconic(Display *d, const Atoms &atoms, Window w)
         && reinterpret_cast<const unsigned long *>(p->data.get())[0] == IconicState;
 }
 
-// X timestamps are the server's clock in milliseconds, which SYNC publishes as SERVERTIME.
-// Window managers that prevent focus stealing compare this against their last user event.
-Time serverTime(Display *d)
-{
-    int eventBase = 0, errorBase = 0, major = 0, minor = 0;
-    if (!XSyncQueryExtension(d, &eventBase, &errorBase) || !XSyncInitialize(d, &major, &minor))
-        return CurrentTime;
-    int count = 0;
-    XSyncSystemCounter *counters = XSyncListSystemCounters(d, &count);
-    Time now = CurrentTime;
-    for (int i = 0; i < count; ++i) {
-        XSyncValue value;
-        if (std::string_view(counters[i].name) == "SERVERTIME"
-            && XSyncQueryCounter(d, counters[i].counter, &value)) {
-            now = XSyncValueLow32(value);
-            break;
-        }
-    }
-    if (counters)
-        XSyncFreeSystemCounterList(counters);
-    return now;
-}
-
 void sendToRoot(Display *d, Window about, Atom message, std::initializer_list<long> data)
 {
     XEvent event {};
@@ -283,6 +260,29 @@ std::string quoted(std::string_view text)
 }
 
 } // namespace
+
+// X timestamps are the server's clock in milliseconds, which SYNC publishes as SERVERTIME.
+// Window managers that prevent focus stealing compare this against their last user event.
+unsigned long serverTime(Display *d)
+{
+    int eventBase = 0, errorBase = 0, major = 0, minor = 0;
+    if (!XSyncQueryExtension(d, &eventBase, &errorBase) || !XSyncInitialize(d, &major, &minor))
+        return CurrentTime;
+    int count = 0;
+    XSyncSystemCounter *counters = XSyncListSystemCounters(d, &count);
+    unsigned long now = CurrentTime;
+    for (int i = 0; i < count; ++i) {
+        XSyncValue value;
+        if (std::string_view(counters[i].name) == "SERVERTIME"
+            && XSyncQueryCounter(d, counters[i].counter, &value)) {
+            now = XSyncValueLow32(value);
+            break;
+        }
+    }
+    if (counters)
+        XSyncFreeSystemCounterList(counters);
+    return now;
+}
 
 Windows::Windows(_XDisplay *display, std::function<bool(std::uint64_t)> isOwn)
     : display_(display), isOwn_(std::move(isOwn))

@@ -13,6 +13,10 @@ struct _XDisplay;
 
 namespace quillpost::x11 {
 
+// X timestamps are the server's clock in milliseconds, which SYNC publishes as SERVERTIME;
+// CurrentTime (0) when the server has no SYNC.
+unsigned long serverTime(_XDisplay *display);
+
 // Top-level windows of other programs: lookup by title, activation, and the focus check that
 // guards every line typed.
 class Windows
