@@ -4,11 +4,13 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <tuple>
 #include <unordered_map>
 #include <utility>
@@ -23,6 +25,11 @@
 namespace quillpost::x11 {
 
 namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto kBindWait = 500ms;
+constexpr auto kPoll = 2ms;
 
 KeySym keysymOf(NamedKey key)
 {
@@ -147,11 +154,12 @@ struct Slot
 using SlotIndex = std::unordered_map<KeySym, std::vector<Slot>>;
 
 // Keycodes in `skip` (spare keys bound for earlier lines) are left out: they are shared out again.
-SlotIndex indexSlots(XkbDescPtr xkb, const std::vector<Binding> &skip)
+SlotIndex indexSlots(XkbDescPtr xkb, const std::vector<SpareKey> &skip)
 {
     SlotIndex index;
     for (unsigned kc = xkb->min_key_code; kc <= xkb->max_key_code; ++kc) {
-        if (std::any_of(skip.begin(), skip.end(), [kc](const Binding &b) { return b.first == kc; }))
+        if (std::any_of(
+                skip.begin(), skip.end(), [kc](const SpareKey &b) { return b.keycode == kc; }))
             continue;
         for (int g = 0; g < XkbKeyNumGroups(xkb, kc); ++g) {
             const int levels = XkbKeyKeyType(xkb, kc, g)->num_levels;
@@ -260,7 +268,7 @@ struct Held
 class Planner
 {
 public:
-    Planner(const Keyboard &keyboard, Client client, const std::vector<Binding> &spares)
+    Planner(const Keyboard &keyboard, Client client, const std::vector<SpareKey> &spares)
         : keyboard_(keyboard),
           client_(client),
           xkb_(keyboard.map.get()),
@@ -311,7 +319,25 @@ public:
         return std::move(best->second);
     }
 
-    // The stroke typed through a spare key, which produces `sym` at every level of every group.
+    // The stroke typed through the spare key `kc`, bound to give `sym`; nullopt while the map
+    // does not show it there.
+    std::optional<Plan> onSpareKey(
+        unsigned kc, KeySym sym, std::uint8_t modifiers, bool character) const
+    {
+        const auto requested = requestedKeys(modifiers, keyboard_.group);
+        const auto g = keyGroup(xkb_, kc, keyboard_.group);
+        if (!requested || !g)
+            return std::nullopt;
+        // The server may reorder a key's symbols: a lone "A" becomes "a" and "A".
+        for (int level = 0; level < XkbKeyGroupWidth(xkb_, kc, *g); ++level) {
+            if (XkbKeySymEntry(xkb_, kc, level, *g) == sym)
+                return planSlot(
+                    Slot { kc, *g, level }, keyboard_.group, *requested, character, true);
+        }
+        return std::nullopt;
+    }
+
+    // The stroke typed through a spare key, once one is bound: keycode and level come later.
     std::optional<Plan> onSpare(KeySym sym, std::uint8_t modifiers) const
     {
         const auto requested = requestedKeys(modifiers, keyboard_.group);
@@ -397,15 +423,16 @@ private:
         return std::nullopt;
     }
 
-    std::optional<Plan> planSlot(
-        const Slot &slot, int group, const Held &requested, bool character) const
+    std::optional<Plan> planSlot(const Slot &slot, int group, const Held &requested, bool character,
+        bool spare = false) const
     {
         const unsigned kc = slot.keycode;
-        // A key that is itself a modifier, or does anything but type, would change the state.
-        if (keyGroup(xkb_, kc, group) != slot.keyGroup || xkb_->map->modmap[kc] != 0)
+        // A key that is itself a modifier, or does anything but type, would change the state;
+        // a spare key was bound for what it does (Caps_Lock toggles the lock).
+        if (keyGroup(xkb_, kc, group) != slot.keyGroup || (!spare && xkb_->map->modmap[kc] != 0))
             return std::nullopt;
         if (const XkbAction *action = actionAt(xkb_, kc, slot.keyGroup, slot.level);
-            action && action->type != XkbSA_NoAction)
+            !spare && action && action->type != XkbSA_NoAction)
             return std::nullopt;
 
         for (unsigned wanted : statesFor(xkb_, kc, slot.keyGroup, slot.level)) {
@@ -448,14 +475,24 @@ private:
     SlotIndex slots_;
 };
 
+// The symbol a stroke types, and the modifiers asked for on top of it. Shift is part of a
+// character already; only Ctrl and Alt come on top.
+std::pair<KeySym, std::uint8_t> symbolOf(const KeyStroke &stroke)
+{
+    if (!stroke.isCharacter())
+        return { keysymOf(stroke.named), stroke.modifiers };
+    return { static_cast<KeySym>(static_cast<unsigned char>(stroke.character)),
+        static_cast<std::uint8_t>(stroke.modifiers & (kCtrl | kAlt)) };
+}
+
 // The highest keycode without symbols or modifiers: Wine gives it no virtual key, so it types
 // nothing, yet Wine reads its events.
-unsigned quietKey(const Keyboard &keyboard, const std::vector<Binding> &spares)
+unsigned quietKey(const Keyboard &keyboard, const std::vector<SpareKey> &spares)
 {
     XkbDescPtr xkb = keyboard.map.get();
     for (unsigned kc = xkb->max_key_code; kc > xkb->min_key_code; --kc) {
         const bool bound = std::any_of(
-            spares.begin(), spares.end(), [kc](const Binding &b) { return b.first == kc; });
+            spares.begin(), spares.end(), [kc](const SpareKey &b) { return b.keycode == kc; });
         if (!bound && XkbKeyNumGroups(xkb, kc) == 0 && xkb->map->modmap[kc] == 0)
             return kc;
     }
@@ -490,13 +527,7 @@ Result<LinePlan> planLine(
     bool needsSpares = false;
     for (std::size_t i = 0; i < strokes.size(); ++i) {
         const KeyStroke &stroke = strokes[i];
-        const KeySym sym = stroke.isCharacter()
-            ? static_cast<KeySym>(static_cast<unsigned char>(stroke.character))
-            : keysymOf(stroke.named);
-        // Shift is part of a character already; only Ctrl and Alt come on top.
-        const std::uint8_t modifiers = stroke.isCharacter()
-            ? static_cast<std::uint8_t>(stroke.modifiers & (kCtrl | kAlt))
-            : stroke.modifiers;
+        const auto [sym, modifiers] = symbolOf(stroke);
         auto plan = planner.onMap(sym, modifiers, stroke.isCharacter());
         if (!plan && client == Client::Wine && stroke.isCharacter() && modifiers == 0)
             plan = planner.asDeadKey(sym);
@@ -528,6 +559,40 @@ Result<LinePlan> planLine(
     line.batches = shareOut(plans, pool, spares.bound());
     line.symsPerKeycode = pool.symsPerKeycode;
     return line;
+}
+
+Outcome planSpareStrokes(_XDisplay *display, const std::vector<KeyStroke> &strokes, Client client,
+    LinePlan &line, std::size_t begin, std::size_t end)
+{
+    const auto deadline = std::chrono::steady_clock::now() + kBindWait;
+    for (;;) {
+        auto keyboard = readKeyboard(display, keyboardDevices(display));
+        if (!keyboard)
+            return keyboard.error();
+        const Planner planner(keyboard.value(), client, {});
+        bool shown = true;
+        for (std::size_t i = begin; i < end && shown; ++i) {
+            Plan &plan = line.plans[i];
+            if (plan.spareSym == NoSymbol)
+                continue;
+            const auto [sym, modifiers] = symbolOf(strokes[i]);
+            auto typed = planner.onSpareKey(plan.keycode, sym, modifiers, strokes[i].isCharacter());
+            shown = typed.has_value();
+            if (shown) {
+                plan.holdKeys = std::move(typed->holdKeys);
+                plan.keycode = typed->keycode;
+                plan.group = typed->group;
+                plan.paced = typed->paced;
+            }
+        }
+        if (shown)
+            return Ok {};
+        if (std::chrono::steady_clock::now() >= deadline)
+            return Error { ErrorKind::Typing,
+                "The display did not take the keyboard map change that some characters of this "
+                "line need." };
+        std::this_thread::sleep_for(kPoll);
+    }
 }
 
 } // namespace quillpost::x11

@@ -31,11 +31,11 @@ struct Plan
     bool paced = false; // for Wine: typed with AltGr, Alt or another group
 };
 
-// Strokes [previous end, end) are typed after `binds` are made (a symbol of 0 undoes a binding).
+// Strokes [previous end, end) are typed after `binds` are made.
 struct Batch
 {
     std::size_t end = 0;
-    std::vector<Binding> binds;
+    std::vector<SpareKey> binds;
 };
 
 // Every stroke of a line mapped to keys, before the first key is pressed.
@@ -57,5 +57,11 @@ Outcome checkCharacters(const std::vector<KeyStroke> &strokes);
 // key can give; Typing, a display without XKB or whose map cannot be read.
 Result<LinePlan> planLine(
     _XDisplay *display, const std::vector<KeyStroke> &strokes, Client client, SpareKeys &spares);
+
+// Once a batch's spare keys are bound: plans its strokes [begin, end) that go through them against
+// the map as it is now, which gives the keys and levels that reach them. Typing, when the map
+// does not show the bindings within a short time.
+Outcome planSpareStrokes(_XDisplay *display, const std::vector<KeyStroke> &strokes, Client client,
+    LinePlan &line, std::size_t begin, std::size_t end);
 
 } // namespace quillpost::x11

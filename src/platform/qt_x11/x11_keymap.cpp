@@ -118,16 +118,4 @@ Result<Keyboard> readKeyboard(Display *d, const Devices &devices)
     return keyboard;
 }
 
-bool mapShows(Display *display, unsigned device, const std::vector<Binding> &binds)
-{
-    const Keymap map = readKeymap(display, device, XkbKeySymsMask);
-    return map && std::all_of(binds.begin(), binds.end(), [&](const Binding &b) {
-        if (b.first < map->min_key_code || b.first > map->max_key_code)
-            return false;
-        if (XkbKeyNumGroups(map.get(), b.first) == 0)
-            return b.second == NoSymbol;
-        return XkbKeySymEntry(map.get(), b.first, 0, 0) == b.second;
-    });
-}
-
 } // namespace quillpost::x11

@@ -2,6 +2,7 @@
 
 #include "../result.h"
 
+#include <array>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -12,7 +13,14 @@ struct _XkbDesc; // XKB's XkbDescRec
 namespace quillpost::x11 {
 
 using KeySymbol = unsigned long; // Xlib's KeySym
-using Binding = std::pair<unsigned, KeySymbol>; // a keycode and the symbol it gives
+
+// A spare keycode and what we bound it to, plain and with Shift; all 0 when it is free again.
+struct SpareKey
+{
+    unsigned keycode = 0;
+    std::array<KeySymbol, 2> levels {};
+    bool operator==(const SpareKey &) const = default;
+};
 
 struct KeymapDeleter
 {
@@ -46,8 +54,5 @@ struct Keyboard
 
 // Typing, when the display has no XKB or the map cannot be read.
 Result<Keyboard> readKeyboard(_XDisplay *display, const Devices &devices);
-
-// Whether the server's map for `device` gives each binding's symbol on its keycode yet.
-bool mapShows(_XDisplay *display, unsigned device, const std::vector<Binding> &binds);
 
 } // namespace quillpost::x11

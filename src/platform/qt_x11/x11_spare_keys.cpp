@@ -1,7 +1,9 @@
 #include "x11_spare_keys.h"
 
 #include <algorithm>
+#include <iterator>
 #include <memory>
+#include <optional>
 #include <set>
 #include <thread>
 #include <utility>
@@ -9,6 +11,7 @@
 // Xlib last: it defines None, Status, Bool and more as macros.
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
+#include <X11/keysym.h>
 
 namespace quillpost::x11 {
 
@@ -19,14 +22,12 @@ using namespace std::chrono_literals;
 // Spare keycodes at least in the pool: only a layout that lacks a whole alphabet needs more, and
 // gets as many as the server has free.
 constexpr std::size_t kSparePool = 16;
-constexpr auto kBindWait = 500ms;
 // XSync returns once the server has sent the keys, not once the client has read them; a client
 // looks each key up in the map it fetches when it gets there. So a spare key is rebound or undone
 // only after this grace period since it was sent, or it could arrive as the wrong character.
 // xterm reads a line within 10 ms on an idle machine (up to 200 ms with six servers busy on two
 // cores); this is ten times the idle figure. Lines a tick apart never wait for it.
 constexpr auto kClientGrace = 100ms;
-constexpr auto kPoll = 2ms;
 
 struct XFreeDeleter
 {
@@ -37,24 +38,29 @@ struct XFreeDeleter
     }
 };
 
-bool isBound(const std::vector<Binding> &bound, unsigned kc)
+const SpareKey *boundKey(const std::vector<SpareKey> &bound, unsigned kc)
 {
-    return std::any_of(
-        bound.begin(), bound.end(), [kc](const Binding &b) { return b.first == kc; });
+    const auto it = std::find_if(
+        bound.begin(), bound.end(), [kc](const SpareKey &b) { return b.keycode == kc; });
+    return it == bound.end() ? nullptr : &*it;
+}
+
+// Levels of a spare key we can reach: the second with Shift. (The core map's fifth and later
+// symbols are groups 3 and 4, which would add groups to the whole keyboard.)
+std::size_t reachableLevels(XkbDescPtr xkb, int symsPerKeycode)
+{
+    for (unsigned kc = xkb->min_key_code; kc <= xkb->max_key_code; ++kc) {
+        if ((xkb->map->modmap[kc] & ShiftMask) && symsPerKeycode >= 2)
+            return 2;
+    }
+    return 1;
 }
 
 } // namespace
 
 SparePool findSpares(Display *d, const Keyboard &keyboard, const Devices &devices,
-    const std::vector<Binding> &bound, const std::vector<Plan> &plans)
+    const std::vector<SpareKey> &bound, const std::vector<Plan> &plans)
 {
-    std::set<KeySym> wanted;
-    for (const Plan &plan : plans) {
-        if (plan.spareSym != NoSymbol)
-            wanted.insert(plan.spareSym);
-    }
-    const std::size_t size = std::max(kSparePool, wanted.size());
-
     SparePool pool;
     int minKc = 0, maxKc = 0;
     XDisplayKeycodes(d, &minKc, &maxKc);
@@ -62,6 +68,14 @@ SparePool findSpares(Display *d, const Keyboard &keyboard, const Devices &device
         d, static_cast<KeyCode>(minKc), maxKc - minKc + 1, &pool.symsPerKeycode));
     if (!core || pool.symsPerKeycode <= 0)
         return pool;
+    XkbDescPtr xkb = keyboard.map.get();
+    pool.levels = reachableLevels(xkb, pool.symsPerKeycode);
+    std::set<KeySym> wanted;
+    for (const Plan &plan : plans) {
+        if (plan.spareSym != NoSymbol)
+            wanted.insert(plan.spareSym);
+    }
+    const std::size_t size = std::max(kSparePool, (wanted.size() + pool.levels - 1) / pool.levels);
 
     // A per-device layout can give a key to one keyboard only; such a key is not spare.
     std::vector<Keymap> others;
@@ -75,11 +89,10 @@ SparePool findSpares(Display *d, const Keyboard &keyboard, const Devices &device
         return kc >= map->min_key_code && kc <= map->max_key_code && XkbKeyNumGroups(map.get(), kc);
     };
 
-    XkbDescPtr xkb = keyboard.map.get();
     // From the top: the highest keycodes are the least likely to be on a real keyboard.
     for (int kc = maxKc; kc >= minKc && pool.keycodes.size() < size; --kc) {
         const auto k = static_cast<unsigned>(kc);
-        if (isBound(bound, k)) {
+        if (boundKey(bound, k)) {
             pool.keycodes.push_back(k);
             continue;
         }
@@ -97,119 +110,178 @@ SparePool findSpares(Display *d, const Keyboard &keyboard, const Devices &device
 }
 
 std::vector<Batch> shareOut(
-    std::vector<Plan> &plans, const SparePool &pool, const std::vector<Binding> &kept)
+    std::vector<Plan> &plans, const SparePool &pool, const std::vector<SpareKey> &kept)
 {
-    const std::size_t n = pool.keycodes.size();
-    std::vector<KeySym> bound(n, NoSymbol);
-    for (std::size_t j = 0; j < n; ++j) {
-        for (const auto &[kc, sym] : kept) {
-            if (kc == pool.keycodes[j])
-                bound[j] = sym;
-        }
+    const std::size_t levels = pool.levels;
+    const std::size_t n = pool.keycodes.size() * levels; // slots: a level of a key
+    std::vector<SpareKey> keys;
+    for (unsigned kc : pool.keycodes) {
+        const SpareKey *old = boundKey(kept, kc);
+        keys.push_back(old ? *old : SpareKey { kc, {} });
     }
+    auto symAt
+        = [&](std::size_t slot) -> KeySym & { return keys[slot / levels].levels[slot % levels]; };
     std::vector<std::size_t> lastUse(n, 0);
-    std::vector<bool> inBatch(n, false), used(n, false);
+    std::vector<bool> inBatch(n, false), used(keys.size(), false), changed(keys.size(), false);
     std::vector<Batch> batches(1);
+    auto closeBatch = [&](std::size_t end) {
+        batches.back().end = end;
+        for (std::size_t k = 0; k < keys.size(); ++k) {
+            if (changed[k])
+                batches.back().binds.push_back(keys[k]);
+        }
+        std::fill(changed.begin(), changed.end(), false);
+    };
     for (std::size_t i = 0; i < plans.size(); ++i) {
-        Plan &plan = plans[i];
-        if (plan.spareSym == NoSymbol)
+        const KeySym sym = plans[i].spareSym;
+        if (sym == NoSymbol)
             continue;
-        auto slot = std::find(bound.begin(), bound.end(), plan.spareSym) - bound.begin();
-        if (static_cast<std::size_t>(slot) == n) {
-            if (std::find(inBatch.begin(), inBatch.end(), false) == inBatch.end()) {
-                batches.back().end = i;
+        // A named key (a keypad key, Caps_Lock) gets a key of its own, the same on both levels:
+        // its type would not be Shift's.
+        const bool whole = sym < 0x20 || sym > 0x7e;
+        const std::size_t width = whole ? levels : 1;
+        auto holds = [&](std::size_t slot) {
+            for (std::size_t l = 0; l < width; ++l) {
+                if (symAt(slot + l) != sym)
+                    return false;
+            }
+            return true;
+        };
+        auto lastUseOf = [&](std::size_t slot) {
+            return *std::max_element(lastUse.begin() + static_cast<std::ptrdiff_t>(slot),
+                lastUse.begin() + static_cast<std::ptrdiff_t>(slot + width));
+        };
+        auto freeOf = [&](std::size_t slot) {
+            return std::none_of(inBatch.begin() + static_cast<std::ptrdiff_t>(slot),
+                inBatch.begin() + static_cast<std::ptrdiff_t>(slot + width),
+                [](bool b) { return b; });
+        };
+        std::size_t slot = 0;
+        while (slot < n && !holds(slot))
+            slot += width;
+        if (slot >= n) {
+            auto pickSlot = [&]() -> std::optional<std::size_t> {
+                // Free levels first (never used: 0), then the least recently used.
+                std::optional<std::size_t> pick;
+                for (std::size_t j = 0; j < n; j += width) {
+                    if (freeOf(j)
+                        && (!pick || lastUseOf(j) < lastUseOf(*pick)
+                            || (lastUseOf(j) == lastUseOf(*pick) && symAt(j) == NoSymbol
+                                && symAt(*pick) != NoSymbol)))
+                        pick = j;
+                }
+                return pick;
+            };
+            auto pick = pickSlot();
+            if (!pick) {
+                closeBatch(i);
                 batches.emplace_back();
                 std::fill(inBatch.begin(), inBatch.end(), false);
+                pick = pickSlot();
             }
-            slot = -1;
-            for (std::size_t j = 0; j < n; ++j) {
-                if (!inBatch[j] && (slot < 0 || lastUse[j] < lastUse[slot]))
-                    slot = static_cast<std::ptrdiff_t>(j);
-            }
-            bound[slot] = plan.spareSym;
-            batches.back().binds.emplace_back(pool.keycodes[slot], plan.spareSym);
+            slot = *pick;
+            for (std::size_t l = 0; l < width; ++l)
+                symAt(slot + l) = sym;
+            changed[slot / levels] = true;
         }
-        inBatch[slot] = true;
-        used[slot] = true;
-        lastUse[slot] = i + 1;
-        plan.keycode = pool.keycodes[slot];
+        for (std::size_t l = 0; l < width; ++l) {
+            inBatch[slot + l] = true;
+            lastUse[slot + l] = i + 1;
+        }
+        used[slot / levels] = true;
+        plans[i].keycode = keys[slot / levels].keycode;
     }
-    batches.back().end = plans.size();
+    closeBatch(plans.size());
 
     const bool binds = std::any_of(
         batches.begin(), batches.end(), [](const Batch &b) { return !b.binds.empty(); });
-    for (std::size_t j = 0; binds && j < n; ++j) {
-        if (!used[j] && bound[j] != NoSymbol)
-            batches.front().binds.emplace_back(pool.keycodes[j], NoSymbol);
+    for (std::size_t k = 0; binds && k < keys.size(); ++k) {
+        if (!used[k] && keys[k] != SpareKey { keys[k].keycode, {} })
+            batches.front().binds.push_back(SpareKey { keys[k].keycode, {} });
     }
     return batches;
 }
 
 SpareKeys::~SpareKeys()
 {
-    (void)undoAll();
+    undoAll();
 }
 
 void SpareKeys::forgetChanged(const Keyboard &keyboard)
 {
     XkbDescPtr xkb = keyboard.map.get();
-    std::erase_if(bound_, [&](const Binding &b) {
-        return b.first < xkb->min_key_code || b.first > xkb->max_key_code
-            || XkbKeyNumGroups(xkb, b.first) == 0 || XkbKeySymEntry(xkb, b.first, 0, 0) != b.second;
+    auto shows = [xkb](unsigned kc, KeySym sym) {
+        if (kc < xkb->min_key_code || kc > xkb->max_key_code || XkbKeyNumGroups(xkb, kc) == 0)
+            return false;
+        for (int level = 0; level < XkbKeyGroupWidth(xkb, kc, 0); ++level) {
+            if (XkbKeySymEntry(xkb, kc, level, 0) == sym)
+                return true;
+        }
+        return false;
+    };
+    std::erase_if(bound_, [&](const SpareKey &key) {
+        return std::any_of(key.levels.begin(), key.levels.end(),
+            [&](KeySym sym) { return sym != NoSymbol && !shows(key.keycode, sym); });
     });
 }
 
-Outcome SpareKeys::change(const std::vector<Binding> &binds, unsigned device, int symsPerKeycode)
+void SpareKeys::change(const std::vector<SpareKey> &binds, int symsPerKeycode)
 {
     if (binds.empty())
-        return Ok {};
-    if (std::any_of(binds.begin(), binds.end(),
-            [&](const Binding &b) { return isBound(bound_, b.first); })) {
+        return;
+    const bool rebinds = std::any_of(binds.begin(), binds.end(), [&](const SpareKey &key) {
+        const SpareKey *old = boundKey(bound_, key.keycode);
+        for (std::size_t level = 0; old && level < key.levels.size(); ++level) {
+            if (old->levels[level] != NoSymbol && old->levels[level] != key.levels[level])
+                return true;
+        }
+        return false;
+    });
+    if (rebinds) {
         XSync(display_, False);
         std::this_thread::sleep_until(lastSent_ + kClientGrace);
     }
-    device_ = device;
     symsPerKeycode_ = symsPerKeycode;
 
+    // The core map's order: group 1 levels 1 and 2, group 2 levels 1 and 2, ... Group 2 as
+    // group 1: the key gives the same in whatever group is locked.
+    auto coreSyms = [&](const SpareKey &key) {
+        std::vector<KeySym> syms(static_cast<std::size_t>(symsPerKeycode), NoSymbol);
+        for (std::size_t i = 0; i < syms.size() && i < 4; ++i)
+            syms[i] = key.levels[i % 2];
+        return syms;
+    };
     // One request per run of neighbouring keycodes: each request makes every client re-read.
-    // Every slot: the key gives the symbol whatever group and level are active.
-    std::vector<Binding> sorted = binds;
-    std::sort(sorted.begin(), sorted.end());
+    std::vector<SpareKey> sorted = binds;
+    std::sort(sorted.begin(), sorted.end(),
+        [](const SpareKey &a, const SpareKey &b) { return a.keycode < b.keycode; });
     for (std::size_t i = 0; i < sorted.size();) {
         std::size_t j = i + 1;
-        while (j < sorted.size() && sorted[j].first == sorted[j - 1].first + 1)
+        while (j < sorted.size() && sorted[j].keycode == sorted[j - 1].keycode + 1)
             ++j;
         std::vector<KeySym> syms;
-        for (std::size_t k = i; k < j; ++k)
-            syms.insert(syms.end(), static_cast<std::size_t>(symsPerKeycode), sorted[k].second);
-        XChangeKeyboardMapping(display_, static_cast<int>(sorted[i].first), symsPerKeycode,
+        for (std::size_t k = i; k < j; ++k) {
+            const auto key = coreSyms(sorted[k]);
+            syms.insert(syms.end(), key.begin(), key.end());
+        }
+        XChangeKeyboardMapping(display_, static_cast<int>(sorted[i].keycode), symsPerKeycode,
             syms.data(), static_cast<int>(j - i));
         i = j;
     }
-    for (const auto &[kc, sym] : sorted) {
-        std::erase_if(bound_, [kc](const Binding &b) { return b.first == kc; });
-        if (sym != NoSymbol)
-            bound_.emplace_back(kc, sym);
-    }
-
-    const auto deadline = std::chrono::steady_clock::now() + kBindWait;
-    for (;;) {
-        if (mapShows(display_, device, binds))
-            return Ok {};
-        if (std::chrono::steady_clock::now() >= deadline)
-            return Error { ErrorKind::Typing,
-                "The display did not take the keyboard map change that some characters of this "
-                "line need." };
-        std::this_thread::sleep_for(kPoll);
+    XSync(display_, False);
+    for (const SpareKey &key : sorted) {
+        std::erase_if(bound_, [&](const SpareKey &b) { return b.keycode == key.keycode; });
+        if (key != SpareKey { key.keycode, {} })
+            bound_.push_back(key);
     }
 }
 
-Outcome SpareKeys::undoAll()
+void SpareKeys::undoAll()
 {
-    std::vector<Binding> undo;
-    for (const auto &[kc, sym] : bound_)
-        undo.emplace_back(kc, NoSymbol);
-    return change(undo, device_, symsPerKeycode_);
+    std::vector<SpareKey> undo;
+    for (const SpareKey &key : bound_)
+        undo.push_back(SpareKey { key.keycode, {} });
+    change(undo, symsPerKeycode_);
 }
 
 } // namespace quillpost::x11

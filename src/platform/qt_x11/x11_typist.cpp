@@ -372,11 +372,9 @@ Outcome Typist::type(const std::vector<KeyStroke> &strokes,
     auto line = planLine(d, strokes, target.client, *spares_);
     if (!line)
         return line.error();
-    const std::vector<Plan> &plans = line->plans;
-    if (line->symsPerKeycode == 0) {
-        if (auto undone = spares_->undoAll(); !undone)
-            return undone;
-    }
+    std::vector<Plan> &plans = line->plans;
+    if (line->symsPerKeycode == 0)
+        spares_->undoAll();
 
     std::vector<unsigned> needed;
     for (const Plan &plan : plans) {
@@ -392,8 +390,13 @@ Outcome Typist::type(const std::vector<KeyStroke> &strokes,
 
     std::size_t begin = 0;
     for (const Batch &batch : line->batches) {
-        if (auto bound = spares_->change(batch.binds, line->device, line->symsPerKeycode); !bound)
-            return bound;
+        spares_->change(batch.binds, line->symsPerKeycode);
+        if (line->symsPerKeycode != 0) {
+            if (auto planned
+                = planSpareStrokes(d, strokes, target.client, line.value(), begin, batch.end);
+                !planned)
+                return planned;
+        }
         while (begin < batch.end) {
             const std::size_t end = partEnd(plans, begin, batch.end, wine.active());
             Holds holds(guard, wine.active());
