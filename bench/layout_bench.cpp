@@ -9,7 +9,6 @@
 #include "report.h"
 
 #include "platform/qt_x11/x11_typist.h"
-#include "platform/qt_x11/x11_windows.h"
 #include "support/x_session.h"
 
 #include <algorithm>
@@ -48,18 +47,12 @@ int main(int argc, char **argv)
     test::XSession session;
     test::TempDir dir;
     RecordingTerminal terminal(session, dir, "Bench");
-    x11::Windows windows(session.connection(), [](std::uint64_t) { return false; });
-    Result<WindowId> window = Error { ErrorKind::NoWindow, "" };
-    if (!test::waitFor([&] { return (window = windows.find("Bench")).ok(); })
-        || !windows.activate(window.value()) || !windows.waitForFocus(window.value(), 5s)) {
+    if (!terminal.takeFocus(session)) {
         std::fprintf(stderr, "the xterm did not come up\n");
         return 1;
     }
 
-    const std::string alphabet = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"
-                                 "      .,;:'\"!?()-";
     std::mt19937 random(250);
-    std::uniform_int_distribution<std::size_t> pick(0, alphabet.size() - 1);
     x11::Typist typist(session.connection());
     std::map<std::string, Samples> results;
 
@@ -71,9 +64,7 @@ int main(int argc, char **argv)
         }
         Samples &samples = results[layout];
         for (int n = 0; n < perBlock; ++n) {
-            std::string line;
-            for (std::size_t i = 0; i < kLineLength; ++i)
-                line += alphabet[pick(random)];
+            const std::string line = noteLine(random, kLineLength);
             std::vector<KeyStroke> strokes;
             for (char c : line)
                 strokes.push_back(KeyStroke::chr(c));
