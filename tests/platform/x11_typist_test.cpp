@@ -212,30 +212,6 @@ void leaveNoKeyForTilde(Display *d)
     XSync(d, False);
 }
 
-TEST(Typist, UnmappableCharacterStopsTheLineBeforeAnyKey)
-{
-    // The last once neither a key nor a free keycode is left for '~'.
-    const std::pair<std::string, std::size_t> cases[]
-        = { { "ab\x01", 2 }, { "x\xe9y", 1 }, { "a~b", 1 } };
-    Screen screen;
-    for (const auto &[text, position] : cases) {
-        SCOPED_TRACE(text);
-        if (text == "a~b")
-            leaveNoKeyForTilde(screen.session.connection());
-        const std::string before = screen.keyboard();
-
-        const Outcome typed = screen.typist->type(charactersOf(text));
-
-        ASSERT_FALSE(typed.ok());
-        EXPECT_EQ(typed.error().kind, ErrorKind::Unmappable);
-        EXPECT_EQ(typed.error().position, position);
-        EXPECT_EQ(screen.keyboard(), before);
-    }
-    // Whatever arrives now was typed by the failed lines, ahead of this marker.
-    ASSERT_TRUE(screen.typist->type(charactersOf("ok")).ok());
-    EXPECT_EQ(screen.received(2), "ok");
-}
-
 TEST(Typist, FocusCheckRunsWithOtherProgramsHeldOffUntilTheKeysAreSent)
 {
     Screen screen;
@@ -261,22 +237,27 @@ TEST(Typist, FocusCheckRunsWithOtherProgramsHeldOffUntilTheKeysAreSent)
     EXPECT_EQ(screen.received(9), "all of it");
 }
 
-TEST(Typist, LostFocusOrAKeyboardHeldElsewhereStopsTheLineBeforeAnyKey)
+TEST(Typist, LineThatCannotGoOutStopsBeforeAnyKeyAndLeavesTheKeyboardAsItWas)
 {
-    const Error lost { ErrorKind::FocusLost, "\"zMUD\" does not have the keyboard focus." };
-    const std::tuple<const char *, bool, std::string> cases[] = {
-        // layout, a popup menu of another program holds the keyboard, message
-        { "us", false, lost.message },
-        { "ru", false, lost.message },
-        { "us", true,
-            "Another program holds the keyboard (an open menu, a screen lock or a "
-            "shortcut in progress)." },
+    enum Obstacle { kNothing, kNoKeyForTilde, kFocusLost, kKeyboardGrabbed };
+    const std::tuple<const char *, std::string, Obstacle, ErrorKind, std::size_t> cases[] = {
+        // layout, line, what stands in the way, the error and where it stops
+        { "us", "ab\x01", kNothing, ErrorKind::Unmappable, 2 },
+        { "us", "x\xe9y", kNothing, ErrorKind::Unmappable, 1 },
+        { "us", "a~b", kNoKeyForTilde, ErrorKind::Unmappable, 1 },
+        { "us", kPrintable, kFocusLost, ErrorKind::FocusLost, 0 },
+        // The check fails once spare keys are bound for the line.
+        { "ru", kPrintable, kFocusLost, ErrorKind::FocusLost, 0 },
+        // A popup menu of another program holds the keyboard.
+        { "us", kPrintable, kKeyboardGrabbed, ErrorKind::FocusLost, 0 },
     };
-    for (const auto &[layout, grabbed, message] : cases) {
-        SCOPED_TRACE(std::string(layout) + (grabbed ? " grabbed" : ""));
+    for (const auto &[layout, text, obstacle, kind, position] : cases) {
+        SCOPED_TRACE(std::string(layout) + " " + text + " " + std::to_string(obstacle));
         Screen screen({ layout });
         test::Connection menu = screen.session.connect();
-        if (grabbed) {
+        if (obstacle == kNoKeyForTilde)
+            leaveNoKeyForTilde(screen.session.connection());
+        if (obstacle == kKeyboardGrabbed) {
             ASSERT_EQ(XGrabKeyboard(menu.get(), DefaultRootWindow(menu.get()), False, GrabModeAsync,
                           GrabModeAsync, CurrentTime),
                 GrabSuccess);
@@ -284,13 +265,15 @@ TEST(Typist, LostFocusOrAKeyboardHeldElsewhereStopsTheLineBeforeAnyKey)
         }
         const std::string before = screen.keyboard();
 
-        const Outcome typed = screen.typist->type(charactersOf(kPrintable),
-            [&]() -> Outcome { return grabbed ? Outcome(Ok {}) : Outcome(lost); });
+        const Outcome typed = screen.typist->type(charactersOf(text), [&]() -> Outcome {
+            if (obstacle == kFocusLost)
+                return Error { ErrorKind::FocusLost, "\"zMUD\" does not have the keyboard focus." };
+            return Ok {};
+        });
 
         ASSERT_FALSE(typed.ok());
-        EXPECT_EQ(typed.error().kind, ErrorKind::FocusLost);
-        EXPECT_EQ(typed.error().message, message);
-        EXPECT_EQ(typed.error().position, 0u);
+        EXPECT_EQ(typed.error().kind, kind) << typed.error().message;
+        EXPECT_EQ(typed.error().position, position);
         XUngrabKeyboard(menu.get(), CurrentTime);
         XSync(menu.get(), False);
         // Nothing went out: the marker is the first thing to arrive.
