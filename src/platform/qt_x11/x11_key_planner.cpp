@@ -557,7 +557,7 @@ Result<LinePlan> planLine(
             strokes[i], i, "the keyboard map has no key for it and no free keycode to put it on.");
     }
     line.batches = shareOut(plans, pool, spares.bound());
-    line.symsPerKeycode = pool.symsPerKeycode;
+    line.usesSpares = true;
     return line;
 }
 

@@ -44,7 +44,7 @@ struct LinePlan
     std::vector<Plan> plans; // one for each stroke
     std::vector<Batch> batches;
     unsigned device = 0; // the keyboard whose map XTest events are read with
-    int symsPerKeycode = 0; // the width of a spare key's binding in the core map
+    bool usesSpares = false; // some strokes go through spare keys
     unsigned quietKey = 0; // for Wine: a keycode that types nothing, 0 when there is none
 };
 

@@ -106,8 +106,8 @@ Result<Keyboard> readKeyboard(Display *d, const Devices &devices)
     keyboard.typewriter.assign(xkb->max_key_code + 1u, false);
     {
         ErrorTrap trap(d);
-        if (XkbGetNames(d, XkbKeyNamesMask, xkb) == Success && !trap.failed() && xkb->names
-            && xkb->names->keys) {
+        if (XkbGetNames(d, XkbKeyNamesMask | XkbKeyTypeNamesMask, xkb) == Success && !trap.failed()
+            && xkb->names && xkb->names->keys) {
             for (unsigned kc = xkb->min_key_code; kc <= xkb->max_key_code; ++kc) {
                 const char *name = xkb->names->keys[kc].name;
                 keyboard.typewriter[kc]

@@ -14,11 +14,12 @@ namespace quillpost::x11 {
 
 using KeySymbol = unsigned long; // Xlib's KeySym
 
-// A spare keycode and what we bound it to, plain and with Shift; all 0 when it is free again.
+// A spare keycode and what we bound it to at levels 1 to 4 (plain, Shift, AltGr, both); all 0
+// when it is free again.
 struct SpareKey
 {
     unsigned keycode = 0;
-    std::array<KeySymbol, 2> levels {};
+    std::array<KeySymbol, 4> levels {};
     bool operator==(const SpareKey &) const = default;
 };
 

@@ -1,10 +1,12 @@
 #include "x11_spare_keys.h"
+#include "x11_error_trap.h"
 
 #include <algorithm>
 #include <iterator>
 #include <memory>
 #include <optional>
 #include <set>
+#include <string_view>
 #include <thread>
 #include <utility>
 
@@ -45,15 +47,78 @@ const SpareKey *boundKey(const std::vector<SpareKey> &bound, unsigned kc)
     return it == bound.end() ? nullptr : &*it;
 }
 
-// Levels of a spare key we can reach: the second with Shift. (The core map's fifth and later
-// symbols are groups 3 and 4, which would add groups to the whole keyboard.)
-std::size_t reachableLevels(XkbDescPtr xkb, int symsPerKeycode)
+int typeNamed(Display *d, XkbDescPtr xkb, std::string_view wanted)
 {
-    for (unsigned kc = xkb->min_key_code; kc <= xkb->max_key_code; ++kc) {
-        if ((xkb->map->modmap[kc] & ShiftMask) && symsPerKeycode >= 2)
-            return 2;
+    for (int i = 0; i < xkb->map->num_types; ++i) {
+        if (xkb->map->types[i].name == None)
+            continue;
+        char *name = XGetAtomName(d, xkb->map->types[i].name);
+        const bool found = name && wanted == name;
+        XFree(name);
+        if (found)
+            return i;
     }
-    return 1;
+    return -1;
+}
+
+// Levels of a spare key we can reach: Shift gives the second, a Level3 key (AltGr) the third and
+// fourth, with the map's FOUR_LEVEL type.
+std::size_t reachableLevels(Display *d, XkbDescPtr xkb)
+{
+    bool shift = false, level3 = false;
+    for (unsigned kc = xkb->min_key_code; kc <= xkb->max_key_code; ++kc) {
+        if (!xkb->map->modmap[kc] || XkbKeyNumGroups(xkb, kc) == 0)
+            continue;
+        shift = shift || (xkb->map->modmap[kc] & ShiftMask);
+        level3 = level3 || XkbKeySymEntry(xkb, kc, 0, 0) == XK_ISO_Level3_Shift;
+    }
+    return shift && level3 && typeNamed(d, xkb, "FOUR_LEVEL") >= 0 ? 4 : shift ? 2 : 1;
+}
+
+// Through XKB, which sets a key's type: in a core request a third and fourth symbol would be
+// groups of their own, and add groups to the whole keyboard.
+bool bindKeys(Display *d, const std::vector<SpareKey> &keys)
+{
+    ErrorTrap trap(d);
+    Keymap map(
+        XkbGetMap(d, XkbKeyTypesMask | XkbKeySymsMask | XkbExplicitComponentsMask, XkbUseCoreKbd));
+    if (!map || !map->map || !map->server
+        || XkbGetNames(d, XkbKeyTypeNamesMask, map.get()) != Success || trap.failed())
+        return false;
+    XkbDescPtr xkb = map.get();
+    const int fourLevel = typeNamed(d, xkb, "FOUR_LEVEL");
+    XkbMapChangesRec changes {};
+    unsigned first = xkb->max_key_code, last = xkb->min_key_code;
+    for (const SpareKey &key : keys) {
+        const unsigned kc = key.keycode;
+        const bool used = std::any_of(
+            key.levels.begin(), key.levels.end(), [](KeySym sym) { return sym != NoSymbol; });
+        // Four levels whatever is bound: Xlib's XkbChangeTypesOfKey fails on narrowing a key.
+        const int type = fourLevel >= 0 ? fourLevel : XkbTwoLevelIndex;
+        int types[XkbNumKbdGroups] = { type, type, type, type };
+        if (XkbChangeTypesOfKey(
+                xkb, static_cast<int>(kc), used ? 1 : 0, XkbGroup1Mask, types, &changes)
+            != Success)
+            return false;
+        if (used) {
+            KeySym *syms = XkbKeySymsPtr(xkb, kc);
+            for (int l = 0; l < XkbKeyGroupWidth(xkb, kc, 0); ++l)
+                syms[l] = key.levels[static_cast<std::size_t>(l)];
+            xkb->server->c_explicit[kc] |= XkbExplicitKeyType1Mask;
+        } else {
+            xkb->server->c_explicit[kc] &= ~XkbExplicitKeyType1Mask;
+        }
+        first = std::min(first, kc);
+        last = std::max(last, kc);
+    }
+    changes.changed |= XkbKeySymsMask | XkbExplicitComponentsMask;
+    changes.first_key_sym = static_cast<unsigned char>(first);
+    changes.num_key_syms = static_cast<unsigned char>(last - first + 1);
+    changes.first_key_explicit = static_cast<unsigned char>(first);
+    changes.num_key_explicit = static_cast<unsigned char>(last - first + 1);
+    XkbChangeMap(d, xkb, &changes);
+    XSync(d, False);
+    return !trap.failed();
 }
 
 } // namespace
@@ -69,7 +134,7 @@ SparePool findSpares(Display *d, const Keyboard &keyboard, const Devices &device
     if (!core || pool.symsPerKeycode <= 0)
         return pool;
     XkbDescPtr xkb = keyboard.map.get();
-    pool.levels = reachableLevels(xkb, pool.symsPerKeycode);
+    pool.levels = reachableLevels(d, xkb);
     std::set<KeySym> wanted;
     for (const Plan &plan : plans) {
         if (plan.spareSym != NoSymbol)
@@ -225,7 +290,7 @@ void SpareKeys::forgetChanged(const Keyboard &keyboard)
     });
 }
 
-void SpareKeys::change(const std::vector<SpareKey> &binds, int symsPerKeycode)
+void SpareKeys::change(const std::vector<SpareKey> &binds)
 {
     if (binds.empty())
         return;
@@ -241,33 +306,12 @@ void SpareKeys::change(const std::vector<SpareKey> &binds, int symsPerKeycode)
         XSync(display_, False);
         std::this_thread::sleep_until(lastSent_ + kClientGrace);
     }
-    symsPerKeycode_ = symsPerKeycode;
 
-    // The core map's order: group 1 levels 1 and 2, group 2 levels 1 and 2, ... Group 2 as
-    // group 1: the key gives the same in whatever group is locked.
-    auto coreSyms = [&](const SpareKey &key) {
-        std::vector<KeySym> syms(static_cast<std::size_t>(symsPerKeycode), NoSymbol);
-        for (std::size_t i = 0; i < syms.size() && i < 4; ++i)
-            syms[i] = key.levels[i % 2];
-        return syms;
-    };
-    // One request per run of neighbouring keycodes: each request makes every client re-read.
     std::vector<SpareKey> sorted = binds;
     std::sort(sorted.begin(), sorted.end(),
         [](const SpareKey &a, const SpareKey &b) { return a.keycode < b.keycode; });
-    for (std::size_t i = 0; i < sorted.size();) {
-        std::size_t j = i + 1;
-        while (j < sorted.size() && sorted[j].keycode == sorted[j - 1].keycode + 1)
-            ++j;
-        std::vector<KeySym> syms;
-        for (std::size_t k = i; k < j; ++k) {
-            const auto key = coreSyms(sorted[k]);
-            syms.insert(syms.end(), key.begin(), key.end());
-        }
-        XChangeKeyboardMapping(display_, static_cast<int>(sorted[i].keycode), symsPerKeycode,
-            syms.data(), static_cast<int>(j - i));
-        i = j;
-    }
+    if (!bindKeys(display_, sorted))
+        return;
     XSync(display_, False);
     for (const SpareKey &key : sorted) {
         std::erase_if(bound_, [&](const SpareKey &b) { return b.keycode == key.keycode; });
@@ -281,7 +325,7 @@ void SpareKeys::undoAll()
     std::vector<SpareKey> undo;
     for (const SpareKey &key : bound_)
         undo.push_back(SpareKey { key.keycode, {} });
-    change(undo, symsPerKeycode_);
+    change(undo);
 }
 
 } // namespace quillpost::x11

@@ -10,8 +10,8 @@ struct _XDisplay; // Xlib's Display, kept out of this header
 
 namespace quillpost::x11 {
 
-// Keycodes no keyboard uses (or that we bound ourselves), the width of a binding in the core map,
-// and how many levels of each the map lets us reach (Shift, AltGr).
+// Keycodes no keyboard uses (or that we bound ourselves), the width of a key in the core map, and
+// how many levels of each the map lets us reach (Shift, AltGr).
 struct SparePool
 {
     std::vector<unsigned> keycodes;
@@ -49,7 +49,7 @@ public:
 
     // Binds the keys as given (all levels 0 frees one). A level whose old symbol may still be on
     // its way to the client is changed only once the client has had time to read it.
-    void change(const std::vector<SpareKey> &binds, int symsPerKeycode);
+    void change(const std::vector<SpareKey> &binds);
 
     void undoAll();
 
@@ -59,7 +59,6 @@ public:
 private:
     _XDisplay *display_;
     std::vector<SpareKey> bound_;
-    int symsPerKeycode_ = 0;
     std::chrono::steady_clock::time_point lastSent_ {};
 };
 

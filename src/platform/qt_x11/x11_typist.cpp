@@ -373,7 +373,7 @@ Outcome Typist::type(const std::vector<KeyStroke> &strokes,
     if (!line)
         return line.error();
     std::vector<Plan> &plans = line->plans;
-    if (line->symsPerKeycode == 0)
+    if (!line->usesSpares)
         spares_->undoAll();
 
     std::vector<unsigned> needed;
@@ -390,8 +390,8 @@ Outcome Typist::type(const std::vector<KeyStroke> &strokes,
 
     std::size_t begin = 0;
     for (const Batch &batch : line->batches) {
-        spares_->change(batch.binds, line->symsPerKeycode);
-        if (line->symsPerKeycode != 0) {
+        spares_->change(batch.binds);
+        if (line->usesSpares) {
             if (auto planned
                 = planSpareStrokes(d, strokes, target.client, line.value(), begin, batch.end);
                 !planned)
