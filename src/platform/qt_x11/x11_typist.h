@@ -13,12 +13,6 @@ struct _XDisplay; // Xlib's Display, kept out of this header
 
 namespace quillpost::x11 {
 
-// Types key strokes through XTest into whatever window holds the keyboard focus, against the
-// keyboard map that the server uses for the XTest device: any layout, AltGr levels and dead keys
-// included. Every stroke is mapped before the first key is pressed, so a line is typed whole or
-// not at all. Characters the map lacks go through spare keycodes, which stay bound until a later
-// line needs them otherwise or none, or the typist goes; modifiers the user holds are released
-// for the line and none is left held.
 // Who the keys are for: Wine's windows are typed for differently (x11_key_planner.h).
 struct Target
 {
@@ -26,10 +20,18 @@ struct Target
     std::uint64_t window = 0; // the client's top-level window, where Wine notes its progress
 };
 
+// Types key strokes through XTest into whatever window holds the keyboard focus, against the
+// keyboard map that the server uses for the XTest device: any layout, AltGr levels and dead keys
+// included. Every stroke is mapped before the first key is pressed, so a line is typed whole or
+// not at all. Characters the map lacks go through spare keycodes, which stay bound until a later
+// line needs them otherwise or none, or the typist goes; modifiers the user holds are released
+// for the line and none is left held.
 class Typist
 {
 public:
-    explicit Typist(_XDisplay *display); // borrowed, never closed here
+    // `display` is borrowed, never closed here, and must outlive the typist, which frees its
+    // spare keys on it when it goes.
+    explicit Typist(_XDisplay *display);
     ~Typist();
     Typist(const Typist &) = delete;
     Typist &operator=(const Typist &) = delete;
