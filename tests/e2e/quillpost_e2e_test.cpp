@@ -3,6 +3,7 @@
 
 #include <X11/Xlib.h>
 
+#include <csignal>
 #include <cstdio>
 #include <list>
 #include <string>
@@ -166,9 +167,16 @@ TEST_F(EndToEnd, HoldsTheLineWhileAnotherWindowKeepsTheFocusAndTypesItOnStart)
 // the client or wait. On ru the Latin letters and most punctuation go through spare keys, bound
 // in batches with a focus check before each, so a line can stop part way, and pause the send
 // there: it must go on from there, never again from its start.
+// The spare keys stay bound between lines, and a kill ends the program as Exit does: it leaves
+// the keyboard map as it found it.
 TEST_F(EndToEnd, NoKeyReachesAnotherWindowWhenTheFocusMovesAtAnyMoment)
 {
     ClientTerminal &client = startClient();
+    const auto keymap = [&] {
+        session_.run({ "sh", "-c", "xkbcomp -xkb \"$DISPLAY\" \"$0\"", dir_.file("keymap") });
+        return readFile(dir_.file("keymap"));
+    };
+    std::string keymapBefore;
     std::string expected;
     for (const std::string layout : { "us", "ru" }) {
         SCOPED_TRACE(layout);
@@ -186,6 +194,7 @@ TEST_F(EndToEnd, NoKeyReachesAnotherWindowWhenTheFocusMovesAtAnyMoment)
         sendFile(file);
         ASSERT_TRUE(sameBytes(client.receivedAtLeast(firstLine.size()), firstLine));
         ASSERT_EQ(session_.run({ "setxkbmap", layout }), 0);
+        keymapBefore = keymap();
 
         const std::string thiefKeys = dir_.file("thief-keys-" + layout);
         startThief(thiefKeys, { "--flicker-with", "zMUD" });
@@ -203,6 +212,10 @@ TEST_F(EndToEnd, NoKeyReachesAnotherWindowWhenTheFocusMovesAtAnyMoment)
         ASSERT_TRUE(sameBytes(all, expected));
         expectSendEnds();
     }
+    EXPECT_NE(keymap(), keymapBefore) << "no spare keys are bound after the ru lines";
+    kill(program_.pid(), SIGTERM);
+    EXPECT_EQ(program_.wait(5s), 0) << "SIGTERM did not end the program as Exit does";
+    EXPECT_EQ(keymap(), keymapBefore) << "the spare keys stayed bound after the program ended";
 }
 
 struct SpoolChoice
