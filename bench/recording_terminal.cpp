@@ -1,5 +1,7 @@
 #include "recording_terminal.h"
 
+#include "platform/qt_x11/x11_windows.h"
+
 #include <stdexcept>
 
 #include <fcntl.h>
@@ -9,8 +11,30 @@
 
 namespace quillpost::bench {
 
+using namespace std::chrono_literals;
+
+std::string noteLine(std::mt19937 &random, std::size_t length)
+{
+    const std::string alphabet = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"
+                                 "      .,;:'\"!?()-";
+    std::uniform_int_distribution<std::size_t> pick(0, alphabet.size() - 1);
+    std::string line;
+    for (std::size_t i = 0; i < length; ++i)
+        line += alphabet[pick(random)];
+    return line;
+}
+
+bool RecordingTerminal::takeFocus(const test::XSession &session) const
+{
+    x11::Windows windows(session.connection(), [](std::uint64_t) { return false; });
+    Result<WindowId> window = Error { ErrorKind::NoWindow, "" };
+    return test::waitFor([&] { return (window = windows.find(title_)).ok(); })
+        && windows.activate(window.value()) && windows.waitForFocus(window.value(), 5s);
+}
+
 RecordingTerminal::RecordingTerminal(
     const test::XSession &session, const test::TempDir &dir, const std::string &title)
+    : title_(title)
 {
     const std::string fifo = dir.file("keys-" + title);
     if (mkfifo(fifo.c_str(), 0600) != 0)

@@ -3,9 +3,13 @@
 #include "report.h"
 #include "support/x_session.h"
 
+#include <random>
 #include <string>
 
 namespace quillpost::bench {
+
+// A line of `length` characters as a note has them: letters, digits, blanks and punctuation.
+std::string noteLine(std::mt19937 &random, std::size_t length);
 
 // An xterm whose raw, silent terminal passes every byte typed into it through a FIFO to this
 // process, so that the bench wakes on the byte itself: polling a file would add its poll period
@@ -20,6 +24,10 @@ public:
     RecordingTerminal(const RecordingTerminal &) = delete;
     RecordingTerminal &operator=(const RecordingTerminal &) = delete;
 
+    // Brings the terminal to the front and waits until it has the keyboard focus; whether it
+    // came.
+    bool takeFocus(const test::XSession &session) const;
+
     // The FIFO's read end, for poll(2) alongside other descriptors.
     int descriptor() const { return fd_; }
     // Appends what is there now, without waiting; whether anything came.
@@ -28,6 +36,7 @@ public:
     void readUntil(std::string &into, std::size_t size, Clock::time_point deadline);
 
 private:
+    std::string title_;
     int fd_ = -1;
     test::Child process_;
 };

@@ -10,7 +10,6 @@
 #include "xtest_floor.h"
 
 #include "platform/qt_x11/x11_typist.h"
-#include "platform/qt_x11/x11_windows.h"
 #include "support/x_session.h"
 
 #include <algorithm>
@@ -35,18 +34,6 @@ constexpr std::size_t kLineLength = 250;
 constexpr int kWarmUpRounds = 2; // the first keymap reads and xterm's first glyphs
 constexpr auto kArrivalLimit = 10s;
 constexpr const char *kBenchmark = "1. 250-char line into xterm";
-
-std::string benchLine()
-{
-    const std::string alphabet = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"
-                                 "      .,;:'\"!?()-";
-    std::mt19937 random(250);
-    std::uniform_int_distribution<std::size_t> pick(0, alphabet.size() - 1);
-    std::string line;
-    for (std::size_t i = 0; i < kLineLength; ++i)
-        line += alphabet[pick(random)];
-    return line;
-}
 
 struct Sample
 {
@@ -151,15 +138,13 @@ int main(int argc, char **argv)
         return 1;
     }
     RecordingTerminal terminal(session, dir, "Bench");
-    x11::Windows windows(session.connection(), [](std::uint64_t) { return false; });
-    Result<WindowId> window = Error { ErrorKind::NoWindow, "" };
-    if (!test::waitFor([&] { return (window = windows.find("Bench")).ok(); })
-        || !windows.activate(window.value()) || !windows.waitForFocus(window.value(), 5s)) {
+    if (!terminal.takeFocus(session)) {
         std::fprintf(stderr, "the xterm did not come up\n");
         return 1;
     }
 
-    const std::string line = benchLine();
+    std::mt19937 random(250);
+    const std::string line = noteLine(random, kLineLength);
     const auto floor = XTestFloor::forLine(session.connection(), line);
     if (!floor) {
         std::fprintf(stderr, "layout %s lacks a character of the line\n", layout.c_str());

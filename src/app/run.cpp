@@ -8,12 +8,50 @@
 #include "platform/factory.h"
 
 #include <QApplication>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <memory>
+
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
 namespace quillpost {
+namespace {
+
+// The handler may only write; the event loop reads and quits.
+int signalPipe[2] = { -1, -1 };
+
+void onEndSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const auto written = write(signalPipe[1], &byte, 1);
+}
+
+// A logout or a kill ends the program through its event loop like Exit, so that what it changed
+// on the display (spare keys bound for typing) is undone before it goes.
+std::unique_ptr<QSocketNotifier> quitOnEndSignals()
+{
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
+        return nullptr;
+    auto notifier = std::make_unique<QSocketNotifier>(signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(notifier.get(), &QSocketNotifier::activated, [] { QCoreApplication::quit(); });
+    struct sigaction action
+    {
+    };
+    action.sa_handler = onEndSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int signal : { SIGTERM, SIGINT, SIGHUP })
+        sigaction(signal, &action, nullptr);
+    return notifier;
+}
+
+} // namespace
 
 int run(int argc, char **argv)
 {
@@ -43,6 +81,7 @@ int run(int argc, char **argv)
     app.setClientTitle(line.clientTitle);
     window.attach(app);
     window.show();
+    const auto endSignals = quitOnEndSignals();
     return QApplication::exec();
 }
 

@@ -6,20 +6,6 @@
 namespace quillpost {
 namespace {
 
-TEST(KeystrokeLine, IsSpoolPlusEqualsAndTheEscapedLine)
-{
-    const std::tuple<std::string, std::string, std::string> cases[] = {
-        { "note", "", "note += " },
-        // Every parenthesis, not only the first of each kind.
-        { "note", "((x)))(", "note += {(}{(}x{)}{)}{)}{(}" },
-        { "note", "1+1=2 ^_^ 50% ~ok~", "note += 1{+}1=2 {^}_{^} 50{%} {~}ok{~}" },
-        { "note", "{x} [y]", "note += {{}x{}} {[}y{]}" },
-        { "n+te", "hi", "n{+}te += hi" },
-    };
-    for (const auto &[spool, line, keys] : cases)
-        EXPECT_EQ(keystrokeLine(spool, line), keys);
-}
-
 // What the client receives from a keystroke line; a key with a modifier or a named key as ^A.
 std::string arrives(const std::string &keys)
 {
@@ -32,13 +18,14 @@ std::string arrives(const std::string &keys)
     return out;
 }
 
-TEST(KeystrokeLine, EveryPrintableCharacterArrivesAsWritten)
+TEST(KeystrokeLine, EveryPrintableCharacterArrivesAsWrittenInLineAndSpool)
 {
-    // Each character alone and doubled, where a notation character would pair with a neighbour;
+    // Each character alone and in runs, where a notation character would pair with a neighbour;
     // Sending.EveryPrintableCharacterArrivesExactly types them all in one line.
     for (char c = 32; c <= 126; ++c) {
-        const std::string text { c, c, 'x', c };
-        EXPECT_EQ(arrives(escapeKeys(text)), text) << "character " << int(c);
+        const std::string text { c, c, 'x', c, c, c };
+        EXPECT_EQ(arrives(keystrokeLine("note", text)), "note + " + text) << "character " << int(c);
+        EXPECT_EQ(arrives(keystrokeLine(text, "")), text + " + ") << "character " << int(c);
     }
 }
 

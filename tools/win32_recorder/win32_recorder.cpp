@@ -1,8 +1,8 @@
-// Usage: quillpost_win32_recorder OUT [TITLE [--steal]]
-// A window titled TITLE (default "zMUD") that appends every character it receives (WM_CHAR) to
-// OUT, as the byte it is, and shows the last ones received. Flushed at once, so a reader sees
-// each byte as soon as it arrived. With --steal it takes the front back every 5 ms, as a
-// window that keeps grabbing the keyboard would.
+// A window that stands in for a Windows MUD client in end-to-end tests: it appends every
+// character it receives (WM_CHAR, so Enter arrives as CR) to a file, as UTF-8. With --steal it
+// takes the front back every 5 ms, as a window that keeps grabbing the keyboard would.
+//
+//   win32_recorder OUTPUT_FILE [TITLE [--steal]]     (TITLE defaults to "zMUD")
 #include <windows.h>
 
 #include <cstdio>
@@ -10,84 +10,77 @@
 
 namespace {
 
-struct Recorder
+HANDLE output = INVALID_HANDLE_VALUE;
+
+// One write per character, unbuffered, so a test reading the file sees every character the
+// window has handled, even when it ends us right after.
+void record(wchar_t c)
 {
-    std::FILE *out = nullptr;
-    std::wstring tail; // what is shown
-};
+    char bytes[4];
+    const int n = WideCharToMultiByte(CP_UTF8, 0, &c, 1, bytes, sizeof bytes, nullptr, nullptr);
+    DWORD written = 0;
+    if (n > 0)
+        WriteFile(output, bytes, static_cast<DWORD>(n), &written, nullptr);
+}
 
 LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    auto *rec = reinterpret_cast<Recorder *>(GetWindowLongPtrW(window, GWLP_USERDATA));
     switch (message) {
-    case WM_CHAR: {
-        const auto c = static_cast<wchar_t>(wParam);
-        if (c > 0xFF) // only the bytes a client would pass on; anything else is a fault to see
-            std::fprintf(rec->out, "\\u%04x", static_cast<unsigned>(c));
-        else
-            std::fputc(static_cast<int>(c), rec->out);
-        std::fflush(rec->out);
-        rec->tail += c == L'\r' ? L'\n' : c;
-        if (rec->tail.size() > 2000)
-            rec->tail.erase(0, rec->tail.size() - 2000);
-        InvalidateRect(window, nullptr, TRUE);
+    case WM_CHAR:
+        record(static_cast<wchar_t>(wParam));
         return 0;
-    }
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(window, &ps);
-        RECT r;
-        GetClientRect(window, &r);
-        InflateRect(&r, -4, -4);
-        DrawTextW(dc, rec->tail.c_str(), static_cast<int>(rec->tail.size()), &r,
-            DT_LEFT | DT_BOTTOM | DT_WORDBREAK | DT_NOPREFIX);
-        EndPaint(window, &ps);
-        return 0;
-    }
     case WM_TIMER:
         SetForegroundWindow(window);
+    if (steal)
+        SetTimer(window, 1, 5, nullptr);
         return 0;
     case WM_DESTROY:
         PostQuitMessage(0);
         return 0;
+    default:
+        return DefWindowProcW(window, message, wParam, lParam);
     }
-    return DefWindowProcW(window, message, wParam, lParam);
 }
 
 } // namespace
 
-int main(int argc, char **argv)
+int wmain(int argc, wchar_t **argv)
 {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s OUT [TITLE]\n", argv[0]);
+    const bool steal = argc == 4 && std::wstring(argv[3]) == L"--steal";
+    if (argc < 2 || argc > 4 || (argc == 4 && !steal)) {
+        std::fprintf(stderr, "usage: win32_recorder OUTPUT_FILE [TITLE [--steal]]\n");
         return 2;
     }
-    Recorder rec;
-    rec.out = std::fopen(argv[1], "ab");
-    if (!rec.out)
+    output = CreateFileW(argv[1], FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+        OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (output == INVALID_HANDLE_VALUE) {
+        std::fprintf(stderr, "cannot open the output file (error %lu)\n", GetLastError());
         return 1;
-    const std::string title = argc > 2 ? argv[2] : "zMUD";
-
-    WNDCLASSW wc {};
-    wc.lpfnWndProc = windowProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    wc.lpszClassName = L"QuillpostRecorder";
-    RegisterClassW(&wc);
-    const std::wstring wideTitle(title.begin(), title.end());
-    HWND window = CreateWindowW(wc.lpszClassName, wideTitle.c_str(), WS_OVERLAPPEDWINDOW, 600, 300,
-        560, 360, nullptr, nullptr, wc.hInstance, nullptr);
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&rec));
+    }
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSW windowClass {};
+    windowClass.lpfnWndProc = windowProc;
+    windowClass.hInstance = instance;
+    windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    windowClass.lpszClassName = L"QuillpostRecorder";
+    if (!RegisterClassW(&windowClass))
+        return 1;
+    const HWND window = CreateWindowW(windowClass.lpszClassName, argc > 2 ? argv[2] : L"zMUD",
+        WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 400, 200, nullptr, nullptr, instance,
+        nullptr);
+    if (!window)
+        return 1;
     ShowWindow(window, SW_SHOWNORMAL);
-    if (argc > 3 && std::string(argv[3]) == "--steal")
+    SetForegroundWindow(window);
+    if (steal)
         SetTimer(window, 1, 5, nullptr);
 
-    MSG msg;
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
     }
-    std::fclose(rec.out);
+    CloseHandle(output);
     return 0;
 }

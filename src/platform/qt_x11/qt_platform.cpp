@@ -135,6 +135,9 @@ Outcome QtPlatform::sendKeys(WindowId target, std::string_view keys)
     // The typist checks the focus again with the server grabbed, right before the keys go out,
     // so no other program can take it in between. When that check finds it gone, wait for it
     // again within the same bounded time and go on from the first stroke not typed.
+    const x11::Target typedFor {
+        windows_->runsUnderWine(target) ? x11::Client::Wine : x11::Client::Native, target.value
+    };
     std::size_t done = 0;
     const auto stopped = [&](Error error) -> Outcome {
         if (!windows_->isOpen(target))
@@ -150,7 +153,8 @@ Outcome QtPlatform::sendKeys(WindowId target, std::string_view keys)
             return stopped(focus.error());
         const std::vector<KeyStroke> rest(
             strokes->begin() + static_cast<long>(done), strokes->end());
-        auto typed = typist_->type(rest, [&] { return windows_->waitForFocus(target, 0ms); });
+        auto typed = typist_->type(
+            rest, [&] { return windows_->waitForFocus(target, 0ms); }, typedFor);
         if (typed)
             return typed;
         if (typed.error().position != std::string::npos)

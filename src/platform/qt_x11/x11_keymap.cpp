@@ -3,25 +3,15 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
-#include <cstdint>
-#include <cstdio>
+#include <cstring>
 #include <memory>
-#include <optional>
-#include <string>
 #include <string_view>
-#include <tuple>
 #include <type_traits>
-#include <unordered_map>
-#include <utility>
-#include <vector>
 
 // Xlib last: it defines None, Status, Bool and more as macros.
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
-#include <X11/Xutil.h>
 #include <X11/extensions/XInput.h>
-#include <X11/keysym.h>
 
 namespace quillpost::x11 {
 
@@ -29,153 +19,32 @@ static_assert(std::is_same_v<KeySym, KeySymbol> && NoSymbol == 0);
 
 namespace {
 
-// Spare keycodes bound at one time. Every binding makes each X client re-read the map, and only
-// a layout that lacks a whole alphabet needs more than this for one line.
-constexpr std::size_t kSparePool = 16;
-
-struct XFreeDeleter
-{
-    void operator()(void *p) const
-    {
-        if (p)
-            XFree(p);
-    }
-};
-
-struct KeyboardDeleter
-{
-    void operator()(XkbDescPtr p) const { XkbFreeKeyboard(p, 0, True); }
-};
-using Keymap = std::unique_ptr<XkbDescRec, KeyboardDeleter>;
-
 struct DeviceListDeleter
 {
     void operator()(XDeviceInfo *p) const { XFreeDeviceList(p); }
 };
 
-KeySym keysymOf(NamedKey key)
+// XKB's names for the keys of the typewriter block: rows E to B, the tilde key, the backslash
+// key, the extra key beside the left Shift, and space.
+bool isTypewriterKey(std::string_view name)
 {
-    switch (key) {
-    case NamedKey::Enter:
-        return XK_Return;
-    case NamedKey::Tab:
-        return XK_Tab;
-    case NamedKey::Backspace:
-        return XK_BackSpace;
-    case NamedKey::Delete:
-        return XK_Delete;
-    case NamedKey::Escape:
-        return XK_Escape;
-    case NamedKey::Insert:
-        return XK_Insert;
-    case NamedKey::Home:
-        return XK_Home;
-    case NamedKey::End:
-        return XK_End;
-    case NamedKey::PageUp:
-        return XK_Prior;
-    case NamedKey::PageDown:
-        return XK_Next;
-    case NamedKey::Left:
-        return XK_Left;
-    case NamedKey::Right:
-        return XK_Right;
-    case NamedKey::Up:
-        return XK_Up;
-    case NamedKey::Down:
-        return XK_Down;
-    case NamedKey::CapsLock:
-        return XK_Caps_Lock;
-    case NamedKey::NumLock:
-        return XK_Num_Lock;
-    case NamedKey::ScrollLock:
-        return XK_Scroll_Lock;
-    case NamedKey::Break:
-        return XK_Break;
-    case NamedKey::PrintScreen:
-        return XK_Print;
-    case NamedKey::Help:
-        return XK_Help;
-    case NamedKey::Add:
-        return XK_KP_Add;
-    case NamedKey::Subtract:
-        return XK_KP_Subtract;
-    case NamedKey::Multiply:
-        return XK_KP_Multiply;
-    case NamedKey::Divide:
-        return XK_KP_Divide;
-    case NamedKey::F1:
-        return XK_F1;
-    case NamedKey::F2:
-        return XK_F2;
-    case NamedKey::F3:
-        return XK_F3;
-    case NamedKey::F4:
-        return XK_F4;
-    case NamedKey::F5:
-        return XK_F5;
-    case NamedKey::F6:
-        return XK_F6;
-    case NamedKey::F7:
-        return XK_F7;
-    case NamedKey::F8:
-        return XK_F8;
-    case NamedKey::F9:
-        return XK_F9;
-    case NamedKey::F10:
-        return XK_F10;
-    case NamedKey::F11:
-        return XK_F11;
-    case NamedKey::F12:
-        return XK_F12;
-    case NamedKey::F13:
-        return XK_F13;
-    case NamedKey::F14:
-        return XK_F14;
-    case NamedKey::F15:
-        return XK_F15;
-    case NamedKey::F16:
-        return XK_F16;
-    }
-    return NoSymbol;
+    constexpr std::array kSingles = { "TLDE", "BKSL", "LSGT", "SPCE" };
+    if (name.size() == 4 && name[0] == 'A' && std::string_view("EDCB").find(name[1]) != name.npos
+        && name[2] >= '0' && name[2] <= '1' && name[3] >= '0' && name[3] <= '9')
+        return true;
+    return std::find(kSingles.begin(), kSingles.end(), name) != kSingles.end();
 }
 
-bool isPrintableAscii(char c)
-{
-    return c >= 0x20 && c <= 0x7e;
-}
+} // namespace
 
-std::string describe(const KeyStroke &stroke)
+void KeymapDeleter::operator()(_XkbDesc *map) const
 {
-    if (!stroke.isCharacter()) {
-        const char *name = XKeysymToString(keysymOf(stroke.named));
-        return std::string("the key ") + (name ? name : "?");
-    }
-    if (isPrintableAscii(stroke.character))
-        return std::string("the character \"") + stroke.character + "\"";
-    char code[8];
-    std::snprintf(code, sizeof code, "0x%02X", static_cast<unsigned char>(stroke.character));
-    return std::string("the character ") + code;
+    XkbFreeKeyboard(map, 0, True);
 }
-
-Error unmappable(const KeyStroke &stroke, std::size_t position, std::string_view why)
-{
-    std::string message = describe(stroke);
-    message[0] = 'T';
-    return Error { ErrorKind::Unmappable, message + " cannot be typed: " + std::string(why),
-        position };
-}
-
-// The keyboards the server knows, and the one whose map XTest events are read with.
-struct Devices
-{
-    unsigned xtest = XkbUseCoreKbd;
-    std::vector<unsigned> keyboards;
-};
 
 Devices keyboardDevices(Display *d)
 {
-    Devices found;
+    Devices found { XkbUseCoreKbd, {} };
     int opcode = 0, event = 0, error = 0;
     if (!XQueryExtension(d, "XInputExtension", &opcode, &event, &error))
         return found;
@@ -208,17 +77,13 @@ Keymap readKeymap(Display *d, unsigned device, unsigned parts)
     return map;
 }
 
-// Everything about the XTest keyboard that a line is planned against.
-struct Keyboard
-{
-    Keymap map;
-    unsigned device = XkbUseCoreKbd;
-    int group = 0; // the group typing starts in: the user's locked group
-    int groups = 1; // groups the map has
-};
-
 Result<Keyboard> readKeyboard(Display *d, const Devices &devices)
 {
+    int opcode = 0, event = 0, error = 0;
+    int major = XkbMajorVersion, minor = XkbMinorVersion;
+    if (!XkbQueryExtension(d, &opcode, &event, &error, &major, &minor))
+        return Error { ErrorKind::Typing, "The display has no keyboard extension (XKB)." };
+
     constexpr unsigned kParts = XkbKeyTypesMask | XkbKeySymsMask | XkbKeyActionsMask
         | XkbModifierMapMask | XkbVirtualModsMask;
     Keyboard keyboard;
@@ -237,432 +102,20 @@ Result<Keyboard> readKeyboard(Display *d, const Devices &devices)
     XkbStateRec state {};
     XkbGetState(d, XkbUseCoreKbd, &state);
     keyboard.group = std::clamp(static_cast<int>(state.locked_group), 0, keyboard.groups - 1);
+
+    keyboard.typewriter.assign(xkb->max_key_code + 1u, false);
+    {
+        ErrorTrap trap(d);
+        if (XkbGetNames(d, XkbKeyNamesMask | XkbKeyTypeNamesMask, xkb) == Success && !trap.failed()
+            && xkb->names && xkb->names->keys) {
+            for (unsigned kc = xkb->min_key_code; kc <= xkb->max_key_code; ++kc) {
+                const char *name = xkb->names->keys[kc].name;
+                keyboard.typewriter[kc]
+                    = isTypewriterKey(std::string_view(name, strnlen(name, XkbKeyNameLength)));
+            }
+        }
+    }
     return keyboard;
-}
-
-struct Slot
-{
-    unsigned keycode;
-    int keyGroup;
-    int level;
-};
-
-using SlotIndex = std::unordered_map<KeySym, std::vector<Slot>>;
-
-SlotIndex indexSlots(XkbDescPtr xkb)
-{
-    SlotIndex index;
-    for (unsigned kc = xkb->min_key_code; kc <= xkb->max_key_code; ++kc) {
-        for (int g = 0; g < XkbKeyNumGroups(xkb, kc); ++g) {
-            const int levels = XkbKeyKeyType(xkb, kc, g)->num_levels;
-            for (int level = 0; level < levels; ++level) {
-                const KeySym sym = XkbKeySymEntry(xkb, kc, level, g);
-                if (sym != NoSymbol)
-                    index[sym].push_back({ kc, g, level });
-            }
-        }
-    }
-    return index;
-}
-
-// The key's own group that the keyboard's effective group selects, after the key's rule for
-// groups it does not have.
-std::optional<int> keyGroup(XkbDescPtr xkb, unsigned kc, int group)
-{
-    const int groups = XkbKeyNumGroups(xkb, kc);
-    if (groups == 0)
-        return std::nullopt;
-    if (group < groups)
-        return group;
-    const unsigned info = XkbKeyGroupInfo(xkb, kc);
-    switch (XkbOutOfRangeGroupAction(info)) {
-    case XkbClampIntoRange:
-        return groups - 1;
-    case XkbRedirectIntoRange: {
-        const int target = XkbOutOfRangeGroupNumber(info);
-        return target < groups ? target : 0;
-    }
-    default:
-        return group % groups;
-    }
-}
-
-int levelFor(XkbDescPtr xkb, unsigned kc, int group, unsigned state)
-{
-    const XkbKeyTypePtr type = XkbKeyKeyType(xkb, kc, group);
-    const unsigned relevant = state & type->mods.mask;
-    for (int i = 0; i < type->map_count; ++i) {
-        const XkbKTMapEntryRec &entry = type->map[i];
-        if (entry.active && entry.mods.mask == relevant)
-            return entry.level;
-    }
-    return 0;
-}
-
-// The modifier states that select `level`, fewest modifiers first.
-std::vector<unsigned> statesFor(XkbDescPtr xkb, unsigned kc, int group, int level)
-{
-    std::vector<unsigned> states;
-    if (level == 0)
-        states.push_back(0);
-    const XkbKeyTypePtr type = XkbKeyKeyType(xkb, kc, group);
-    for (int i = 0; i < type->map_count; ++i) {
-        if (type->map[i].active && type->map[i].level == level)
-            states.push_back(type->map[i].mods.mask);
-    }
-    std::stable_sort(states.begin(), states.end(),
-        [](unsigned a, unsigned b) { return std::popcount(a) < std::popcount(b); });
-    return states;
-}
-
-const XkbAction *actionAt(XkbDescPtr xkb, unsigned kc, int group, int level)
-{
-    if (!XkbKeyHasActions(xkb, kc))
-        return nullptr;
-    return XkbKeyActionEntry(xkb, kc, level, group);
-}
-
-// The real modifiers a key sets while held, 0 unless its action is SetMods.
-unsigned modifiersSetBy(XkbDescPtr xkb, unsigned kc, int group, int level)
-{
-    const XkbAction *action = actionAt(xkb, kc, group, level);
-    if (!action || action->type != XkbSA_SetMods)
-        return 0;
-    if (action->mods.flags & XkbSA_UseModMapMods)
-        return xkb->map->modmap[kc];
-    unsigned mask = action->mods.real_mods;
-    const unsigned virtualMods = XkbModActionVMods(&action->mods);
-    for (int i = 0; i < XkbNumVirtualMods; ++i) {
-        if (virtualMods & (1u << i))
-            mask |= xkb->server->vmods[i];
-    }
-    return mask;
-}
-struct Held
-{
-    std::vector<unsigned> keys;
-    unsigned state = 0;
-};
-class Planner
-{
-public:
-    explicit Planner(const Keyboard &keyboard)
-        : keyboard_(keyboard), xkb_(keyboard.map.get()), slots_(indexSlots(xkb_))
-    {
-    }
-
-    // The stroke typed through the map as it is; nullopt when the map has no key for it.
-    std::optional<Plan> onMap(KeySym sym, std::uint8_t modifiers, bool character) const
-    {
-        const auto found = slots_.find(sym);
-        if (found == slots_.end())
-            return std::nullopt;
-        using Score = std::tuple<bool, bool, int, std::size_t, unsigned>;
-        std::optional<std::pair<Score, Plan>> best;
-        for (int group : groupOrder()) {
-            const auto requested = requestedKeys(modifiers, group);
-            if (!requested)
-                continue;
-            for (const Slot &slot : found->second) {
-                auto plan = planSlot(slot, group, *requested, character);
-                if (!plan)
-                    continue;
-                const KeySym base = XkbKeySymEntry(xkb_, slot.keycode, 0, slot.keyGroup);
-                const Score score { group != keyboard_.group, IsKeypadKey(base), slot.level,
-                    plan->holdKeys.size(), slot.keycode };
-                if (!best || score < best->first)
-                    best.emplace(score, std::move(*plan));
-            }
-        }
-        if (!best)
-            return std::nullopt;
-        return std::move(best->second);
-    }
-
-    // The stroke typed through a spare key, which produces `sym` at every level of every group.
-    std::optional<Plan> onSpare(KeySym sym, std::uint8_t modifiers) const
-    {
-        const auto requested = requestedKeys(modifiers, keyboard_.group);
-        if (!requested)
-            return std::nullopt;
-        Plan plan;
-        plan.holdKeys = requested->keys;
-        plan.spareSym = sym;
-        plan.group = keyboard_.group;
-        return plan;
-    }
-
-private:
-    std::vector<int> groupOrder() const
-    {
-        std::vector<int> order { keyboard_.group };
-        for (int g = 0; g < keyboard_.groups; ++g) {
-            if (g != keyboard_.group)
-                order.push_back(g);
-        }
-        return order;
-    }
-
-    // Ctrl, Alt and Shift asked for by the stroke, by their usual key names.
-    std::optional<Held> requestedKeys(std::uint8_t modifiers, int group) const
-    {
-        static constexpr std::pair<std::uint8_t, std::array<KeySym, 3>> kKeys[] = {
-            { kCtrl, { XK_Control_L, XK_Control_R, NoSymbol } },
-            { kAlt, { XK_Alt_L, XK_Alt_R, XK_Meta_L } },
-            { kShift, { XK_Shift_L, XK_Shift_R, NoSymbol } },
-        };
-        Held held;
-        for (const auto &[modifier, syms] : kKeys) {
-            if (!(modifiers & modifier))
-                continue;
-            bool pressed = false;
-            for (KeySym sym : syms) {
-                if (const auto key = modifierKeyWithSym(sym, group, held.state)) {
-                    held.keys.push_back(key->first);
-                    held.state |= key->second;
-                    pressed = true;
-                    break;
-                }
-            }
-            if (!pressed)
-                return std::nullopt;
-        }
-        return held;
-    }
-
-    std::optional<std::pair<unsigned, unsigned>> modifierKeyWithSym(
-        KeySym sym, int group, unsigned state) const
-    {
-        const auto found = slots_.find(sym);
-        if (found == slots_.end())
-            return std::nullopt;
-        for (const Slot &slot : found->second) {
-            if (keyGroup(xkb_, slot.keycode, group) != slot.keyGroup
-                || levelFor(xkb_, slot.keycode, slot.keyGroup, state) != slot.level)
-                continue;
-            if (const unsigned mods = modifiersSetBy(xkb_, slot.keycode, slot.keyGroup, slot.level))
-                return std::pair { slot.keycode, mods };
-        }
-        return std::nullopt;
-    }
-
-    // A key from the modifier mapping that, pressed in `group` with `state` already held, sets
-    // `bit` and nothing outside `allowed`. Mode_switch sits in the mapping too but switches the
-    // group, hence the check of what the key does.
-    std::optional<std::pair<unsigned, unsigned>> modifierKeyFor(
-        unsigned bit, int group, unsigned state, unsigned allowed) const
-    {
-        for (unsigned kc = xkb_->min_key_code; kc <= xkb_->max_key_code; ++kc) {
-            if (!(xkb_->map->modmap[kc] & bit))
-                continue;
-            const auto g = keyGroup(xkb_, kc, group);
-            if (!g)
-                continue;
-            const unsigned mods = modifiersSetBy(xkb_, kc, *g, levelFor(xkb_, kc, *g, state));
-            if ((mods & bit) && !(mods & ~allowed))
-                return std::pair { kc, mods };
-        }
-        return std::nullopt;
-    }
-
-    std::optional<Plan> planSlot(
-        const Slot &slot, int group, const Held &requested, bool character) const
-    {
-        const unsigned kc = slot.keycode;
-        // A key that is itself a modifier, or does anything but type, would change the state.
-        if (keyGroup(xkb_, kc, group) != slot.keyGroup || xkb_->map->modmap[kc] != 0)
-            return std::nullopt;
-        if (const XkbAction *action = actionAt(xkb_, kc, slot.keyGroup, slot.level);
-            action && action->type != XkbSA_NoAction)
-            return std::nullopt;
-
-        for (unsigned wanted : statesFor(xkb_, kc, slot.keyGroup, slot.level)) {
-            Held held = requested;
-            unsigned levelState = 0;
-            // AltGr before Shift: a Level3 key can have a second level of its own (Multi_key).
-            for (int bit = 7; bit >= 0; --bit) {
-                const unsigned mask = 1u << bit;
-                if (!(wanted & mask) || (held.state & mask))
-                    continue;
-                const auto key = modifierKeyFor(mask, group, held.state, wanted | held.state);
-                if (!key)
-                    break;
-                held.keys.push_back(key->first);
-                held.state |= key->second;
-                levelState |= key->second;
-            }
-            // A named key is pressed with the modifiers asked for on top ("+{TAB}" is Shift+Tab,
-            // whatever that gives); a character must arrive as that character.
-            const unsigned checkState = character ? held.state : levelState;
-            if ((held.state & wanted) != wanted
-                || levelFor(xkb_, kc, slot.keyGroup, checkState) != slot.level)
-                continue;
-            Plan plan;
-            plan.holdKeys = std::move(held.keys);
-            plan.keycode = kc;
-            plan.group = group;
-            return plan;
-        }
-        return std::nullopt;
-    }
-
-    const Keyboard &keyboard_;
-    XkbDescPtr xkb_;
-    SlotIndex slots_;
-};
-
-// Keycodes no keyboard uses, with the core map's (empty) contents to put back.
-struct SparePool
-{
-    std::vector<unsigned> keycodes;
-    int symsPerKeycode = 0;
-};
-
-SparePool findSpares(Display *d, const Keyboard &keyboard, const Devices &devices)
-{
-    SparePool pool;
-    int minKc = 0, maxKc = 0;
-    XDisplayKeycodes(d, &minKc, &maxKc);
-    std::unique_ptr<KeySym, XFreeDeleter> core(XGetKeyboardMapping(
-        d, static_cast<KeyCode>(minKc), maxKc - minKc + 1, &pool.symsPerKeycode));
-    if (!core || pool.symsPerKeycode <= 0)
-        return pool;
-
-    // A per-device layout can give a key to one keyboard only; such a key is not spare.
-    std::vector<Keymap> others;
-    for (unsigned device : devices.keyboards) {
-        if (device != keyboard.device) {
-            if (auto map = readKeymap(d, device, XkbKeySymsMask))
-                others.push_back(std::move(map));
-        }
-    }
-    auto usedBy = [](const Keymap &map, unsigned kc) {
-        return kc >= map->min_key_code && kc <= map->max_key_code && XkbKeyNumGroups(map.get(), kc);
-    };
-
-    XkbDescPtr xkb = keyboard.map.get();
-    // From the top: the highest keycodes are the least likely to be on a real keyboard.
-    for (int kc = maxKc; kc >= minKc && pool.keycodes.size() < kSparePool; --kc) {
-        const auto k = static_cast<unsigned>(kc);
-        if (usedBy(keyboard.map, k) || (k <= xkb->max_key_code && xkb->map->modmap[k]))
-            continue;
-        const KeySym *syms = core.get() + (kc - minKc) * pool.symsPerKeycode;
-        if (std::any_of(syms, syms + pool.symsPerKeycode, [](KeySym s) { return s != NoSymbol; }))
-            continue;
-        if (std::any_of(
-                others.begin(), others.end(), [&](const Keymap &m) { return usedBy(m, k); }))
-            continue;
-        pool.keycodes.push_back(k);
-    }
-    return pool;
-}
-
-// Shares the pool out among the strokes that need a spare key. A key keeps its symbol for as
-// long as possible; when every key is taken within one batch, the next batch starts and the
-// least recently used keys are rebound.
-std::vector<Batch> shareOut(std::vector<Plan> &plans, const SparePool &pool)
-{
-    const std::size_t n = pool.keycodes.size();
-    std::vector<KeySym> bound(n, NoSymbol);
-    std::vector<std::size_t> lastUse(n, 0);
-    std::vector<bool> inBatch(n, false);
-    std::vector<Batch> batches(1);
-    for (std::size_t i = 0; i < plans.size(); ++i) {
-        Plan &plan = plans[i];
-        if (plan.spareSym == NoSymbol)
-            continue;
-        auto slot = std::find(bound.begin(), bound.end(), plan.spareSym) - bound.begin();
-        if (static_cast<std::size_t>(slot) == n) {
-            if (std::find(inBatch.begin(), inBatch.end(), false) == inBatch.end()) {
-                batches.back().end = i;
-                batches.emplace_back();
-                std::fill(inBatch.begin(), inBatch.end(), false);
-            }
-            slot = -1;
-            for (std::size_t j = 0; j < n; ++j) {
-                if (!inBatch[j] && (slot < 0 || lastUse[j] < lastUse[slot]))
-                    slot = static_cast<std::ptrdiff_t>(j);
-            }
-            bound[slot] = plan.spareSym;
-            batches.back().binds.emplace_back(pool.keycodes[slot], plan.spareSym);
-        }
-        inBatch[slot] = true;
-        lastUse[slot] = i + 1;
-        plan.keycode = pool.keycodes[slot];
-    }
-    batches.back().end = plans.size();
-    return batches;
-}
-
-} // namespace
-
-Outcome checkCharacters(const std::vector<KeyStroke> &strokes)
-{
-    for (std::size_t i = 0; i < strokes.size(); ++i) {
-        if (strokes[i].isCharacter() && !isPrintableAscii(strokes[i].character))
-            return unmappable(strokes[i], i, "only printable ASCII characters can be typed.");
-    }
-    return Ok {};
-}
-
-Result<LinePlan> planLine(_XDisplay *display, const std::vector<KeyStroke> &strokes)
-{
-    Display *d = display;
-    int opcode = 0, event = 0, error = 0;
-    int major = XkbMajorVersion, minor = XkbMinorVersion;
-    if (!XkbQueryExtension(d, &opcode, &event, &error, &major, &minor))
-        return Error { ErrorKind::Typing, "The display has no keyboard extension (XKB)." };
-
-    const Devices devices = keyboardDevices(d);
-    auto keyboard = readKeyboard(d, devices);
-    if (!keyboard)
-        return keyboard.error();
-
-    // Map the whole line first: a line is typed whole or not at all.
-    const Planner planner(keyboard.value());
-    LinePlan line;
-    line.device = keyboard->device;
-    std::vector<Plan> &plans = line.plans;
-    std::optional<SparePool> pool;
-    for (std::size_t i = 0; i < strokes.size(); ++i) {
-        const KeyStroke &stroke = strokes[i];
-        const KeySym sym = stroke.isCharacter()
-            ? static_cast<KeySym>(static_cast<unsigned char>(stroke.character))
-            : keysymOf(stroke.named);
-        // Shift is part of a character already; only Ctrl and Alt come on top.
-        const std::uint8_t modifiers = stroke.isCharacter()
-            ? static_cast<std::uint8_t>(stroke.modifiers & (kCtrl | kAlt))
-            : stroke.modifiers;
-        auto plan = planner.onMap(sym, modifiers, stroke.isCharacter());
-        if (!plan) {
-            if (!pool)
-                pool = findSpares(d, keyboard.value(), devices);
-            if (pool->keycodes.empty())
-                return unmappable(stroke, i,
-                    "the keyboard map has no key for it and no free keycode to "
-                    "put it on.");
-            plan = planner.onSpare(sym, modifiers);
-            if (!plan)
-                return unmappable(stroke, i, "the keyboard map has no Ctrl or Alt key.");
-        }
-        plan->togglesLock = !stroke.isCharacter()
-            && (stroke.named == NamedKey::CapsLock || stroke.named == NamedKey::NumLock
-                || stroke.named == NamedKey::ScrollLock);
-        plans.push_back(std::move(*plan));
-    }
-    line.batches = pool ? shareOut(plans, *pool) : std::vector<Batch> { { plans.size(), {} } };
-    if (pool)
-        line.symsPerKeycode = pool->symsPerKeycode;
-    return line;
-}
-
-bool mapShows(_XDisplay *display, unsigned device, const std::vector<Binding> &binds)
-{
-    const Keymap map = readKeymap(display, device, XkbKeySymsMask);
-    return map && std::all_of(binds.begin(), binds.end(), [&](const Binding &b) {
-        return XkbKeyNumGroups(map.get(), b.first) > 0
-            && XkbKeySymEntry(map.get(), b.first, 0, 0) == b.second;
-    });
 }
 
 } // namespace quillpost::x11

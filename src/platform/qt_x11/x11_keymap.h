@@ -1,56 +1,59 @@
 #pragma once
 
 #include "../result.h"
-#include "../send_keys.h"
 
-#include <cstddef>
+#include <array>
+#include <memory>
 #include <utility>
 #include <vector>
 
 struct _XDisplay; // Xlib's Display, kept out of this header
+struct _XkbDesc; // XKB's XkbDescRec
 
 namespace quillpost::x11 {
 
 using KeySymbol = unsigned long; // Xlib's KeySym
 
-// One stroke, ready to send: keys to hold, the key itself, and the group to type it in.
-struct Plan
+// A spare keycode and what we bound it to at levels 1 to 4 (plain, Shift, AltGr, both); all 0
+// when it is free again.
+struct SpareKey
 {
-    std::vector<unsigned> holdKeys; // pressed in this order, released in reverse
-    unsigned keycode = 0; // for a spare key: filled in when the pool is shared out
-    KeySymbol spareSym = 0; // set when the stroke goes through a spare key
-    int group = 0;
-    bool togglesLock = false;
+    unsigned keycode = 0;
+    std::array<KeySymbol, 4> levels {};
+    bool operator==(const SpareKey &) const = default;
 };
 
-using Binding = std::pair<unsigned, KeySymbol>;
-
-// Strokes [previous end, end) are typed after `binds` are made.
-struct Batch
+struct KeymapDeleter
 {
-    std::size_t end = 0;
-    std::vector<Binding> binds;
+    void operator()(_XkbDesc *map) const;
+};
+using Keymap = std::unique_ptr<_XkbDesc, KeymapDeleter>;
+
+// The keyboards the server knows, and the one whose map XTest events are read with.
+struct Devices
+{
+    unsigned xtest;
+    std::vector<unsigned> keyboards;
 };
 
-// Every stroke of a line mapped to keys, before the first key is pressed.
-struct LinePlan
+Devices keyboardDevices(_XDisplay *display);
+
+// nullptr when the server refuses (a device that has gone).
+Keymap readKeymap(_XDisplay *display, unsigned device, unsigned parts);
+
+// Everything about the XTest keyboard that a line is planned against.
+struct Keyboard
 {
-    std::vector<Plan> plans; // one for each stroke
-    std::vector<Batch> batches;
-    unsigned device = 0; // the keyboard whose map XTest events are read with
-    int symsPerKeycode = 0; // the width of a spare key's binding in the core map
+    Keymap map;
+    unsigned device = 0;
+    int group = 0; // the group typing starts in: the user's locked group
+    int groups = 1; // groups the map has
+    // Keycodes of the typewriter block (digits, letters, punctuation, space): the only keys a
+    // Windows program under Wine is sure to know, which gives other keys no virtual key.
+    std::vector<bool> typewriter;
 };
 
-// Unmappable at the first character outside printable ASCII, which no keyboard map is asked for.
-Outcome checkCharacters(const std::vector<KeyStroke> &strokes);
-
-// Maps the line against the XTest device's keyboard map, read afresh for it. Characters the map
-// lacks are given spare keycodes, shared out in batches when there are too few for the line.
-// Unmappable names the first stroke no key can give; Typing, a display without XKB or whose
-// map cannot be read.
-Result<LinePlan> planLine(_XDisplay *display, const std::vector<KeyStroke> &strokes);
-
-// Whether the server's map for `device` gives each binding's symbol on its keycode yet.
-bool mapShows(_XDisplay *display, unsigned device, const std::vector<Binding> &binds);
+// Typing, when the display has no XKB or the map cannot be read.
+Result<Keyboard> readKeyboard(_XDisplay *display, const Devices &devices);
 
 } // namespace quillpost::x11

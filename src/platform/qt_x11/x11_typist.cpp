@@ -1,11 +1,14 @@
 #include "x11_typist.h"
 #include "x11_error_trap.h"
-#include "x11_keymap.h"
+#include "x11_key_planner.h"
+#include "x11_spare_keys.h"
+#include "x11_windows.h"
 
 #include <algorithm>
 #include <chrono>
 #include <iterator>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
@@ -13,6 +16,7 @@
 
 // Xlib last: it defines None, Status, Bool and more as macros.
 #include <X11/XKBlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 
@@ -22,13 +26,12 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr auto kBindWait = 500ms;
-// XSync returns once the server has sent the keys, not once the client has read them; a client
-// looks each key up in the map it fetches when it gets there. So a spare key used for a line is
-// rebound or restored only after this grace period, or it could arrive as the wrong character.
-// xterm reads a line within 10 ms on an idle machine (up to 200 ms with six servers busy on two
-// cores); this is ten times the idle figure, paid only by lines that need spare keys.
-constexpr auto kClientGrace = 100ms;
+// Wine reads a key's AltGr, Alt and group from the last key event it has read when the program
+// translates the key: keys typed with and without AltGr go in separate parts, and a part goes out
+// only once Wine has translated the one before (WineProgress), for at most this long.
+constexpr auto kWineReadWait = 300ms;
+constexpr auto kWineBreath = 3ms;
+constexpr std::size_t kWinePart = 16;
 constexpr auto kReleaseWait = 300ms;
 constexpr auto kPoll = 2ms;
 
@@ -38,11 +41,11 @@ struct ModifierMapDeleter
 };
 
 // Everything a line changes on the keyboard, undone on every path: keys we hold are released,
-// spare keycodes get their old contents back, locks and group return to what the user had.
+// locks and group return to what the user had. (Spare keycodes outlive the line: SpareKeys.)
 class LineGuard
 {
 public:
-    LineGuard(Display *d, unsigned device) : d_(d), device_(device) { }
+    explicit LineGuard(Display *d) : d_(d) { }
     ~LineGuard() { restore(); }
     LineGuard(const LineGuard &) = delete;
     LineGuard &operator=(const LineGuard &) = delete;
@@ -96,20 +99,6 @@ public:
             XkbLockModifiers(d_, XkbUseCoreKbd, state.locked_mods, 0);
     }
 
-    Outcome bind(const std::vector<Binding> &binds, int symsPerKeycode)
-    {
-        std::vector<std::pair<unsigned, std::vector<KeySym>>> keys;
-        for (const auto &[kc, sym] : binds) {
-            if (std::none_of(bound_.begin(), bound_.end(), [kc](unsigned b) { return b == kc; }))
-                bound_.push_back(kc);
-            // Every slot: the key gives the symbol whatever group and level are active.
-            keys.emplace_back(kc, std::vector<KeySym>(symsPerKeycode, sym));
-        }
-        symsPerKeycode_ = symsPerKeycode;
-        change(keys);
-        return waitForMap(binds);
-    }
-
     void restore()
     {
         if (restored_)
@@ -118,14 +107,6 @@ public:
         for (auto it = down_.rbegin(); it != down_.rend(); ++it)
             XTestFakeKeyEvent(d_, *it, False, CurrentTime);
         down_.clear();
-        XSync(d_, False);
-        if (!bound_.empty()) {
-            std::this_thread::sleep_for(kClientGrace);
-            std::vector<std::pair<unsigned, std::vector<KeySym>>> keys;
-            for (unsigned kc : bound_)
-                keys.emplace_back(kc, std::vector<KeySym>(symsPerKeycode_, NoSymbol));
-            change(keys);
-        }
         if (saved_) {
             const unsigned locked = lockedBefore_ ^ toggled_;
             XkbLockModifiers(d_, XkbUseCoreKbd, 0xff, locked);
@@ -135,42 +116,8 @@ public:
     }
 
 private:
-    // One request per run of neighbouring keycodes: each request makes every client re-read.
-    void change(std::vector<std::pair<unsigned, std::vector<KeySym>>> keys)
-    {
-        std::sort(keys.begin(), keys.end());
-        for (std::size_t i = 0; i < keys.size();) {
-            std::size_t j = i + 1;
-            while (j < keys.size() && keys[j].first == keys[j - 1].first + 1)
-                ++j;
-            std::vector<KeySym> syms;
-            for (std::size_t k = i; k < j; ++k)
-                syms.insert(syms.end(), keys[k].second.begin(), keys[k].second.end());
-            XChangeKeyboardMapping(d_, static_cast<int>(keys[i].first), symsPerKeycode_,
-                syms.data(), static_cast<int>(j - i));
-            i = j;
-        }
-    }
-
-    Outcome waitForMap(const std::vector<Binding> &binds)
-    {
-        const auto deadline = std::chrono::steady_clock::now() + kBindWait;
-        for (;;) {
-            if (mapShows(d_, device_, binds))
-                return Ok {};
-            if (std::chrono::steady_clock::now() >= deadline)
-                return Error { ErrorKind::Typing,
-                    "The display did not take the keyboard map change that some "
-                    "characters of this line need." };
-            std::this_thread::sleep_for(kPoll);
-        }
-    }
-
     Display *d_;
-    unsigned device_;
     std::vector<unsigned> down_;
-    std::vector<unsigned> bound_;
-    int symsPerKeycode_ = 0;
     bool saved_ = false;
     unsigned lockedBefore_ = 0;
     int groupBefore_ = 0;
@@ -244,26 +191,171 @@ public:
         XGrabServer(d_);
         XSync(d_, False);
     }
-    ~ServerGrab()
+    ~ServerGrab() { release(); }
+    void release()
     {
-        XUngrabServer(d_);
-        XFlush(d_);
+        if (std::exchange(held_, false)) {
+            XUngrabServer(d_);
+            XFlush(d_);
+        }
     }
     ServerGrab(const ServerGrab &) = delete;
     ServerGrab &operator=(const ServerGrab &) = delete;
 
 private:
     Display *d_;
+    bool held_ = true;
 };
+
+// A popup menu, a screen locker or a shortcut in progress holds the keyboard: XTest keys would
+// go to it, whatever the focus says. Taking the keyboard ourselves tells; let go at once.
+bool keyboardHeldByOther(Display *d)
+{
+    const int grabbed
+        = XGrabKeyboard(d, DefaultRootWindow(d), False, GrabModeAsync, GrabModeAsync, CurrentTime);
+    if (grabbed == GrabSuccess)
+        XUngrabKeyboard(d, CurrentTime);
+    return grabbed == AlreadyGrabbed || grabbed == GrabFrozen;
+}
+
+const Error kKeyboardHeld { ErrorKind::FocusLost,
+    "Another program holds the keyboard (an open menu, a screen lock or a shortcut in progress)." };
+
+// Wine stamps a window's user time window with the server time of each key press it reads
+// (_NET_WM_USER_TIME) when that time is later than the last stamp: the one sign, seen from here,
+// of how far it has got.
+class WineProgress
+{
+public:
+    WineProgress(Display *d, const Target &target) : d_(d)
+    {
+        if (target.client != Client::Wine || !target.window)
+            return;
+        stamp_ = XInternAtom(d, "_NET_WM_USER_TIME", False);
+        window_ = target.window;
+        if (const auto w = property(XInternAtom(d, "_NET_WM_USER_TIME_WINDOW", False), XA_WINDOW))
+            window_ = *w;
+    }
+
+    bool active() const { return window_ != 0; }
+
+    // Until Wine has translated every key sent so far. It reads events only once it has
+    // translated all it read before, so a key press it reads after them says so; the press is
+    // of a key that gives nothing, sent with the modifiers of the keys before it. Twice: the
+    // first may be read along with the keys, while Wine is still reading them.
+    void waitUntilTranslated(LineGuard &guard, unsigned quietKey)
+    {
+        for (int round = 0; round < 2; ++round) {
+            XSync(d_, False);
+            // Past the clock's millisecond, and past the end of a read Wine may be in.
+            std::this_thread::sleep_for(kWineBreath);
+            const unsigned long mark = serverTime(d_);
+            guard.press(quietKey);
+            guard.release(quietKey);
+            XSync(d_, False);
+            const auto deadline = std::chrono::steady_clock::now() + kWineReadWait;
+            while (static_cast<long>(stamp() - mark) < 0
+                && std::chrono::steady_clock::now() < deadline)
+                std::this_thread::sleep_for(kPoll / 2);
+        }
+    }
+
+private:
+    unsigned long stamp() const { return property(stamp_, XA_CARDINAL).value_or(0); }
+
+    std::optional<unsigned long> property(Atom name, Atom type) const
+    {
+        ErrorTrap trap(d_);
+        Atom actual = None;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char *data = nullptr;
+        const int rc = XGetWindowProperty(
+            d_, window_, name, 0, 1, False, type, &actual, &format, &count, &after, &data);
+        std::optional<unsigned long> value;
+        if (rc == Success && !trap.failed() && data && format == 32 && count == 1)
+            value = *reinterpret_cast<unsigned long *>(data) & 0xffffffffUL;
+        if (data)
+            XFree(data);
+        return value;
+    }
+
+    Display *d_;
+    Window window_ = 0;
+    Atom stamp_ = None;
+};
+
+// The keys held down for strokes. For Wine, keys the next stroke holds too stay down: pressed
+// again, AltGr would give Wine an event without it.
+class Holds
+{
+public:
+    Holds(LineGuard &guard, bool share) : guard_(guard), share_(share) { }
+
+    void holdOnly(const std::vector<unsigned> &keys)
+    {
+        std::size_t common = 0;
+        while (common < held_.size() && common < keys.size() && held_[common] == keys[common])
+            ++common;
+        for (std::size_t k = held_.size(); k > common; --k)
+            guard_.release(held_[k - 1]);
+        held_.resize(common);
+        for (std::size_t k = common; k < keys.size(); ++k) {
+            guard_.press(keys[k]);
+            held_.push_back(keys[k]);
+        }
+    }
+
+    void type(const Plan &plan)
+    {
+        holdOnly(plan.holdKeys);
+        tap(plan.keycode);
+        if (!share_ || plan.thenKey)
+            holdOnly({});
+        if (plan.thenKey)
+            tap(plan.thenKey);
+    }
+
+private:
+    void tap(unsigned kc)
+    {
+        guard_.press(kc);
+        guard_.release(kc);
+    }
+
+    LineGuard &guard_;
+    bool share_;
+    std::vector<unsigned> held_;
+};
+
+// Where the part that starts at `begin` ends. For Wine, when the line mixes keys typed with
+// AltGr (or Alt, or another group, or dead keys) and without, a part holds keys of one kind only,
+// a dead key comes last in its part, and a part is short: Wine translates a long run of keys
+// reading further events as it goes, and would read the next part's too early.
+std::size_t partEnd(const std::vector<Plan> &plans, std::size_t begin, std::size_t end, bool wine)
+{
+    const bool mixed = std::any_of(
+        plans.begin(), plans.end(), [](const Plan &p) { return p.paced || p.thenKey; });
+    if (!wine || !mixed)
+        return end;
+    std::size_t i = begin + 1;
+    while (i < end && i - begin < kWinePart && !plans[i - 1].thenKey
+        && plans[i].paced == plans[begin].paced && plans[i].group == plans[begin].group)
+        ++i;
+    return i;
+}
 
 } // namespace
 
-Typist::Typist(_XDisplay *display) : display_(display) { }
+Typist::Typist(_XDisplay *display)
+    : display_(display), spares_(std::make_unique<SpareKeys>(display))
+{
+}
 
 Typist::~Typist() = default;
 
-Outcome Typist::type(
-    const std::vector<KeyStroke> &strokes, const std::function<Outcome()> &focusCheck)
+Outcome Typist::type(const std::vector<KeyStroke> &strokes,
+    const std::function<Outcome()> &focusCheck, const Target &target)
 {
     Display *d = display_;
     if (strokes.empty())
@@ -276,10 +368,13 @@ Outcome Typist::type(
         return Error { ErrorKind::Typing,
             "The display does not accept synthetic keys (no XTEST)." };
 
-    auto line = planLine(d, strokes);
+    ErrorTrap trap(d);
+    auto line = planLine(d, strokes, target.client, *spares_);
     if (!line)
         return line.error();
-    const std::vector<Plan> &plans = line->plans;
+    std::vector<Plan> &plans = line->plans;
+    if (!line->usesSpares)
+        spares_->undoAll();
 
     std::vector<unsigned> needed;
     for (const Plan &plan : plans) {
@@ -287,47 +382,52 @@ Outcome Typist::type(
         needed.push_back(plan.keycode);
     }
 
-    ErrorTrap trap(d);
-    LineGuard guard(d, line->device);
+    WineProgress wine(d, target);
+    LineGuard guard(d);
     if (auto released = releaseHeldKeys(d, std::move(needed)); !released)
         return released;
     guard.clearLocks();
 
     std::size_t begin = 0;
     for (const Batch &batch : line->batches) {
-        if (!batch.binds.empty()) {
-            if (begin > 0) {
-                // These keys may still be on their way to the client with their old symbols.
+        spares_->change(batch.binds);
+        if (line->usesSpares) {
+            if (auto planned
+                = planSpareStrokes(d, strokes, target.client, line.value(), begin, batch.end);
+                !planned)
+                return planned;
+        }
+        while (begin < batch.end) {
+            const std::size_t end = partEnd(plans, begin, batch.end, wine.active());
+            Holds holds(guard, wine.active());
+            {
+                // Spare keys are bound before the grab: the client must fetch the new map, and a
+                // grab would hold that request back until after the keys it is needed for.
+                ServerGrab grab(d);
+                Outcome focused = keyboardHeldByOther(d) ? Outcome(kKeyboardHeld) : Outcome(Ok {});
+                if (focused && focusCheck)
+                    focused = focusCheck();
+                if (!focused) {
+                    Error error = focused.error();
+                    error.position = begin;
+                    return error;
+                }
+                for (std::size_t i = begin; i < end; ++i) {
+                    const Plan &plan = plans[i];
+                    guard.useGroup(plan.group);
+                    holds.type(plan);
+                    if (plan.togglesLock)
+                        guard.takeToggledLocks();
+                }
                 XSync(d, False);
-                std::this_thread::sleep_for(kClientGrace);
+                spares_->sent();
             }
-            if (auto bound = guard.bind(batch.binds, line->symsPerKeycode); !bound)
-                return bound;
+            // Not under the grab: Wine's sign of progress is a request of its own.
+            if (wine.active() && end < plans.size() && line->quietKey)
+                wine.waitUntilTranslated(guard, line->quietKey);
+            holds.holdOnly({});
+            begin = end;
         }
-        // Spare keys are bound before the grab: the client must fetch the new map, and a grab
-        // would hold that request back until after the keys it is needed for.
-        ServerGrab grab(d);
-        if (focusCheck) {
-            if (auto focused = focusCheck(); !focused) {
-                Error error = focused.error();
-                error.position = begin;
-                return error;
-            }
-        }
-        for (std::size_t i = begin; i < batch.end; ++i) {
-            const Plan &plan = plans[i];
-            guard.useGroup(plan.group);
-            for (unsigned kc : plan.holdKeys)
-                guard.press(kc);
-            guard.press(plan.keycode);
-            guard.release(plan.keycode);
-            for (auto it = plan.holdKeys.rbegin(); it != plan.holdKeys.rend(); ++it)
-                guard.release(*it);
-            if (plan.togglesLock)
-                guard.takeToggledLocks();
-        }
-        XSync(d, False);
-        begin = batch.end;
     }
     guard.restore();
     if (trap.failed())

@@ -244,29 +244,6 @@ bool iconic(Display *d, const Atoms &atoms, Window w)
         && reinterpret_cast<const unsigned long *>(p->data.get())[0] == IconicState;
 }
 
-// X timestamps are the server's clock in milliseconds, which SYNC publishes as SERVERTIME.
-// Window managers that prevent focus stealing compare this against their last user event.
-Time serverTime(Display *d)
-{
-    int eventBase = 0, errorBase = 0, major = 0, minor = 0;
-    if (!XSyncQueryExtension(d, &eventBase, &errorBase) || !XSyncInitialize(d, &major, &minor))
-        return CurrentTime;
-    int count = 0;
-    XSyncSystemCounter *counters = XSyncListSystemCounters(d, &count);
-    Time now = CurrentTime;
-    for (int i = 0; i < count; ++i) {
-        XSyncValue value;
-        if (std::string_view(counters[i].name) == "SERVERTIME"
-            && XSyncQueryCounter(d, counters[i].counter, &value)) {
-            now = XSyncValueLow32(value);
-            break;
-        }
-    }
-    if (counters)
-        XSyncFreeSystemCounterList(counters);
-    return now;
-}
-
 void sendToRoot(Display *d, Window about, Atom message, std::initializer_list<long> data)
 {
     XEvent event {};
@@ -285,6 +262,29 @@ std::string quoted(std::string_view text)
 }
 
 } // namespace
+
+// X timestamps are the server's clock in milliseconds, which SYNC publishes as SERVERTIME.
+// Window managers that prevent focus stealing compare this against their last user event.
+unsigned long serverTime(Display *d)
+{
+    int eventBase = 0, errorBase = 0, major = 0, minor = 0;
+    if (!XSyncQueryExtension(d, &eventBase, &errorBase) || !XSyncInitialize(d, &major, &minor))
+        return CurrentTime;
+    int count = 0;
+    XSyncSystemCounter *counters = XSyncListSystemCounters(d, &count);
+    unsigned long now = CurrentTime;
+    for (int i = 0; i < count; ++i) {
+        XSyncValue value;
+        if (std::string_view(counters[i].name) == "SERVERTIME"
+            && XSyncQueryCounter(d, counters[i].counter, &value)) {
+            now = XSyncValueLow32(value);
+            break;
+        }
+    }
+    if (counters)
+        XSyncFreeSystemCounterList(counters);
+    return now;
+}
 
 Windows::Windows(_XDisplay *display, std::function<bool(std::uint64_t)> isOwn)
     : display_(display), isOwn_(std::move(isOwn))
@@ -372,6 +372,18 @@ bool Windows::hasFocus(WindowId window) const
         return true;
     const auto focusTop = topLevelOf(display_, focus);
     return focusTop && focusTop == topLevelOf(display_, window.value);
+}
+
+bool Windows::runsUnderWine(WindowId window) const
+{
+    XClassHint hint {};
+    ErrorTrap trap(display_);
+    if (!XGetClassHint(display_, window.value, &hint) || trap.failed())
+        return false;
+    const std::string name = hint.res_class ? hint.res_class : "";
+    XFree(hint.res_name);
+    XFree(hint.res_class);
+    return name.size() > 4 && startsWithIgnoringCase(name.substr(name.size() - 4), ".exe");
 }
 
 Outcome Windows::waitForFocus(WindowId window, std::chrono::milliseconds limit) const

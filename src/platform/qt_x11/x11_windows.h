@@ -13,6 +13,10 @@ struct _XDisplay;
 
 namespace quillpost::x11 {
 
+// X timestamps are the server's clock in milliseconds, which SYNC publishes as SERVERTIME;
+// CurrentTime (0) when the server has no SYNC.
+unsigned long serverTime(_XDisplay *display);
+
 // Top-level windows of other programs: lookup by title, activation, and the focus check that
 // guards every line typed.
 class Windows
@@ -38,6 +42,10 @@ public:
     // Lets the user click a window, with a crosshair pointer; Esc or another button cancels.
     // Blocks until then, or until `limit` has passed (Cancelled).
     Result<PickedWindow> pick(std::chrono::milliseconds limit) const;
+
+    // Whether the window belongs to a Windows program run by Wine, whose X class is the name of
+    // its .exe.
+    bool runsUnderWine(WindowId window) const;
 
     // Waits up to `limit` for hasFocus(); FocusLost naming the window that has it otherwise.
     Outcome waitForFocus(WindowId window, std::chrono::milliseconds limit) const;
