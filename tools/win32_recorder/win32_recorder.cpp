@@ -31,8 +31,6 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         return 0;
     case WM_TIMER:
         SetForegroundWindow(window);
-    if (steal)
-        SetTimer(window, 1, 5, nullptr);
         return 0;
     case WM_DESTROY:
         PostQuitMessage(0);
@@ -46,7 +44,7 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 
 int wmain(int argc, wchar_t **argv)
 {
-    const bool steal = argc == 4 && std::wstring(argv[3]) == L"--steal";
+    const bool steal = argc == 4 && lstrcmpW(argv[3], L"--steal") == 0;
     if (argc < 2 || argc > 4 || (argc == 4 && !steal)) {
         std::fprintf(stderr, "usage: win32_recorder OUTPUT_FILE [TITLE [--steal]]\n");
         return 2;
