@@ -373,6 +373,7 @@ TEST_F(EndToEnd, ClosingTheWindowMidSendAsksAndQuittingEndsEverything)
 
     desktop_.close(main_);
     const XWindow box = desktop_.waitForWindow(kMainTitle, { main_ });
+    desktop_.screenshot(artefact("QuitWhileSending.png"));
     const std::string atBox = client.received();
     EXPECT_TRUE(staysAt(client, atBox)) << "the send went on while the box asked";
     desktop_.press(box, { "alt+k" });
