@@ -80,7 +80,11 @@ INT_PTR CALLBACK ViewerDialog::proc(HWND dialog, UINT message, WPARAM wParam, LP
         return FALSE;
     switch (message) {
     case WM_COMMAND:
-        if (LOWORD(wParam) == kViewerClose && self->app_)
+        // The dialog manager selects the whole text when it gives the box the focus; a reader
+        // wants the top of the file with nothing selected. Posted, so it comes after that.
+        if (LOWORD(wParam) == kViewerText && HIWORD(wParam) == EN_SETFOCUS)
+            PostMessageW(reinterpret_cast<HWND>(lParam), EM_SETSEL, 0, 0);
+        else if (LOWORD(wParam) == kViewerClose && self->app_)
             self->app_->textviewer_Command1_Click();
         else if (LOWORD(wParam) == IDCANCEL)
             DestroyWindow(dialog);
