@@ -105,6 +105,9 @@ void Sender::typeLine(const std::string &line)
         state_.keysTyped += std::min(error.position, rest.size() - 1);
     if (error.kind == ErrorKind::FocusLost)
         pauseAt(error);
+    else if (state_.keysTyped > 0)
+        stop("Error: " + error.message + " Line " + std::to_string(lineNumber)
+            + " was typed only in part.");
     else
         stop("Error: " + error.message + lineNotTyped(lineNumber));
 }

@@ -120,7 +120,7 @@ TEST(ClientCheck, KeepsTheWindowItFoundUntilItClosesThenLooksAgain)
     // gets the whole line.
     h.platform.whileBoxOpen = nullptr;
     h.platform.focusLostAtSend = 4;
-    h.platform.focusLostAfter = 5; // half a line, then the window goes
+    h.platform.typedBeforeFailure = 5; // half a line, then the window goes
     h.tick();
     h.platform.closeClient();
     h.platform.reopenClient();
@@ -232,7 +232,7 @@ TEST(FocusCheck, StartTypesTheRestOfALineCutShortByAFocusLoss)
     h.openToSend("f.txt");
     h.tick();
     h.platform.focusLostAtSend = 2;
-    h.platform.focusLostAfter = std::string("note += {(}").size();
+    h.platform.typedBeforeFailure = std::string("note += {(}").size();
     h.tick();
     EXPECT_TRUE(contains(h.status(), "line 2 was typed up to character 8 of 12")) << h.status();
     EXPECT_EQ(h.menu("pause").caption(), "&Start");
@@ -276,9 +276,18 @@ TEST(Sending, AFailedTickEndsTheSendWithAnErrorNamingTheLineNotTyped)
         const char *name;
         std::function<void(AppHarness &)> arrange;
         std::string statusStart;
+        std::string line2 = "Line 2 was not typed.";
+        std::string arrived = "note + one\r";
     } cases[] = {
         { "typing", [](AppHarness &h) { h.platform.typingFailsAtSend = 2; },
             "Error: The display refused the keys." },
+        { "typing part way",
+            [](AppHarness &h) {
+                h.platform.typingFailsAtSend = 2;
+                h.platform.typedBeforeFailure = 5;
+            },
+            "Error: The display refused the keys.", "Line 2 was typed only in part.",
+            "note + one\rnote " },
         { "read",
             [&](AppHarness &h) {
                 onSendersOpen(h, [&h] { h.platform.failReadAfter("f.txt", 5); });
@@ -303,9 +312,9 @@ TEST(Sending, AFailedTickEndsTheSendWithAnErrorNamingTheLineNotTyped)
         c.arrange(h);
         h.openToSend("f.txt");
         h.tick(3);
-        EXPECT_EQ(h.platform.keys, (Lines { "note += one\r" }));
+        EXPECT_EQ(h.platform.arrived, c.arrived);
         EXPECT_EQ(h.status().rfind(c.statusStart, 0), 0u) << h.status();
-        EXPECT_TRUE(contains(h.status(), "Line 2 was not typed.")) << h.status();
+        EXPECT_TRUE(contains(h.status(), c.line2)) << h.status();
         EXPECT_FALSE(h.app->state().sending);
         EXPECT_FALSE(h.menu("pause").enabled());
         EXPECT_EQ(h.platform.ownActivations, 1);

@@ -138,12 +138,12 @@ Outcome FakePlatform::sendKeys(WindowId target, std::string_view text)
     std::size_t typed = text.size();
     std::optional<Error> failure;
     if (focusLostAtSend && *focusLostAtSend == sends_) {
-        typed = focusLostAfter;
+        typed = typedBeforeFailure;
         failure = Error { ErrorKind::FocusLost, "The focus is in \"xterm\", not in the client.",
-            focusLostAfter };
+            typedBeforeFailure };
     } else if (typingFailsAtSend && *typingFailsAtSend == sends_) {
-        typed = 0;
-        failure = Error { ErrorKind::Typing, "The display refused the keys.", 0 };
+        typed = typedBeforeFailure;
+        failure = Error { ErrorKind::Typing, "The display refused the keys.", typedBeforeFailure };
     }
     auto strokes = parseSendKeys(text.substr(0, typed));
     if (!strokes)

@@ -44,8 +44,8 @@ public:
     WindowId client { 0x2a }; // a reopened client is another window; a chosen one too
     int clientMissingChecks = 0; // appActivate fails this many more times
     std::optional<int> focusLostAtSend; // the n-th sendKeys call (from 1) finds the focus elsewhere
-    std::size_t focusLostAfter = 0; // ... after this much of its text was typed
     std::optional<int> typingFailsAtSend;
+    std::size_t typedBeforeFailure = 0; // how much of the text either failure lets through
     std::deque<std::string> inputAnswers;
     std::deque<std::string> choiceAnswers; // the caption to choose; none left closes the box
     std::vector<std::pair<std::string, std::vector<std::string>>> choices; // prompt, offered
