@@ -57,7 +57,8 @@ std::vector<Sample> readSamples(const std::string &file)
     return samples;
 }
 
-void report(const std::string &side, const std::vector<Sample> &samples)
+void report(
+    const std::string &side, const std::vector<Sample> &samples, const std::string &more = {})
 {
     std::vector<double> arrived, returned;
     int exact = 0;
@@ -69,7 +70,7 @@ void report(const std::string &side, const std::vector<Sample> &samples)
     printRow(kBenchmark, side + ", all bytes in (median of " + std::to_string(samples.size()) + ")",
         duration(median(arrived)),
         "returned after " + duration(median(returned)) + "; " + std::to_string(exact) + "/"
-            + std::to_string(samples.size()) + " exact");
+            + std::to_string(samples.size()) + " exact" + more);
 }
 
 double medianArrival(const std::vector<Sample> &samples)
@@ -135,6 +136,7 @@ int main(int argc, char **argv)
     x11::Typist typist(session.connection());
 
     std::vector<Sample> wine, onLinux;
+    std::uintmax_t linesTyped = 0; // by the Windows side, warm-up included
     for (int done = 0; done < rounds; done += kBlock) {
         const int warmUp = done == 0 ? kWarmUpRounds : 0;
         const int count = std::min(kBlock, rounds - done) + warmUp;
@@ -156,6 +158,7 @@ int main(int argc, char **argv)
             return 1;
         }
         wine.insert(wine.end(), block.begin() + warmUp, block.end());
+        linesTyped += count;
 
         if (!terminal.takeFocus(session)) {
             std::fprintf(stderr, "the xterm did not take the focus\n");
@@ -176,8 +179,13 @@ int main(int argc, char **argv)
     }
 
     recorder.stop();
+    // Each block reads on from where the recorder's file ended when it began: a byte that came
+    // between blocks shows only here.
+    const auto stray = static_cast<long long>(std::filesystem::file_size(recorded))
+        - static_cast<long long>(linesTyped * (line.size() + 1));
     session.run({ "wineserver", "-k" });
-    report("Windows typist under Wine, into the Win32 recorder", wine);
+    report("Windows typist under Wine, into the Win32 recorder", wine,
+        stray == 0 ? "" : "; the recorder's file is off by " + std::to_string(stray) + " bytes");
     report("Linux Typist, into xterm", onLinux);
     printRow(kBenchmark, "Wine against Linux (ratio of the medians)",
         ratio(medianArrival(wine) / medianArrival(onLinux)));

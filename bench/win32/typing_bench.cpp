@@ -59,9 +59,8 @@ std::string readFrom(HANDLE file, LONGLONG offset)
 int wmain(int argc, wchar_t **argv)
 {
     if (argc != 5) {
-        std::fprintf(stderr,
-            "usage: quillpost_win32_typing_bench LINE_FILE RECORDER_FILE TITLE "
-            "ROUNDS\n");
+        std::fprintf(
+            stderr, "usage: quillpost_win32_typing_bench LINE_FILE RECORDER_FILE TITLE ROUNDS\n");
         return 2;
     }
     std::ifstream lineFile(argv[1], std::ios::binary);
@@ -87,18 +86,20 @@ int wmain(int argc, wchar_t **argv)
         std::fprintf(stderr, "the recorder did not come to the front\n");
         return 1;
     }
+    // Each line is read from where the last one should have ended, so that a stray byte, however
+    // late, makes a line inexact rather than moving the next one's start.
+    LONGLONG end = sizeOf(recorded);
     for (int round = 0; round < rounds; ++round) {
-        const LONGLONG before = sizeOf(recorded);
+        const LONGLONG begin = end;
+        end = begin + static_cast<LONGLONG>(expected.size());
         const auto start = Clock::now();
         const bool typed = !win32::typeStrokes(window.value(), strokes);
         const double returned = secondsSince(start);
-        const auto target = before + static_cast<LONGLONG>(expected.size());
-        while (sizeOf(recorded) < target && Clock::now() - start < kArrivalLimit)
+        while (sizeOf(recorded) < end && Clock::now() - start < kArrivalLimit)
             Sleep(1);
         const double arrived = secondsSince(start);
-        // Bytes past the line's CR show up here or at the next round's start: 5 ms for strays.
-        Sleep(5);
-        const bool exact = typed && readFrom(recorded, before) == expected;
+        Sleep(5); // for bytes past the CR
+        const bool exact = typed && readFrom(recorded, begin) == expected;
         std::printf("%.6f %.6f %d\n", returned, arrived, exact ? 1 : 0);
         std::fflush(stdout);
     }
