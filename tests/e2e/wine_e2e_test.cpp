@@ -297,8 +297,9 @@ TEST_F(WineEndToEnd, AClientChosenByClickingServesUntilItClosesThenTheTitleRuleA
     Recorder &mudlet = startClient("Mudlet - Hollowmere");
     const auto choose = [&](XWindow window) {
         press(main_, { "alt+o", "c" });
-        // The picker's hooks are in place at once, but nothing outside Wine shows it waiting.
-        std::this_thread::sleep_for(1s);
+        // The picker's hooks are in place at once, but nothing outside Wine shows it waiting;
+        // a click that came too early would pick nothing, and the story below would fail.
+        std::this_thread::sleep_for(2s);
         desktop_.activate(window); // Wine's windows open on top of one another
         desktop_.click(window);
     };
