@@ -13,6 +13,10 @@ namespace quillpost::bench {
 
 using namespace std::chrono_literals;
 
+namespace {
+constexpr auto kArrivalLimit = 10s;
+}
+
 std::string noteLine(std::mt19937 &random, std::size_t length)
 {
     const std::string alphabet = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"
@@ -24,12 +28,36 @@ std::string noteLine(std::mt19937 &random, std::size_t length)
     return line;
 }
 
-bool RecordingTerminal::takeFocus(const test::XSession &session) const
+std::vector<KeyStroke> lineStrokes(const std::string &line)
+{
+    std::vector<KeyStroke> strokes;
+    for (char c : line)
+        strokes.push_back(KeyStroke::chr(c));
+    strokes.push_back(KeyStroke::key(NamedKey::Enter));
+    return strokes;
+}
+
+bool takeFocus(
+    const test::XSession &session, const std::string &title, std::chrono::milliseconds timeout)
 {
     x11::Windows windows(session.connection(), [](std::uint64_t) { return false; });
     Result<WindowId> window = Error { ErrorKind::NoWindow, "" };
-    return test::waitFor([&] { return (window = windows.find(title_)).ok(); })
+    return test::waitFor([&] { return (window = windows.find(title)).ok(); }, timeout)
         && windows.activate(window.value()) && windows.waitForFocus(window.value(), 5s);
+}
+
+Sample RecordingTerminal::typeAndRead(
+    const std::string &expected, const std::function<bool()> &type)
+{
+    const auto start = Clock::now();
+    Sample sample;
+    const bool typed = type();
+    sample.returnedSeconds = secondsSince(start);
+    std::string got;
+    readUntil(got, expected.size(), start + kArrivalLimit);
+    sample.arrivedSeconds = secondsSince(start);
+    sample.exact = typed && got == expected;
+    return sample;
 }
 
 RecordingTerminal::RecordingTerminal(

@@ -1,15 +1,32 @@
 #pragma once
 
+#include "platform/send_keys.h"
 #include "report.h"
 #include "support/x_session.h"
 
+#include <functional>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace quillpost::bench {
 
 // A line of `length` characters as a note has them: letters, digits, blanks and punctuation.
 std::string noteLine(std::mt19937 &random, std::size_t length);
+// Its characters and Enter, as the typist takes them.
+std::vector<KeyStroke> lineStrokes(const std::string &line);
+
+// Brings the window titled `title` to the front, once there is one within `timeout`, and waits
+// until it has the keyboard focus; whether it came.
+bool takeFocus(const test::XSession &session, const std::string &title,
+    std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
+struct Sample
+{
+    double returnedSeconds = 0;
+    double arrivedSeconds = 0;
+    bool exact = false;
+};
 
 // An xterm whose raw, silent terminal passes every byte typed into it through a FIFO to this
 // process, so that the bench wakes on the byte itself: polling a file would add its poll period
@@ -26,7 +43,14 @@ public:
 
     // Brings the terminal to the front and waits until it has the keyboard focus; whether it
     // came.
-    bool takeFocus(const test::XSession &session) const;
+    bool takeFocus(const test::XSession &session) const
+    {
+        return bench::takeFocus(session, title_);
+    }
+
+    // Times `type`, which types `expected` in this process, from its start until the terminal
+    // has read every byte: they can only be read once the call has returned.
+    Sample typeAndRead(const std::string &expected, const std::function<bool()> &type);
 
     // The FIFO's read end, for poll(2) alongside other descriptors.
     int descriptor() const { return fd_; }

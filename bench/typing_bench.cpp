@@ -35,13 +35,6 @@ constexpr int kWarmUpRounds = 2; // the first keymap reads and xterm's first gly
 constexpr auto kArrivalLimit = 10s;
 constexpr const char *kBenchmark = "1. 250-char line into xterm";
 
-struct Sample
-{
-    double returnedSeconds = 0;
-    double arrivedSeconds = 0;
-    bool exact = false;
-};
-
 struct Contender
 {
     std::string name;
@@ -51,21 +44,6 @@ struct Contender
     std::function<Sample(const std::string &expected)> typeOnce;
     std::vector<Sample> samples = {};
 };
-
-// For typists in this process: the bytes can only be read once the call has returned.
-Sample typeInProcess(
-    RecordingTerminal &terminal, const std::string &expected, const std::function<bool()> &type)
-{
-    const auto start = Clock::now();
-    Sample sample;
-    const bool typed = type();
-    sample.returnedSeconds = secondsSince(start);
-    std::string got;
-    terminal.readUntil(got, expected.size(), start + kArrivalLimit);
-    sample.arrivedSeconds = secondsSince(start);
-    sample.exact = typed && got == expected;
-    return sample;
-}
 
 // Like the typists in this process, xdotool's bytes are read only once it has exited: reading
 // them as they come would wake this process for every key, taking a core from the programs
@@ -150,23 +128,20 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "layout %s lacks a character of the line\n", layout.c_str());
         return 1;
     }
-    std::vector<KeyStroke> strokes;
-    for (char c : line)
-        strokes.push_back(KeyStroke::chr(c));
-    strokes.push_back(KeyStroke::key(NamedKey::Enter));
+    const std::vector<KeyStroke> strokes = lineStrokes(line);
     x11::Typist typist(session.connection());
 
     std::vector<Contender> contenders {
         { "XTest floor", '\r',
             [&](const std::string &expected) {
-                return typeInProcess(terminal, expected, [&] {
+                return terminal.typeAndRead(expected, [&] {
                     floor->type(session.connection());
                     return true;
                 });
             } },
         { "Typist", '\r',
             [&](const std::string &expected) {
-                return typeInProcess(terminal, expected, [&] { return typist.type(strokes).ok(); });
+                return terminal.typeAndRead(expected, [&] { return typist.type(strokes).ok(); });
             } },
         { "xdotool type --delay 0", '\n',
             [&](const std::string &expected) {

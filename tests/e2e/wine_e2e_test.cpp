@@ -289,6 +289,38 @@ TEST_F(WineEndToEnd, PausesByHandAndWhenAnotherWindowTakesTheFrontAndStartGoesOn
     EXPECT_TRUE(sameBytes(client.received(), expected));
 }
 
+// Clients not titled "zMUD" are chosen by clicking them; the program's own windows are refused.
+// The chosen window serves until it closes, and then the title rule finds the next client.
+TEST_F(WineEndToEnd, AClientChosenByClickingServesUntilItClosesThenTheTitleRuleAgain)
+{
+    start();
+    Recorder &mudlet = startClient("Mudlet - Hollowmere");
+    const auto choose = [&](XWindow window) {
+        press(main_, { "alt+o", "c" });
+        // The picker's hooks are in place at once, but nothing outside Wine shows it waiting;
+        // a click that came too early would pick nothing, and the story below would fail.
+        std::this_thread::sleep_for(2s);
+        desktop_.activate(window); // Wine's windows open on top of one another
+        desktop_.click(window);
+    };
+    choose(main_);
+    press(waitForBox(), { "Return" });
+    choose(mudlet.window);
+    const std::string expected = notes("note", { "chosen", "by click" });
+    sendFile("chosen\nby click\n");
+    EXPECT_TRUE(sameBytes(receivedAtLeast(mudlet, expected.size()), expected));
+    expectSendEnds(mudlet, expected);
+
+    desktop_.close(mudlet.window);
+    desktop_.waitUntilGone(mudlet.window);
+    Recorder &zmud = startClient();
+    const std::string byTitle = notes("note", { "by title" });
+    sendFile("by title\n");
+    EXPECT_TRUE(sameBytes(receivedAtLeast(zmud, byTitle.size()), byTitle));
+    expectSendEnds(zmud, byTitle);
+    EXPECT_TRUE(sameBytes(mudlet.received(), expected));
+}
+
 TEST_F(WineEndToEnd, MainWindowViewerAndAboutBoxOpenFromTheKeyboardAtTheirSizes)
 {
     start();
