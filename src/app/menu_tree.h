@@ -1,6 +1,10 @@
 #pragma once
 
+#include "platform/controls.h"
+
 #include <span>
+#include <stdexcept>
+#include <string>
 #include <string_view>
 
 namespace quillpost {
@@ -21,6 +25,15 @@ struct MenuRow
 std::span<const MenuRow> menuTree();
 
 bool isSeparator(const MenuRow &row);
+
+// A window's menu item by its name in the tree; any other name is a mistake in the program.
+template <class Items> MenuItem &itemNamed(Items &items, std::string_view name)
+{
+    const auto it = items.find(name);
+    if (it == items.end())
+        throw std::logic_error("no menu item named " + std::string(name));
+    return *it->second;
+}
 // Whether the row opens a submenu, judged by the row after it.
 bool opensSubmenu(std::span<const MenuRow> rows, std::size_t index);
 

@@ -26,10 +26,7 @@ AppHarness::AppHarness()
 
 MenuItem &AppHarness::item(std::string_view name)
 {
-    auto it = items_.find(name);
-    if (it == items_.end())
-        throw std::logic_error("no menu item " + std::string(name));
-    return *it->second;
+    return itemNamed(items_, name);
 }
 
 void AppHarness::openToSend(const std::string &path)

@@ -131,10 +131,7 @@ Form1 MainWindow::controls()
 
 MenuItem &MainWindow::item(std::string_view name)
 {
-    auto it = items_.find(name);
-    if (it == items_.end())
-        throw std::logic_error("no menu item named " + std::string(name));
-    return *it->second;
+    return itemNamed(items_, name);
 }
 
 void MainWindow::attach(Application &app)
