@@ -201,49 +201,43 @@ TEST(ClientChoice, CancelAndTheProgramsOwnWindowsLeaveTheClientAsItWas)
     }
 }
 
-TEST(FocusCheck, AFocusLossPausesAtTheLineAndStartTypesItOnce)
+// A focus loss pauses at the line; ticks then do nothing, and Start types what was not typed:
+// the whole line, or, when part of it is already in the client's input line, only the rest,
+// with the spool it was begun with.
+TEST(FocusCheck, AFocusLossPausesAtTheLineAndStartTypesWhatWasNotTyped)
 {
-    AppHarness h;
-    h.platform.addFile("three.txt", "one\ntwo\nthree\n");
-    h.openToSend("three.txt");
-    h.platform.focusLostAtSend = 2;
-    h.tick(2);
-    EXPECT_EQ(h.platform.keys, (Lines { "note += one\r" }));
-    EXPECT_FALSE(h.app->state().sending);
-    EXPECT_EQ(h.menu("pause").caption(), "&Start");
-    EXPECT_TRUE(h.menu("pause").enabled());
-    EXPECT_TRUE(contains(h.status(), "line 2 was not typed")) << h.status();
-    EXPECT_TRUE(contains(h.status(), "xterm")) << h.status();
-
-    h.tick(3);
-    EXPECT_EQ(h.platform.keys.size(), 1u);
-    h.click("pause");
-    h.tick(3);
-    EXPECT_EQ(h.platform.keys, (Lines { "note += one\r", "note += two\r", "note += three\r" }));
-    EXPECT_EQ(h.status(), "End of file!!!");
-}
-
-// The typed part of a line stays in the client's input line: Start types the rest, never the
-// whole line again, and keeps the spool it was begun with.
-TEST(FocusCheck, StartTypesTheRestOfALineCutShortByAFocusLoss)
-{
-    AppHarness h;
-    h.platform.addFile("f.txt", "one\n(a) b\nc\n");
-    h.openToSend("f.txt");
-    h.tick();
-    h.platform.focusLostAtSend = 2;
-    h.platform.typedBeforeFailure = std::string("note += {(}").size();
-    h.tick();
-    EXPECT_TRUE(contains(h.status(), "line 2 was typed up to character 8 of 12")) << h.status();
-    EXPECT_EQ(h.menu("pause").caption(), "&Start");
-
-    h.click("oocn");
-    h.click("pause");
-    h.tick(3);
-    EXPECT_EQ(
-        h.platform.keys, (Lines { "note += one\r", "note += {(}", "a{)} b\r", "oocn += c\r" }));
-    EXPECT_EQ(h.platform.arrived, "note + one\rnote + (a) b\roocn + c\r");
-    EXPECT_EQ(h.status(), "End of file!!!");
+    const struct
+    {
+        std::size_t typedBefore;
+        std::string status;
+        Lines keys;
+    } cases[] = {
+        { 0, "line 2 was not typed", { "note += one\r", "oocn += {(}a{)} b\r", "oocn += c\r" } },
+        { std::string("note += {(}").size(), "line 2 was typed up to character 8 of 12",
+            { "note += one\r", "note += {(}", "a{)} b\r", "oocn += c\r" } },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.status);
+        AppHarness h;
+        h.platform.addFile("f.txt", "one\n(a) b\nc\n");
+        h.openToSend("f.txt");
+        h.platform.focusLostAtSend = 2;
+        h.platform.typedBeforeFailure = c.typedBefore;
+        h.tick(2);
+        EXPECT_FALSE(h.app->state().sending);
+        EXPECT_EQ(h.menu("pause").caption(), "&Start");
+        EXPECT_TRUE(h.menu("pause").enabled());
+        EXPECT_TRUE(contains(h.status(), c.status)) << h.status();
+        EXPECT_TRUE(contains(h.status(), "xterm")) << h.status();
+        h.tick(3);
+        const std::size_t typed = h.platform.keys.size();
+        h.click("oocn");
+        h.click("pause");
+        h.tick(3);
+        EXPECT_EQ(typed, c.keys.size() - 2) << "ticks typed while paused";
+        EXPECT_EQ(h.platform.keys, c.keys);
+        EXPECT_EQ(h.status(), "End of file!!!");
+    }
 }
 
 TEST(FocusCheck, APauseAfterLoadingThroughTheErrorHandlerStillOffersStart)
