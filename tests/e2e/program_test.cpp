@@ -38,11 +38,6 @@ void writeFile(const std::string &path, const std::string &bytes)
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
-std::string ProgramTest::artefact(const std::string &name)
-{
-    return std::string(QUILLPOST_E2E_ARTEFACTS) + "/" + name;
-}
-
 std::string shown(const std::string &bytes, std::string_view lineEnd)
 {
     std::string out = "    |";
@@ -74,48 +69,120 @@ std::string shown(const std::string &bytes, std::string_view lineEnd)
         << shown(actual, lineEnd);
 }
 
-void ProgramTest::TearDown()
+std::string ProgramTest::artefact(const std::string &name) const
+{
+    return std::string(QUILLPOST_E2E_ARTEFACTS) + "/" + artefactPrefix_ + name;
+}
+
+std::string ProgramTest::testName()
 {
     const auto *test = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string(test->test_suite_name()) + "." + test->name() + ".png";
+    std::string name = std::string(test->test_suite_name()) + "." + test->name();
     std::replace(name.begin(), name.end(), '/', '-');
+    return name;
+}
+
+void ProgramTest::TearDown()
+{
     // A screenshot left in the build folder belongs to the last run of its test.
-    const std::string shot = artefact(name);
+    const std::string shot = artefact(testName() + ".png");
     std::filesystem::remove(shot);
     if (HasFailure() && desktop_.screenshot(shot))
         std::cerr << "screen at the end of the test: " << shot << "\n";
 }
 
-void ProgramTest::startProgram()
+void ProgramTest::startProgram(const std::string &layout)
 {
+    ASSERT_EQ(session_.run({ "setxkbmap", layout }), 0) << "no layout " << layout;
     program_ = session_.spawn({ QUILLPOST_BINARY });
-    main_ = desktop_.waitForWindow("Quillpost");
+    main_ = desktop_.waitForWindow(kMainTitle);
     desktop_.activate(main_);
+}
+
+void ProgramTest::press(XWindow window, const std::vector<std::string> &keys)
+{
+    desktop_.press(window, keys);
+}
+
+void ProgramTest::type(XWindow window, const std::string &text)
+{
+    desktop_.type(window, text);
+}
+
+std::string ProgramTest::newFile(const std::string &bytes)
+{
+    const std::string path = dir_.file("note-" + std::to_string(++files_) + ".txt");
+    writeFile(path, bytes);
+    return path;
+}
+
+RecordingClient &ProgramTest::startClient(RecordingClient::Options options)
+{
+    const std::string file = dir_.file("received-" + std::to_string(clients_.size() + 1));
+    return clients_.emplace_back(session_, desktop_, file, options);
+}
+
+// At the end of the file the program brings its own window back: nothing more will be typed.
+void ProgramTest::expectSendEnds(const RecordingClient &client, const std::string &expected)
+{
+    EXPECT_TRUE(waitFor([&] { return desktop_.hasFocus(main_); }, 5s))
+        << "the program did not come back to the front, as it does at the end of the file";
+    EXPECT_TRUE(sameBytes(client.received(), expected));
+}
+
+void ProgramTest::pick(XWindow window)
+{
+    ASSERT_TRUE(waitFor([&] { return desktop_.pointerGrabbed(); }, 5s)) << "no picker";
+    desktop_.click(window);
 }
 
 void ProgramTest::sendFile(const std::string &bytes)
 {
-    const std::string path = dir_.file("note-" + std::to_string(++files_) + ".txt");
-    writeFile(path, bytes);
-    desktop_.press(main_, { "ctrl+o" });
-    const XWindow dialog = desktop_.waitForWindow("Open File to send to Zmud");
-    desktop_.type(dialog, path);
-    desktop_.press(dialog, { "Return" });
+    const std::string name = newFile(bytes);
+    press(main_, { "ctrl+o" });
+    const XWindow dialog = desktop_.waitForWindow(kOpenDialogTitle);
+    type(dialog, name);
+    press(dialog, { "Return" });
     desktop_.waitUntilGone(dialog);
 }
 
 void ProgramTest::menu(const std::string &accessKey, const std::vector<std::string> &keys)
 {
-    desktop_.press(main_, { "alt+" + accessKey });
+    press(main_, { "alt+" + accessKey });
     ASSERT_TRUE(waitFor([&] { return desktop_.popupShown(); }, 5s)) << "no menu";
-    desktop_.press(keys);
+    if (!keys.empty())
+        desktop_.press(keys);
+}
+
+XWindow ProgramTest::waitForBox(const std::vector<XWindow> &except)
+{
+    std::vector<XWindow> skip = except;
+    skip.push_back(main_);
+    return desktop_.waitForWindow(kMainTitle, skip);
 }
 
 void ProgramTest::answerBox(const std::string &key)
 {
-    const XWindow box = desktop_.waitForWindow("Quillpost", { main_ });
-    desktop_.press(box, { key });
+    const XWindow box = waitForBox();
+    press(box, { key });
     desktop_.waitUntilGone(box);
+}
+
+std::vector<XWindow> ProgramTest::messageBoxes() const
+{
+    auto boxes = desktop_.windowsTitled(kMainTitle);
+    std::erase(boxes, main_);
+    return boxes;
+}
+
+void ProgramTest::screenshot(XWindow window, const std::string &name)
+{
+    const ScreenRect r = desktop_.clientArea(window);
+    const int top = std::max(0, r.y - 30);
+    const std::string crop = std::to_string(r.width + 12) + "x"
+        + std::to_string(r.height + (r.y - top) + 6) + "+" + std::to_string(std::max(0, r.x - 6))
+        + "+" + std::to_string(top);
+    EXPECT_EQ(session_.run({ "import", "-window", "root", "-crop", crop, artefact(name) }), 0);
 }
 
 } // namespace quillpost::test

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "desktop.h"
+#include "recording_client.h"
 #include "support/x_session.h"
 
 #include <gtest/gtest.h>
 
+#include <list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,29 +27,52 @@ std::string shown(const std::string &bytes, std::string_view lineEnd = "\r");
 ::testing::AssertionResult sameBytes(
     const std::string &actual, const std::string &expected, std::string_view lineEnd = "\r");
 
+constexpr std::string_view kMainTitle = "Quillpost";
+constexpr std::string_view kOpenDialogTitle = "Open File to send to Zmud";
+
 // The program on its own X server with a window manager, driven only through the keyboard, as a
 // player would. A failing test leaves a screenshot of the whole screen in the build folder.
+// The virtual steps are where the Windows program under Wine needs other ways.
 class ProgramTest : public ::testing::Test
 {
 protected:
     void TearDown() override;
     // A file in the build folder that outlives the test, for a screenshot.
-    static std::string artefact(const std::string &name);
+    std::string artefact(const std::string &name) const;
+    // The test's name, fit for a file name.
+    static std::string testName();
 
-    void startProgram();
-    // Writes `bytes` to a new file and sends it: Ctrl+O, its full path, Return.
+    virtual void startProgram(const std::string &layout = "us");
+    virtual void press(XWindow window, const std::vector<std::string> &keys);
+    virtual void type(XWindow window, const std::string &text);
+    // Writes `bytes` to a new file; what to type in a file dialog to open it.
+    virtual std::string newFile(const std::string &bytes);
+    virtual RecordingClient &startClient(RecordingClient::Options options = {});
+    // The send is over, and the client has exactly `expected`.
+    virtual void expectSendEnds(const RecordingClient &client, const std::string &expected);
+    // Once the window picker is waiting, clicks `window`.
+    virtual void pick(XWindow window);
+
+    // Ctrl+O, the file's name, Return.
     void sendFile(const std::string &bytes);
     // Opens a menu of the main window with its access key, then presses `keys` in it.
     void menu(const std::string &accessKey, const std::vector<std::string> &keys);
+    // A box of ours: titled as the main window, and not it.
+    XWindow waitForBox(const std::vector<XWindow> &except = {});
     // Presses `key` in the next box the program opens, and waits until the box is gone.
     void answerBox(const std::string &key);
+    std::vector<XWindow> messageBoxes() const;
+    // The window with its frame, as it looks on the screen, as a test artefact.
+    void screenshot(XWindow window, const std::string &name);
 
     XSession session_ { XSession::Options { .windowManager = true } };
     TempDir dir_;
     Desktop desktop_ { session_ };
     Child program_;
     XWindow main_ = 0;
+    std::list<RecordingClient> clients_; // owned here so that a failure's screenshot shows them
     int files_ = 0;
+    std::string artefactPrefix_;
 };
 
 } // namespace quillpost::test

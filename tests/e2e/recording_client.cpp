@@ -1,4 +1,4 @@
-#include "client_terminal.h"
+#include "recording_client.h"
 
 #include <filesystem>
 #include <fstream>
@@ -16,15 +16,33 @@ constexpr const char *kRetitlingRecorder
       "while (sysread(STDIN, my $c, 1)) { syswrite($f, $c);"
       " if ($c eq \"\\r\") { $n++; print \"\\e]2;($n) Hollowmere - zMUD\\a\"; } }";
 
-int started = 0; // each client records to a file of its own
+constexpr auto kWineStart = 30s; // the first program in a prefix starts its services too
+
+// The same file as Windows sees it, through Wine's Z: drive.
+std::string windowsPath(std::string path)
+{
+    for (char &c : path)
+        c = c == '/' ? '\\' : c;
+    return "Z:" + path;
+}
 
 } // namespace
 
-ClientTerminal::ClientTerminal(
-    const XSession &session, const Desktop &desktop, const TempDir &dir, Options options)
-    : file_(dir.file("client-received-" + std::to_string(++started)))
+RecordingClient::RecordingClient(
+    const XSession &session, const Desktop &desktop, std::string file, const Options &options)
+    : file_(std::move(file))
 {
     const auto before = desktop.windowsTitled(options.title);
+    if (!options.wineRecorder.empty()) {
+        std::ofstream { file_ };
+        std::vector<std::string> args { "wine", options.wineRecorder, windowsPath(file_),
+            options.title };
+        if (options.steals)
+            args.push_back("--steal");
+        process_ = session.spawn(args);
+        window_ = desktop.waitForWindow(options.title, before, kWineStart);
+        return;
+    }
     // `>>`: cat writes with O_APPEND, so the file only ever grows and reads never see a hole.
     // The shell opens it only after stty, so its existence means the terminal is raw.
     const std::string recorder
@@ -36,13 +54,13 @@ ClientTerminal::ClientTerminal(
     window_ = desktop.waitForWindow(options.title, before);
 }
 
-void ClientTerminal::close(const Desktop &desktop)
+void RecordingClient::close(const Desktop &desktop)
 {
     process_.stop();
     desktop.waitUntilGone(window_);
 }
 
-std::string ClientTerminal::received() const
+std::string RecordingClient::received() const
 {
     std::ifstream in(file_, std::ios::binary);
     std::ostringstream text;
@@ -50,11 +68,16 @@ std::string ClientTerminal::received() const
     return text.str();
 }
 
-std::string ClientTerminal::receivedAtLeast(
+std::string RecordingClient::receivedAtLeast(
     std::size_t size, std::chrono::milliseconds timeout) const
 {
     waitFor([&] { return std::filesystem::file_size(file_) >= size; }, timeout);
     return received();
+}
+
+bool RecordingClient::staysAt(const std::string &at, std::chrono::milliseconds period) const
+{
+    return !waitFor([&] { return received() != at; }, period);
 }
 
 } // namespace quillpost::test

@@ -1,0 +1,122 @@
+#pragma once
+
+#include "program_test.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+namespace quillpost::test {
+
+#ifdef QUILLPOST_EXE
+// quillpost.exe under Wine, typing into a Win32 window that records what it receives. Wine moves
+// the Windows focus only once the window's own process has read an X focus change, and sends
+// keys that come before it to the window that had it; nothing outside Wine shows its focus,
+// hence the pauses.
+class Program : public ProgramTest
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        // Made fresh by the wine_prefix test before these run; every Wine program inherits it.
+        setenv("WINEPREFIX", QUILLPOST_WINEPREFIX, 1);
+        setenv("WINEDEBUG", "-all", 1);
+        setenv("WINEDLLOVERRIDES", "mscoree,mshtml=", 1);
+    }
+
+    Program() { artefactPrefix_ = "Wine."; }
+
+    void TearDown() override
+    {
+        ProgramTest::TearDown();
+        // Ends every Windows program of the prefix, whichever window or box is still open.
+        session_.run({ "wineserver", "-k" });
+        session_.run({ "wineserver", "-w" });
+        for (const std::string &file : written_)
+            std::remove(file.c_str());
+    }
+
+    // When the program brings the client forward, the window manager may leave the X focus
+    // where it was, and activating the main window then changes nothing Wine sees: a person
+    // clicks it, as here, into the status text.
+    void focus(XWindow window)
+    {
+        std::this_thread::sleep_for(300ms);
+        desktop_.activate(window);
+        if (window == main_) {
+            const ScreenRect r = desktop_.clientArea(main_);
+            session_.run({ "xdotool", "mousemove", std::to_string(r.x + r.width / 2),
+                std::to_string(r.y + r.height - 8), "click", "1" });
+        }
+        std::this_thread::sleep_for(300ms);
+        desktop_.activate(window);
+    }
+
+    void startProgram(const std::string &layout) override
+    {
+        ASSERT_EQ(session_.run({ "setxkbmap", layout }), 0) << "no layout " << layout;
+        program_ = session_.spawn({ "wine", QUILLPOST_EXE });
+        main_ = desktop_.waitForWindow(kMainTitle, {}, 30s);
+        focus(main_);
+    }
+
+    void press(XWindow window, const std::vector<std::string> &keys) override
+    {
+        focus(window);
+        desktop_.press(window, keys);
+    }
+
+    void type(XWindow window, const std::string &text) override
+    {
+        focus(window);
+        desktop_.type(window, text);
+    }
+
+    // In the folder the open dialog starts in, the program's working directory, so that its bare
+    // name is typed: xdotool's backslash on a German keyboard reaches Wine as "ß".
+    std::string newFile(const std::string &bytes) override
+    {
+        const std::string name = testName() + "-" + std::to_string(++files_) + ".txt";
+        writeFile(name, bytes);
+        written_.push_back(name);
+        return name;
+    }
+
+    RecordingClient &startClient(RecordingClient::Options options = {}) override
+    {
+        options.wineRecorder = QUILLPOST_RECORDER;
+        return ProgramTest::startClient(options);
+    }
+
+    // Nothing more arrives, for two ticks. (The program takes the front back at its end, but
+    // under openbox Wine does not always get the X focus for it.)
+    void expectSendEnds(const RecordingClient &client, const std::string &expected) override
+    {
+        EXPECT_TRUE(client.staysAt(expected)) << shown(client.received());
+        EXPECT_TRUE(sameBytes(client.received(), expected));
+    }
+
+    // The picker's hooks are in place at once, but nothing outside Wine shows it waiting; a click
+    // that came too early would pick nothing, and the story would fail.
+    void pick(XWindow window) override
+    {
+        std::this_thread::sleep_for(2s);
+        desktop_.activate(window); // Wine's windows open on top of one another
+        desktop_.click(window);
+    }
+
+    std::vector<std::string> written_;
+};
+#else
+using Program = ProgramTest;
+#endif
+
+// Each test starts the program with a keyboard of this layout.
+class EndToEnd : public Program
+{
+protected:
+    void SetUp() override { startProgram(layout()); }
+    virtual std::string layout() const { return "us"; }
+};
+
+} // namespace quillpost::test

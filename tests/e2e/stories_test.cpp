@@ -1,0 +1,114 @@
+#include "end_to_end.h"
+
+#include <string>
+#include <vector>
+
+// Stories that the Linux program and the Windows program under Wine must both tell the same way.
+namespace quillpost::test {
+namespace {
+
+class Layouts : public EndToEnd, public ::testing::WithParamInterface<const char *>
+{
+protected:
+    std::string layout() const override { return GetParam(); }
+};
+
+// The German layout moves the brackets, braces, @ and Y/Z, and makes ^ and ` dead keys.
+TEST_P(Layouts, TypesEveryPrintableCharacterOnEveryKindOfLineBreak)
+{
+    RecordingClient &client = startClient();
+    const std::vector<std::string> p = printableLines();
+    // Line 1 starts with a space; the last line is notation characters in the pairs and nestings
+    // that a wrong escape would turn into key names or groups, with a trailing space.
+    const std::vector<std::string> lines { p[0], p[1], "", p[2], "x", "{+}{{^}} (%~) [[]] +^%~ " };
+    const std::string file = lines[0] + "\r\n" + lines[1] + "\r\n" + lines[2] + "\n" + lines[3]
+        + "\r" + lines[4] + "\r\n" + lines[5] + "\r\n";
+    const std::string expected = notes("note", lines);
+
+    sendFile(file);
+    // A leading blank and "~", which a ROM server would change: the program asks first.
+    answerBox("alt+a");
+
+    EXPECT_TRUE(sameBytes(client.receivedAtLeast(expected.size()), expected));
+    expectSendEnds(client, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(EndToEnd, Layouts, ::testing::Values("us", "de"));
+
+TEST_F(EndToEnd, MainWindowViewerAndAboutBoxOpenFromTheKeyboardAtTheirSizes)
+{
+    screenshot(main_, "MainWindow.png");
+    EXPECT_EQ(desktop_.clientArea(main_).width, pixels(4530));
+
+    // 100 lines of 40 with CR LF make 4200 characters: more than a note takes, so a note comes
+    // first.
+    std::string hundredLines;
+    for (int i = 0; i < 100; ++i)
+        hundredLines += std::string(40, static_cast<char>('a' + i % 26)) + "\r\n";
+    const std::string path = newFile(hundredLines);
+    menu("f", { "Down", "Return" }); // the item after the first: Open file to View
+    const XWindow dialog = desktop_.waitForWindow("Open File to View (In internal editor)");
+    type(dialog, path);
+    press(dialog, { "Return" });
+    answerBox("Return");
+    const XWindow viewer = desktop_.waitForWindow("Text Viewer");
+    const ScreenRect viewerArea = desktop_.clientArea(viewer);
+    EXPECT_EQ(viewerArea.width, pixels(6360));
+    EXPECT_EQ(viewerArea.height, pixels(4785));
+    screenshot(viewer, "TextViewer.png");
+
+    // Tab from the text to Close; Close hides the viewer. Right after the window manager hands
+    // the viewer the focus, Qt may not have moved its own focus there yet and loses the first Tab.
+    const auto hidden = [&] { return desktop_.windowsTitled("Text Viewer").empty(); };
+    for (int attempt = 0; attempt < 3 && !hidden(); ++attempt) {
+        press(viewer, { "Tab", "space" });
+        waitFor(hidden, 2s);
+    }
+    ASSERT_TRUE(hidden()) << "Close did not hide the viewer";
+
+    for (const char *closeKey : { "Escape", "Return" }) { // Esc closes it as OK does
+        menu("h", { "a" });
+        const XWindow about = desktop_.waitForWindow("About Quillpost");
+        const ScreenRect aboutArea = desktop_.clientArea(about);
+        EXPECT_EQ(aboutArea.width, pixels(5730));
+        EXPECT_EQ(aboutArea.height, pixels(3555));
+        EXPECT_EQ(aboutArea.x, pixels(2340));
+        EXPECT_EQ(aboutArea.y, pixels(1935));
+        screenshot(about, "AboutBox.png");
+        press(about, { closeKey });
+        desktop_.waitUntilGone(about);
+    }
+
+    // Ctrl+O from inside an open menu: the menu closes and the file dialog opens.
+    menu("n", { "ctrl+o" });
+    const XWindow fromMenu = desktop_.waitForWindow(kOpenDialogTitle);
+    press(fromMenu, { "Escape" });
+    desktop_.waitUntilGone(fromMenu);
+}
+
+// Clients not titled "zMUD" are chosen by clicking them; the program's own windows are refused.
+// The chosen window serves until it closes, and then the title rule finds the next client.
+TEST_F(EndToEnd, AClientChosenByClickingServesUntilItClosesThenTheTitleRuleAgain)
+{
+    RecordingClient &mudlet = startClient({ .title = "Mudlet - Hollowmere" });
+    menu("o", { "c" });
+    pick(main_);
+    answerBox("Return");
+    menu("o", { "c" });
+    pick(mudlet.window());
+    const std::string expected = notes("note", { "chosen", "by click" });
+    sendFile("chosen\nby click\n");
+    EXPECT_TRUE(sameBytes(mudlet.receivedAtLeast(expected.size()), expected));
+    expectSendEnds(mudlet, expected);
+
+    mudlet.close(desktop_);
+    RecordingClient &zmud = startClient();
+    const std::string byTitle = notes("note", { "by title" });
+    sendFile("by title\n");
+    EXPECT_TRUE(sameBytes(zmud.receivedAtLeast(byTitle.size()), byTitle));
+    expectSendEnds(zmud, byTitle);
+    EXPECT_TRUE(sameBytes(mudlet.received(), expected));
+}
+
+} // namespace
+} // namespace quillpost::test
