@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <stdexcept>
 
-#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
 namespace quillpost::test {
@@ -27,22 +27,19 @@ std::string hexId(XWindow window)
     return text;
 }
 
-std::vector<unsigned char> property(
-    Display *d, Window w, Atom name, Atom type, int &format, unsigned long &count)
+// A property's bytes, whatever its type: titles come as STRING or UTF8_STRING.
+std::string property(Display *d, Window w, const char *name)
 {
-    Atom actualType = 0;
-    unsigned long after = 0;
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
     unsigned char *data = nullptr;
-    format = 0;
-    count = 0;
-    std::vector<unsigned char> bytes;
-    if (XGetWindowProperty(
-            d, w, name, 0, 1L << 16, False, type, &actualType, &format, &count, &after, &data)
+    std::string bytes;
+    if (XGetWindowProperty(d, w, XInternAtom(d, name, False), 0, 1L << 16, False, AnyPropertyType,
+            &type, &format, &count, &after, &data)
             == Success
-        && data) {
-        const std::size_t size = format == 32 ? count * sizeof(long) : count * (format / 8);
-        bytes.assign(data, data + size);
-    }
+        && data)
+        bytes.assign(reinterpret_cast<char *>(data), format == 32 ? count * sizeof(long) : count);
     if (data)
         XFree(data);
     return bytes;
@@ -50,25 +47,16 @@ std::vector<unsigned char> property(
 
 std::vector<Window> clientList(Display *d)
 {
-    int format = 0;
-    unsigned long count = 0;
-    const auto bytes = property(d, DefaultRootWindow(d), XInternAtom(d, "_NET_CLIENT_LIST", False),
-        XA_WINDOW, format, count);
-    if (format != 32)
-        return {};
-    const auto *items = reinterpret_cast<const unsigned long *>(bytes.data());
-    return { items, items + count };
+    const std::string ids = property(d, DefaultRootWindow(d), "_NET_CLIENT_LIST");
+    std::vector<Window> list(ids.size() / sizeof(Window));
+    std::memcpy(list.data(), ids.data(), list.size() * sizeof(Window));
+    return list;
 }
 
 std::string titleOf(Display *d, Window w)
 {
-    int format = 0;
-    unsigned long count = 0;
-    auto bytes = property(d, w, XInternAtom(d, "_NET_WM_NAME", False),
-        XInternAtom(d, "UTF8_STRING", False), format, count);
-    if (format != 8)
-        bytes = property(d, w, XA_WM_NAME, AnyPropertyType, format, count);
-    return format == 8 ? std::string(bytes.begin(), bytes.end()) : std::string();
+    const std::string title = property(d, w, "_NET_WM_NAME");
+    return title.empty() ? property(d, w, "WM_NAME") : title;
 }
 
 Window topLevelOf(Display *d, Window w)

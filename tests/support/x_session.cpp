@@ -119,30 +119,18 @@ std::string readDisplayNumber(int fd)
     return {};
 }
 
+// A fresh server has no check window until the manager announces itself.
 bool windowManagerRuns(Display *d)
 {
-    const Atom check = XInternAtom(d, "_NET_SUPPORTING_WM_CHECK", False);
-    auto read = [&](Window w) -> Window {
-        Atom type = 0;
-        int format = 0;
-        unsigned long count = 0, after = 0;
-        unsigned char *data = nullptr;
-        Window result = 0;
-        // The check window may not exist yet: ignore the error this gives.
-        auto *old = XSetErrorHandler([](Display *, XErrorEvent *) { return 0; });
-        if (XGetWindowProperty(
-                d, w, check, 0, 1, False, XA_WINDOW, &type, &format, &count, &after, &data)
-                == Success
-            && data && count == 1)
-            result = *reinterpret_cast<unsigned long *>(data);
-        if (data)
-            XFree(data);
-        XSync(d, False);
-        XSetErrorHandler(old);
-        return result;
-    };
-    const Window w = read(DefaultRootWindow(d));
-    return w != 0 && read(w) == w;
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char *data = nullptr;
+    XGetWindowProperty(d, DefaultRootWindow(d), XInternAtom(d, "_NET_SUPPORTING_WM_CHECK", False),
+        0, 1, False, XA_WINDOW, &type, &format, &count, &after, &data);
+    if (data)
+        XFree(data);
+    return count == 1;
 }
 
 // The manager announces itself before its event loop runs, and a window mapped in between is
