@@ -63,10 +63,7 @@ TEST(InputBuffer, KeepsWhatRomKeepsAndHoldsAtMost1014UnreadBytes)
         { { "a\nb\rc\r\n\r\n\nd\0e\n"s }, "a|b|c|d|e|" },
         { { "note + hal", "f\r" }, "note + half|" },
         { { "\b\bx\bab\bc\n" }, "ac|" },
-        { { "a\tb\x01\x7f\x80\xe9\xff"
-            "c d\n",
-              "\t\x80\n" },
-            "abc d| |" },
+        { { "a\tbc\x01\x7f\x80\xe9\xff d\n", "\t\x80\n" }, "abc d| |" },
         { { k254 + "\n" }, k254 + "|" },
         { { k254 + "bc\n" }, k254 + "#|" },
         // The limit is checked before the byte is looked at.
@@ -201,7 +198,8 @@ TEST(Session, RunsOneLinePerPulseAndAnswersAndKeepsTheNoteAsRomDoes)
             "a\n\r" },
         { "MinusRemovesTheLastLineSilently",
             { { "note + a\n", kOk }, { "note + b\n", kOk }, { "note + \n", kOk },
-                { "note -\n", "> " }, { "note -\n", "> " }, { "note -\n", "> " },
+                { "note -\n", "> " }, { "note -\n", "> " },
+                { "note show\n", "Player: \n\rTo: \n\ra\n\r> " }, { "note -\n", "> " },
                 { "note -\n", kNoLines } },
             "" },
         // ROM attaches a note before it finds nothing to remove.
@@ -272,7 +270,7 @@ TEST(Session, DefaultSpoolsTakeEveryWordQuillpostTypes)
 using Args = std::vector<std::string>;
 
 // --port and --dump are used by every run of the real server.
-TEST(Options, ReadsEverySettingAndStopsAtHelp)
+TEST(Options, ReadsEverySettingRefusesBadOnesNamingThemAndStopsAtHelp)
 {
     const ParsedOptions parsed = parseOptions(
         { "--pulse-ms=10", "--spam-disconnect", "--spools", "onote,Note,'", "--name", "Quill" });
@@ -282,19 +280,16 @@ TEST(Options, ReadsEverySettingAndStopsAtHelp)
     EXPECT_EQ(parsed.options->spools, (Args { "onote", "Note", "'" }));
     EXPECT_EQ(parsed.options->playerName, "Quill");
     EXPECT_TRUE(parseOptions({ "--help", "--bogus" }).help);
-}
 
-TEST(Options, RefusesBadArgumentsNamingThem)
-{
-    const std::pair<Args, std::string> cases[]
+    const std::pair<Args, std::string> refused[]
         = { { { "--port", "65536" }, "'65536'" }, { { "--port", "80x" }, "'80x'" },
               { { "--port" }, "--port needs a value" }, { { "--pulse-ms", "0" }, "'0'" },
               { { "--spools", "-note" }, "'-note'" }, { { "--name", "Two Words" }, "'Two Words'" },
               { { "--spam-disconnect=yes" }, "takes no value" }, { { "--bogus" }, "'--bogus'" } };
-    for (const auto &[args, fault] : cases) {
-        const ParsedOptions parsed = parseOptions(args);
-        EXPECT_FALSE(parsed.options) << fault;
-        EXPECT_NE(parsed.error.find(fault), std::string::npos) << parsed.error;
+    for (const auto &[args, fault] : refused) {
+        const ParsedOptions bad = parseOptions(args);
+        EXPECT_FALSE(bad.options) << fault;
+        EXPECT_NE(bad.error.find(fault), std::string::npos) << bad.error;
     }
 }
 
@@ -341,10 +336,9 @@ TEST(NoteServerProcess, AnswersEachLineOfOneReadPostsTheNoteAndStopsCleanly)
 {
     const std::string dump = testing::TempDir() + "noteserver_" + std::to_string(::getpid());
     // Once the shell execs the server, the pid it printed is the server's.
-    FILE *server = ::popen(
-        ("echo $$; exec '" QUILLPOST_NOTESERVER "' --port 0 --pulse-ms 10 --dump '" + dump + "'")
-            .c_str(),
-        "r");
+    const std::string command
+        = "echo $$; exec '" QUILLPOST_NOTESERVER "' --port 0 --pulse-ms 10 --dump '" + dump + "'";
+    FILE *server = ::popen(command.c_str(), "r");
     ASSERT_NE(server, nullptr);
     int pid = 0, port = 0;
     const int player = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
