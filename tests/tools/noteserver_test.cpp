@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
@@ -36,8 +37,6 @@ namespace {
 using namespace std::chrono_literals;
 using namespace std::string_literals;
 
-const std::string k254(254, 'a');
-
 // The lines in the buffer once every chunk has been read, each ended by '|', a cut one by "#|";
 // or how a read dropped the player.
 std::string linesOf(const std::vector<std::string> &chunks)
@@ -47,7 +46,7 @@ std::string linesOf(const std::vector<std::string> &chunks)
     for (const std::string &chunk : chunks) {
         source.unread += chunk;
         if (const FillStatus status = buffer.fillFrom(source).status; status != FillStatus::Ok)
-            return status == FillStatus::Full ? "full" : "overflow";
+            return std::array { "ok", "overflow", "full", "eof", "error" }[std::size_t(status)];
     }
     std::string out;
     while (auto line = buffer.takeLine())
@@ -64,17 +63,17 @@ TEST(InputBuffer, KeepsWhatRomKeepsAndHoldsAtMost1014UnreadBytes)
         { { "note + hal", "f\r" }, "note + half|" },
         { { "\b\bx\bab\bc\n" }, "ac|" },
         { { "a\tbc\x01\x7f\x80\xe9\xff d\n", "\t\x80\n" }, "abc d| |" },
-        { { k254 + "\n" }, k254 + "|" },
-        { { k254 + "bc\n" }, k254 + "#|" },
+        { { a(254) + "\n" }, a(254) + "|" },
+        { { a(254) + "bc\n" }, a(254) + "#|" },
         // The limit is checked before the byte is looked at.
-        { { k254 + "\t\n" }, k254 + "#|" },
-        { { k254 + "\b\n" }, k254 + "#|" },
+        { { a(254) + "\t\n" }, a(254) + "#|" },
+        { { a(254) + "\b\n" }, a(254) + "#|" },
         { { a(253) + "\t\n" }, a(253) + "|" },
         { { a(250) + "\b" + std::string(5, 'b') + "\n" }, a(249) + "bbbbb|" },
-        { { a(1013) + "\n" }, k254 + "#|" },
+        { { a(1013) + "\n" }, a(254) + "#|" },
         { { a(1014) + "\n" }, "full" },
         // The 1014th byte is the CR, so that read ends a line; the LF waits in the socket.
-        { { a(1012) + "\r\n" }, k254 + "#|" },
+        { { a(1012) + "\r\n" }, a(254) + "#|" },
         { { a(1013) + "\n", "x\n" }, "overflow" },
         { { a(1012) + "\n", "x\n" }, "full" },
     };
