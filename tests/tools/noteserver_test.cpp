@@ -347,7 +347,7 @@ TEST(NoteServerProcess, AnswersEachLineOfOneReadPostsTheNoteAndStopsCleanly)
         if (server != nullptr)
             ::pclose(server);
         ::close(player);
-        for (const char *end : { "", ".posted" })
+        for (const char *end : { "", ".tmp", ".posted", ".posted.tmp" })
             std::filesystem::remove(dump + end);
     });
     ASSERT_EQ(std::fscanf(server, "%d listening on %d", &pid, &port), 2);
