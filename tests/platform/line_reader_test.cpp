@@ -6,10 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#if defined(_WIN32)
-#include <process.h>
-#define getpid _getpid
-#else
+#if !defined(_WIN32)
 #include <unistd.h>
 #endif
 
@@ -17,18 +14,6 @@ namespace quillpost {
 namespace {
 
 using Lines = std::vector<std::string>;
-
-Lines readAll(LineReader &reader)
-{
-    Lines lines;
-    for (;;) {
-        auto line = reader.next();
-        EXPECT_TRUE(line.ok());
-        if (!line.ok() || !line.value())
-            return lines;
-        lines.push_back(*line.value());
-    }
-}
 
 TEST(LineReader, EndsLinesOnceAtEveryBreakAndKeepsEmptyOnes)
 {
@@ -42,7 +27,10 @@ TEST(LineReader, EndsLinesOnceAtEveryBreakAndKeepsEmptyOnes)
         { std::string("a\0b\n", 4), { std::string("a\0b", 3) } } };
     for (const auto &[bytes, lines] : cases) {
         LineReader reader(std::make_unique<std::istringstream>(bytes), "mem");
-        EXPECT_EQ(readAll(reader), lines) << testing::PrintToString(bytes);
+        Lines read;
+        for (auto line = reader.next(); line.ok() && line.value(); line = reader.next())
+            read.push_back(*line.value());
+        EXPECT_EQ(read, lines) << testing::PrintToString(bytes);
         EXPECT_EQ(reader.linesRead(), static_cast<int>(lines.size()));
         auto again = reader.next(); // past the end it stays at the end
         EXPECT_TRUE(again.ok() && !again.value());
@@ -51,20 +39,17 @@ TEST(LineReader, EndsLinesOnceAtEveryBreakAndKeepsEmptyOnes)
 
 TEST(LineReader, NamesThePathAndTheReasonWhenAFileCannotBeOpenedOrRead)
 {
-    const auto dir = std::filesystem::temp_directory_path()
-        / ("quillpost-reader-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    const std::string locked = (dir / "locked.txt").string();
-    std::ofstream(locked) << "secret";
-
+    const auto tmp = std::filesystem::temp_directory_path();
     std::vector<std::pair<std::string, std::string>> refused = {
-        { (dir / "missing.txt").string(), "No such file" },
-        { dir.string(), "folder" },
+        { (tmp / "quillpost-no-such-folder" / "missing.txt").string(), "No such file" },
+        { tmp.string(), "folder" },
     };
-#if !defined(_WIN32) // Windows has no POSIX permissions
+#if !defined(_WIN32) // Windows has no POSIX permissions, and root reads files whatever theirs
+    const auto locked = tmp / ("quillpost-locked-" + std::to_string(::getpid()));
+    std::ofstream(locked) << "secret";
     std::filesystem::permissions(locked, std::filesystem::perms::none);
-    if (::geteuid() != 0) // root reads files whatever their permissions
-        refused.emplace_back(locked, "Permission denied");
+    if (::geteuid() != 0)
+        refused.emplace_back(locked.string(), "Permission denied");
 #endif
     for (const auto &[path, reason] : refused) {
         auto r = openLineReader(path);
@@ -73,9 +58,9 @@ TEST(LineReader, NamesThePathAndTheReasonWhenAFileCannotBeOpenedOrRead)
         EXPECT_NE(r.error().message.find(path + ": "), std::string::npos) << r.error().message;
         EXPECT_NE(r.error().message.find(reason), std::string::npos) << r.error().message;
     }
-    std::filesystem::remove_all(dir);
 
 #if !defined(_WIN32)
+    std::filesystem::remove(locked);
     // The kernel refuses reads of this file at offset 0 even though it opens: an error, not an
     // end of file.
     auto mem = openLineReader("/proc/self/mem");

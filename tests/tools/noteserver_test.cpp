@@ -1,4 +1,4 @@
-// The note server's logic, fed byte strings and fixed time points.
+// The note server's logic fed byte strings and fixed time points, then the real program.
 #include "noteserver/input_buffer.h"
 #include "noteserver/note_interpreter.h"
 #include "noteserver/options.h"
@@ -10,10 +10,25 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <array>
+#include <csignal>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
 #include <optional>
+#include <regex>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quillpost::noteserver::test {
@@ -22,70 +37,48 @@ namespace {
 using namespace std::chrono_literals;
 using namespace std::string_literals;
 
-const std::string kAnswered = "Ok.\n\r> ";
-const std::string k254(254, 'a');
-
-// The lines taken after each chunk arrives, each ended by '|', a cut one by "#|".
+// The lines in the buffer once every chunk has been read, each ended by '|', a cut one by "#|";
+// or how a read dropped the player.
 std::string linesOf(const std::vector<std::string> &chunks)
 {
     StringSource source;
     InputBuffer buffer;
-    std::string out;
     for (const std::string &chunk : chunks) {
         source.unread += chunk;
-        EXPECT_EQ(buffer.fillFrom(source).status, FillStatus::Ok);
-        while (auto line = buffer.takeLine())
-            out += line->text + (line->tooLong ? "#|" : "|");
+        if (const FillStatus status = buffer.fillFrom(source).status; status != FillStatus::Ok)
+            return std::array { "ok", "overflow", "full", "eof", "error" }[std::size_t(status)];
     }
+    std::string out;
+    while (auto line = buffer.takeLine())
+        out += line->text + (line->tooLong ? "#|" : "|");
     EXPECT_EQ(buffer.size(), 0u) << "bytes left behind";
     return out;
 }
 
-TEST(InputBuffer, KeepsWhatRomKeeps)
+TEST(InputBuffer, KeepsWhatRomKeepsAndHoldsAtMost1014UnreadBytes)
 {
+    const auto a = [](std::size_t n) { return std::string(n, 'a'); };
     const std::pair<std::vector<std::string>, std::string> cases[] = {
-        // Line ends read together count as one, but not when split across reads.
         { { "a\nb\rc\r\n\r\n\nd\0e\n"s }, "a|b|c|d|e|" },
-        { { "a\r", "\nb\r" }, "a| |b|" },
         { { "note + hal", "f\r" }, "note + half|" },
         { { "\b\bx\bab\bc\n" }, "ac|" },
-        { { "a\tb\x01\x7f\x80\xe9\xff"
-            "c d\n",
-              "\t\x80\n" },
-            "abc d| |" },
-        { { k254 + "\n" }, k254 + "|" },
-        { { k254 + "bc\n" }, k254 + "#|" },
+        { { "a\tbc\x01\x7f\x80\xe9\xff d\n", "\t\x80\n" }, "abc d| |" },
+        { { a(254) + "\n" }, a(254) + "|" },
+        { { a(254) + "bc\n" }, a(254) + "#|" },
         // The limit is checked before the byte is looked at.
-        { { k254 + "\t\n" }, k254 + "#|" },
-        { { k254 + "\b\n" }, k254 + "#|" },
-        { { k254.substr(1) + "\t\n" }, k254.substr(1) + "|" },
-        { { std::string(250, 'a') + "\b" + std::string(5, 'b') + "\n" },
-            std::string(249, 'a') + "bbbbb|" },
+        { { a(254) + "\t\n" }, a(254) + "#|" },
+        { { a(254) + "\b\n" }, a(254) + "#|" },
+        { { a(253) + "\t\n" }, a(253) + "|" },
+        { { a(250) + "\b" + std::string(5, 'b') + "\n" }, a(249) + "bbbbb|" },
+        { { a(1013) + "\n" }, a(254) + "#|" },
+        { { a(1014) + "\n" }, "full" },
+        // The 1014th byte is the CR, so that read ends a line; the LF waits in the socket.
+        { { a(1012) + "\r\n" }, a(254) + "#|" },
+        { { a(1013) + "\n", "x\n" }, "overflow" },
+        { { a(1012) + "\n", "x\n" }, "full" },
     };
     for (const auto &[chunks, lines] : cases)
         EXPECT_EQ(linesOf(chunks), lines) << testing::PrintToString(chunks);
-}
-
-TEST(InputBuffer, HoldsAtMost1014UnreadBytes)
-{
-    const auto x = [](std::size_t n) { return std::string(n, 'x'); };
-    // All but the last chunk fill without trouble.
-    const std::pair<std::vector<std::string>, FillStatus> cases[]
-        = { { { x(1013) + "\n" }, FillStatus::Ok }, { { x(1014) + "\n" }, FillStatus::Full },
-              // The 1014th byte is the CR, so that read ends a line; the LF waits in the socket.
-              { { x(1012) + "\r\n" }, FillStatus::Ok },
-              { { x(1013) + "\n", "x\n" }, FillStatus::Overflow },
-              { { x(1012) + "\n", "x\n" }, FillStatus::Full } };
-    for (const auto &[chunks, last] : cases) {
-        StringSource source;
-        InputBuffer buffer;
-        for (const std::string &chunk : chunks) {
-            source.unread = chunk;
-            EXPECT_EQ(
-                buffer.fillFrom(source).status, &chunk == &chunks.back() ? last : FillStatus::Ok)
-                << chunks.size() << " chunks, the last of " << chunk.size() << " bytes";
-        }
-    }
 }
 
 TEST(RepeatGuard, FlagsTheTwentyFifthRepeatInARow)
@@ -118,62 +111,127 @@ struct Connection
     {
     }
 
-    PulseResult pulse()
+    std::string pulse()
     {
-        PulseResult result = session.pulse(source.readable() ? &source : nullptr);
+        const PulseResult result = session.pulse(source.readable() ? &source : nullptr);
         closed = closed || result.close;
-        return result;
+        return result.output;
+    }
+    std::string run(const std::string &line)
+    {
+        source.unread += line + "\n";
+        return pulse();
+    }
+    std::optional<std::string> draft() const
+    {
+        const auto &note = session.player().draft;
+        return note ? std::optional(note->text) : std::nullopt;
     }
 
-    std::string draft() const { return session.player().draft ? session.player().draft->text : ""; }
-    bool logged(const std::string &what) const { return log.str().find(what) != std::string::npos; }
-
     NoteBoard board;
-    NoteInterpreter interpreter { { "note", "idea" }, board };
+    NoteInterpreter interpreter { Options {}.spools, board };
     std::ostringstream log;
     StringSource source;
     Session session;
     bool closed = false;
 };
 
-TEST(Session, RunsOneLinePerPulse)
+// ROM's answers, each followed by the prompt.
+const std::string kOk = "Ok.\n\r> ", kHuh = "Huh?\n\r> ", kCannot = "You can't do that.\n\r> ",
+                  kNoLines = "No lines left to remove.\n\r> ",
+                  kNoNote = "You have no note in progress.\n\r> ",
+                  kReading = "This server takes notes but does not read them back.\n\r> ",
+                  kOther = "You already have a different note in progress.\n\r> ",
+                  kWrongKind = "You aren't working on that kind of note.\n\r> ",
+                  kNoSubject = "You need to provide a subject.\n\r> ",
+                  kNoRecipient = "You need to provide a recipient (name, all, or immortal).\n\r> ";
+
+const std::string kPrintable = " !\"#$%&'()*+,-./0123456789:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                               "[\\]^_`abcdefghijklmnopqrstuvwxyz{|}"; // '~' aside
+
+struct Script
 {
-    // The name; what arrives before each pulse and the answer; the note then; whether the player
-    // hung up before the first pulse; whether the connection was closed.
-    using Pulses = std::vector<std::pair<std::string, std::string>>;
-    const std::tuple<const char *, Pulses, std::string, bool, bool> scripts[] = {
+    const char *name;
+    std::vector<std::pair<std::string, std::string>> pulses; // what arrives before each, answer
+    std::optional<std::string> draft; // the text in progress afterwards
+    bool hangUp = false; // before the first pulse
+    bool closed = false;
+};
+
+TEST(Session, RunsOneLinePerPulseAndAnswersAndKeepsTheNoteAsRomDoes)
+{
+    const Script scripts[] = {
+        // A CR and an LF read apart end two lines, the second blank.
         { "InArrivalOrder",
-            { { "note + 1\r\nnote + 2\r\n", kAnswered }, { "note + 3\r\n", kAnswered },
-                { "", kAnswered }, { "", "" } },
-            "1\n\r2\n\r3\n\r", false, false },
+            { { "note + 1\r\nnote + 2\r", kOk }, { "", kOk }, { "\nnote + 3\r\n", "> " },
+                { "", kOk }, { "", "" } },
+            "1\n\r2\n\r3\n\r" },
         // The first 254 characters run; only what was still in the socket survives the cut.
         { "TooLongLine",
             { { "note + " + std::string(300, 'x') + "\r\nnote + lost\r\n",
-                  "Line too long.\n\r" + kAnswered },
-                { "note + later\r\n", kAnswered }, { "", "" } },
-            std::string(247, 'x') + "\n\rlater\n\r", false, false },
+                  "Line too long.\n\r" + kOk },
+                { "note + later\r\n", kOk }, { "", "" } },
+            std::string(247, 'x') + "\n\rlater\n\r" },
         // "note + " and 1007 characters fill the 1014 bytes before the line break arrives.
         { "LineThatFillsTheInputDisconnects",
-            { { "note + a\r\n", kAnswered },
+            { { "note + a\r\n", kOk },
                 { "note + " + std::string(1007, 'x') + "\r\nnote + b\r\n", "" } },
             "a\n\r", false, true },
         { "BangRunsTheLastLineAgain",
-            { { "!\nnote + a\n!anything\n!\n", "" }, { "", kAnswered }, { "", kAnswered },
-                { "", kAnswered } },
-            "a\n\ra\n\ra\n\r", false, false },
-        { "HangingUpLosesLinesNotYetRun", { { "note + a\nnote + b\n", kAnswered }, { "", "" } },
-            "a\n\r", true, true },
+            { { "!\nnote + a\n!anything\n!\n", "" }, { "", kOk }, { "", kOk }, { "", kOk } },
+            "a\n\ra\n\ra\n\r" },
+        { "HangingUpLosesLinesNotYetRun", { { "note + a\nnote + b\n", kOk }, { "", "" } }, "a\n\r",
+            true, true },
+        { "PlusDropsLeadingBlanksAndSmashesTildes",
+            { { "   NoTe +    two  ~words  \n", kOk }, { "note +" + kPrintable + "~\n", kOk },
+                { "note + \n", kOk }, { "note '+' quoted\n", kOk } },
+            "two  -words  \n\r" + kPrintable.substr(1) + "-\n\r\n\rquoted\n\r" },
+        { "OnlyWholeSpoolWordsAndKnownSubCommands",
+            { { "notes + x\n", kHuh }, { "not + x\n", kHuh }, { "'note + x\n", kHuh },
+                { "   \n", "> " }, { "note +x\n", kCannot }, { "note shows\n", kCannot } },
+            std::nullopt },
+        // Reading words come first in ROM, so "c" is catchup and never clears.
+        { "ReadingWordsLeaveTheNoteAlone",
+            { { "note + a\n", kOk }, { "note\n", kReading }, { "note c\n", kReading },
+                { "note rem 1\n", kReading } },
+            "a\n\r" },
+        { "MinusRemovesTheLastLineSilently",
+            { { "note + a\n", kOk }, { "note + b\n", kOk }, { "note + \n", kOk },
+                { "note -\n", "> " }, { "note -\n", "> " },
+                { "note show\n", "Player: \n\rTo: \n\ra\n\r> " }, { "note -\n", "> " },
+                { "note -\n", kNoLines } },
+            "" },
+        // ROM attaches a note before it finds nothing to remove.
+        { "MinusOnNoNoteStartsOneOfThatSpool",
+            { { "note -\n", kNoLines }, { "idea + x\n", kOther } }, "" },
+        { "OneNoteInProgressAcrossSpools",
+            { { "note + a\n", kOk }, { "idea + b\n", kOther }, { "idea -\n", kOther },
+                { "idea to all\n", kOther }, { "idea show\n", kWrongKind },
+                { "idea post\n", kWrongKind }, { "idea cl\n", kOk }, { "idea + b\n", kOk } },
+            "b\n\r" },
+        { "ShowsSenderSubjectRecipientAndText",
+            { { "note show\n", kNoNote }, { "note + a~\n", kOk }, { "note to  all\n", kOk },
+                // "s" is subject, which ROM tries before show and send.
+                { "note s Hi ~there\n", kOk },
+                { "note sh\n", "Player: Hi -there\n\rTo: all\n\ra-\n\r> " } },
+            "a-\n\r" },
+        { "PostNeedsARecipientThenASubject",
+            { { "note post\n", kNoNote }, { "note + a\n", kOk }, { "note post\n", kNoRecipient },
+                { "note subject Hi\n", kOk }, { "note post\n", kNoRecipient },
+                { "note t all\n", kOk }, { "note subject\n", kOk }, { "note send\n", kNoSubject },
+                { "note su Hi\n", kOk }, { "note p\n", "> " } },
+            std::nullopt },
     };
-    for (const auto &[name, pulses, draft, hangUp, closed] : scripts) {
-        SCOPED_TRACE(name);
+    for (const Script &script : scripts) {
+        SCOPED_TRACE(script.name);
         Connection c;
-        c.source.hungUp = hangUp;
-        for (const auto &[arriving, answer] : pulses) {
+        c.source.hungUp = script.hangUp;
+        for (const auto &[arriving, answer] : script.pulses) {
             c.source.unread += arriving;
-            EXPECT_EQ(c.pulse().output, answer);
+            EXPECT_EQ(c.pulse(), answer) << "after " << testing::PrintToString(arriving);
         }
-        EXPECT_EQ(c.draft(), draft);
-        EXPECT_EQ(c.closed, closed);
+        EXPECT_EQ(c.draft(), script.draft);
+        EXPECT_EQ(c.closed, script.closed);
     }
 }
 
@@ -182,130 +240,36 @@ TEST(Session, SpamIsLoggedAndOptionallyDisconnects)
     for (const bool disconnect : { false, true }) {
         Connection c(disconnect);
         std::string answers;
-        for (int i = 0; i < 26; ++i) {
-            c.source.unread += "note + same\r\n";
-            answers += c.pulse().output;
-        }
-        EXPECT_TRUE(c.logged("127.0.0.1:5000 input spamming! note + same")) << c.log.str();
+        for (int i = 0; i < 26; ++i)
+            answers += c.run("note + same");
+        EXPECT_NE(c.log.str().find("127.0.0.1:5000 input spamming! note + same"), std::string::npos)
+            << c.log.str();
         EXPECT_EQ(c.closed, disconnect);
-        EXPECT_TRUE(answers.ends_with(disconnect ? "*** PUT A LID ON IT!!! ***\n\r" : kAnswered));
-        EXPECT_EQ(c.draft().size(), (disconnect ? 25u : 26u) * 6);
+        EXPECT_TRUE(answers.ends_with(disconnect ? "*** PUT A LID ON IT!!! ***\n\r" : kOk));
+        EXPECT_EQ(c.draft()->size(), (disconnect ? 25u : 26u) * 6);
     }
-}
-
-const std::string kOk = "Ok.\n\r", kHuh = "Huh?\n\r", kCannot = "You can't do that.\n\r",
-                  kTooLong = "Note too long.\n\r", kNoLines = "No lines left to remove.\n\r",
-                  kNoNote = "You have no note in progress.\n\r",
-                  kReading = "This server takes notes but does not read them back.\n\r",
-                  kOther = "You already have a different note in progress.\n\r",
-                  kWrongKind = "You aren't working on that kind of note.\n\r",
-                  kNoSubject = "You need to provide a subject.\n\r",
-                  kNoRecipient = "You need to provide a recipient (name, all, or immortal).\n\r";
-
-const std::string kPrintable = [] {
-    std::string text;
-    for (char c = ' '; c <= '~'; ++c) // '~' last
-        text += c;
-    return text;
-}();
-
-struct Desk
-{
-    NoteBoard board;
-    NoteInterpreter interpreter { Options {}.spools, board,
-        [] { return std::time_t { 1'700'000'000 }; } };
-    Player player { "Player", std::nullopt };
-
-    std::string run(const std::string &line) { return interpreter.interpret(player, line); }
-};
-
-TEST(Interpreter, AnswersAndKeepsTheNoteAsRomDoes)
-{
-    // The name, each line and its answer, and the text in progress afterwards.
-    using Steps = std::vector<std::pair<std::string, std::string>>;
-    const std::tuple<const char *, Steps, std::optional<std::string>> scripts[] = {
-        { "PlusDropsLeadingBlanksAndSmashesTildes",
-            { { "   NoTe +    two  ~words  ", kOk }, { "note +" + kPrintable, kOk },
-                { "note + ", kOk }, { "note '+' quoted", kOk } },
-            "two  -words  \n\r" + kPrintable.substr(1, 93) + "-\n\r\n\rquoted\n\r" },
-        { "OnlyWholeSpoolWordsAndKnownSubCommands",
-            { { "notes + x", kHuh }, { "not + x", kHuh }, { "'note + x", kHuh }, { "   ", "" },
-                { "note +x", kCannot }, { "note shows", kCannot } },
-            std::nullopt },
-        // Reading words come first in ROM, so "c" is catchup and never clears.
-        { "ReadingWordsLeaveTheNoteAlone",
-            { { "note + a", kOk }, { "note", kReading }, { "note c", kReading },
-                { "note rem 1", kReading } },
-            "a\n\r" },
-        { "MinusRemovesTheLastLineSilently",
-            { { "note + a", kOk }, { "note + b", kOk }, { "note + ", kOk }, { "note -", "" },
-                { "note -", "" }, { "note -", "" }, { "note -", kNoLines } },
-            "" },
-        // ROM attaches a note before it finds nothing to remove.
-        { "MinusOnNoNoteStartsOneOfThatSpool", { { "note -", kNoLines }, { "idea + x", kOther } },
-            "" },
-        { "OneNoteInProgressAcrossSpools",
-            { { "note + a", kOk }, { "idea + b", kOther }, { "idea -", kOther },
-                { "idea to all", kOther }, { "idea show", kWrongKind }, { "idea post", kWrongKind },
-                { "idea cl", kOk }, { "idea + b", kOk } },
-            "b\n\r" },
-        { "ShowsSenderSubjectRecipientAndText",
-            { { "note show", kNoNote }, { "note + a~", kOk }, { "note to  all", kOk },
-                // "s" is subject, which ROM tries before show and send.
-                { "note s Hi ~there", kOk },
-                { "note sh", "Player: Hi -there\n\rTo: all\n\ra-\n\r" } },
-            "a-\n\r" },
-        { "PostNeedsARecipientThenASubject",
-            { { "note post", kNoNote }, { "note + a", kOk }, { "note post", kNoRecipient },
-                { "note subject Hi", kOk }, { "note post", kNoRecipient }, { "note t all", kOk },
-                { "note subject", kOk }, { "note send", kNoSubject }, { "note su Hi", kOk },
-                { "note p", "" } },
-            std::nullopt },
-    };
-    for (const auto &[name, steps, draft] : scripts) {
-        SCOPED_TRACE(name);
-        Desk desk;
-        for (const auto &[line, answer] : steps)
-            EXPECT_EQ(desk.run(line), answer) << "after " << line;
-        const Player &p = desk.player;
-        EXPECT_EQ(p.draft ? std::optional(p.draft->text) : std::nullopt, draft);
-    }
-}
-
-TEST(Interpreter, PostedNoteGoesOnTheBoardInRomsFileLayout)
-{
-    Desk desk;
-    for (const char *line :
-        { "idea to all", "idea subject Hi", "idea + one", "idea + two", "idea post" })
-        desk.run(line);
-    ASSERT_EQ(desk.board.posted.size(), 1u);
-    const std::string date = desk.board.posted[0].date;
-    EXPECT_FALSE(date.empty());
-    EXPECT_EQ(formatNoteFile(desk.board.posted),
-        "Spool   idea~\nSender  Player~\nDate    " + date
-            + "~\nStamp   1700000000\nTo      all~\nSubject Hi~\nText\none\n\rtwo\n\r~\n");
 }
 
 // ROM takes a line while the note and the line together stay under 4096, "\n\r"s counted.
-TEST(Interpreter, RefusesALineOnceTheNoteWouldReach4096)
+TEST(Session, RefusesALineOnceTheNoteWouldReach4096)
 {
-    Desk desk;
+    Connection c;
     for (int i = 0; i < 16; ++i)
-        desk.run("note + " + std::string(245, 'x')); // 3952 characters stored
-    EXPECT_EQ(desk.run("note + " + std::string(144, 'y')), kTooLong);
-    EXPECT_EQ(desk.run("note +   " + std::string(143, 'y')), kOk);
+        c.run("note + " + std::string(245, 'x')); // 3952 characters stored
+    EXPECT_EQ(c.run("note + " + std::string(144, 'y')), "Note too long.\n\r> ");
+    EXPECT_EQ(c.run("note +   " + std::string(143, 'y')), kOk);
 }
 
-TEST(Interpreter, DefaultSpoolsTakeEveryWordQuillpostTypes)
+TEST(Session, DefaultSpoolsTakeEveryWordQuillpostTypes)
 {
     for (const SpoolRow &row : kSpoolRows)
-        EXPECT_EQ(Desk().run(std::string(row.word) + " + line"), kOk) << row.word;
+        EXPECT_EQ(Connection().run(std::string(row.word) + " + line"), kOk) << row.word;
 }
 
 using Args = std::vector<std::string>;
 
 // --port and --dump are used by every run of the real server.
-TEST(Options, ReadsEverySettingAndStopsAtHelp)
+TEST(Options, ReadsEverySettingRefusesBadOnesNamingThemAndStopsAtHelp)
 {
     const ParsedOptions parsed = parseOptions(
         { "--pulse-ms=10", "--spam-disconnect", "--spools", "onote,Note,'", "--name", "Quill" });
@@ -315,19 +279,16 @@ TEST(Options, ReadsEverySettingAndStopsAtHelp)
     EXPECT_EQ(parsed.options->spools, (Args { "onote", "Note", "'" }));
     EXPECT_EQ(parsed.options->playerName, "Quill");
     EXPECT_TRUE(parseOptions({ "--help", "--bogus" }).help);
-}
 
-TEST(Options, RefusesBadArgumentsNamingThem)
-{
-    const std::pair<Args, std::string> cases[]
+    const std::pair<Args, std::string> refused[]
         = { { { "--port", "65536" }, "'65536'" }, { { "--port", "80x" }, "'80x'" },
               { { "--port" }, "--port needs a value" }, { { "--pulse-ms", "0" }, "'0'" },
               { { "--spools", "-note" }, "'-note'" }, { { "--name", "Two Words" }, "'Two Words'" },
               { { "--spam-disconnect=yes" }, "takes no value" }, { { "--bogus" }, "'--bogus'" } };
-    for (const auto &[args, fault] : cases) {
-        const ParsedOptions parsed = parseOptions(args);
-        EXPECT_FALSE(parsed.options) << fault;
-        EXPECT_NE(parsed.error.find(fault), std::string::npos) << parsed.error;
+    for (const auto &[args, fault] : refused) {
+        const ParsedOptions bad = parseOptions(args);
+        EXPECT_FALSE(bad.options) << fault;
+        EXPECT_NE(bad.error.find(fault), std::string::npos) << bad.error;
     }
 }
 
@@ -345,6 +306,80 @@ TEST(Pacer, PulsesOnePeriodAfterTheLastPulseBegan)
     EXPECT_TRUE(pacer.due(t0 + 950ms));
     // Rounded up: a wait of 0 ms would have the poller spin.
     EXPECT_EQ(pacer.untilNext(t0 + 949ms + 1us), 1ms);
+}
+
+// What `fd` delivers until `prompts` prompts have come, the peer closes or 10 s pass in silence.
+std::string answer(int fd, long prompts)
+{
+    std::string text;
+    char buf[4096];
+    pollfd p { fd, POLLIN, 0 };
+    while (std::ranges::count(text, '>') < prompts && ::poll(&p, 1, 10'000) == 1) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n <= 0)
+            break;
+        text.append(buf, static_cast<std::size_t>(n));
+    }
+    return text;
+}
+
+std::string readFile(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return { std::istreambuf_iterator<char>(in), {} };
+}
+
+// What the end-to-end suites do not show of the real program: lines that arrive in one read, the
+// posted-notes file, and a clean stop on SIGTERM.
+TEST(NoteServerProcess, AnswersEachLineOfOneReadPostsTheNoteAndStopsCleanly)
+{
+    const std::string dump = testing::TempDir() + "noteserver_" + std::to_string(::getpid());
+    // Once the shell execs the server, the pid it printed is the server's.
+    const std::string command
+        = "echo $$; exec '" QUILLPOST_NOTESERVER "' --port 0 --pulse-ms 10 --dump '" + dump + "'";
+    FILE *server = ::popen(command.c_str(), "r");
+    ASSERT_NE(server, nullptr);
+    int pid = 0, port = 0;
+    const int player = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const std::shared_ptr<void> cleanup(nullptr, [&](void *) {
+        if (server != nullptr && pid > 0)
+            ::kill(pid, SIGKILL);
+        if (server != nullptr)
+            ::pclose(server);
+        ::close(player);
+        for (const char *end : { "", ".tmp", ".posted", ".posted.tmp" })
+            std::filesystem::remove(dump + end);
+    });
+    ASSERT_EQ(std::fscanf(server, "%d listening on %d", &pid, &port), 2);
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    ASSERT_EQ(::connect(player, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+    const auto send = [&](const std::string &bytes, long prompts) {
+        EXPECT_EQ(::send(player, bytes.data(), bytes.size(), MSG_NOSIGNAL),
+            static_cast<ssize_t>(bytes.size()));
+        return answer(player, prompts);
+    };
+    ASSERT_TRUE(send("", 1).ends_with("> ")) << "no greeting";
+
+    EXPECT_EQ(send("idea to all\r\nidea subject Test\r\nidea + Hello\ridea + \n", 4),
+        "Ok.\n\r> Ok.\n\r> Ok.\n\r> Ok.\n\r> ");
+    EXPECT_EQ(readFile(dump), "Hello\n\r\n\r");
+    EXPECT_EQ(send("idea post\r\n", 1), "> ");
+    EXPECT_EQ(readFile(dump), "");
+    const std::string posted = readFile(dump + ".posted");
+    EXPECT_TRUE(std::regex_match(posted,
+        std::regex(
+            "Spool   idea~\nSender  Player~\nDate    [^~\n]+~\nStamp   [1-9][0-9]{9}\nTo      "
+            "all~\nSubject Test~\nText\nHello\n\r\n\r~\n")))
+        << posted;
+    EXPECT_FALSE(std::filesystem::exists(dump + ".tmp"));
+
+    ::kill(pid, SIGTERM);
+    pollfd stopped { ::fileno(server), POLLIN, 0 };
+    ASSERT_EQ(::poll(&stopped, 1, 10'000), 1) << "the server did not stop on SIGTERM";
+    EXPECT_EQ(::pclose(std::exchange(server, nullptr)), 0);
 }
 
 } // namespace
