@@ -115,44 +115,6 @@ TEST_F(Linux, NoKeyReachesAnotherWindowWhenTheFocusMovesAtAnyMoment)
     EXPECT_EQ(keymap(), keymapBefore) << "the spare keys stayed bound after the program ended";
 }
 
-struct SpoolChoice
-{
-    const char *name;
-    std::vector<std::string> menuKeys; // after Alt+N has opened the Note Type menu
-    std::string customWord; // typed into the custom spool box when it opens
-    std::string word; // what each line must start with
-};
-
-TEST_F(Linux, SpoolChosenFromTheKeyboardStartsEveryLine)
-{
-    const SpoolChoice choices[] = {
-        { "Oocn", { "o" }, "", "oocn" },
-        { "QuestTypesQnote", { "q" }, "", "qnote" },
-        // The custom item is second from the bottom; Up wraps round to the bottom.
-        { "CustomWithNotationCharacters", { "Up", "Up", "Return" }, "o+(n){o}[t]^e%~",
-            "o+(n){o}[t]^e%~" },
-    };
-    RecordingClient &client = startClient();
-    std::string expected;
-    for (const SpoolChoice &choice : choices) {
-        SCOPED_TRACE(choice.name);
-        menu("n", choice.menuKeys);
-        if (!choice.customWord.empty()) {
-            const XWindow box = desktop_.waitForWindow("Custom Note Spool");
-            desktop_.type(box, choice.customWord);
-            desktop_.press(box, { "Return" });
-            desktop_.waitUntilGone(box);
-        }
-        ASSERT_TRUE(waitFor([&] { return !desktop_.popupShown(); }, 5s)) << "the menu stayed open";
-
-        const std::vector<std::string> lines { std::string(choice.name) + " a", "b" };
-        sendFile(lines[0] + "\n" + lines[1] + "\n");
-        expected += notes(choice.word, lines);
-        client.receivedAtLeast(expected.size());
-        expectSendEnds(client, expected);
-    }
-}
-
 // A connected client retitles its window as lines arrive; the send stays with it. Once it is
 // closed, the program warns, warns again while there is still none, and goes on in the client
 // opened next, each line once.
