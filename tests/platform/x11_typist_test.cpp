@@ -45,11 +45,11 @@ std::string readFile(const std::string &path)
     return { std::istreambuf_iterator<char>(in), {} };
 }
 
-unsigned lockedMods(Display *d)
+XkbStateRec stateOf(Display *d)
 {
     XkbStateRec state {};
     XkbGetState(d, XkbUseCoreKbd, &state);
-    return state.locked_mods;
+    return state;
 }
 
 // Its own X server with the given layout, and an xterm holding the focus whose shell stores every
@@ -88,8 +88,7 @@ struct Screen
         std::filesystem::remove(keymap);
         if (session.run({ "xkbcomp", "-xkb", session.display(), keymap }) != 0)
             throw std::runtime_error("xkbcomp could not dump the keymap");
-        XkbStateRec state {};
-        XkbGetState(session.connection(), XkbUseCoreKbd, &state);
+        const XkbStateRec state = stateOf(session.connection());
         return "locked mods " + std::to_string(state.locked_mods) + ", group "
             + std::to_string(state.locked_group) + "\n" + readFile(keymap);
     }
@@ -110,6 +109,11 @@ struct LayoutCase
     std::string arrivesBefore = {}; // what that makes the terminal receive
     unsigned lockedGroup = 0;
 };
+
+void PrintTo(const LayoutCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
 using TypistLayouts = ::testing::TestWithParam<LayoutCase>;
 
@@ -141,11 +145,11 @@ TEST_P(TypistLayouts, TypesEveryCharacterAndKeyAndLeavesTheKeyboardAsItWas)
 
     // Twice: the second line types through the spare keys the first one bound, with the lock the
     // first one left.
-    unsigned capsLock = lockedMods(d) & LockMask;
+    unsigned capsLock = stateOf(d).locked_mods & LockMask;
     for (int round = 0; round < 2; ++round) {
         const Outcome typed = screen.typist->type(line);
         ASSERT_TRUE(typed.ok()) << typed.error().message;
-        EXPECT_EQ(lockedMods(d) & LockMask, capsLock ^= LockMask);
+        EXPECT_EQ(stateOf(d).locked_mods & LockMask, capsLock ^= LockMask);
     }
 
     const std::string expected = c.arrivesBefore + keyBytes + kPrintable + keyBytes + kPrintable;
