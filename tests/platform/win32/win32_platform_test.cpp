@@ -7,86 +7,69 @@
 
 #include <windows.h>
 
-#include <array>
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
 
 namespace quillpost::win32 {
 namespace {
 
-struct RegistryCase
-{
-    const char *key;
-    const char *value;
-    long open; // what opening it returns
-    long query; // and asking for the value, when it opened
-};
-
 // The About box asks with write rights too (0x2003F); a fresh prefix runs as an administrator.
 TEST(SystemRegistry, AnswersTheAboutBoxQueriesAsWindowsDoes)
 {
-    const RegistryCase cases[] = {
-        { "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO", "PATH", kErrorSuccess, kErrorFileNotFound },
-        { "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", "CurrentVersion", kErrorSuccess,
-            kErrorSuccess },
-        { "SOFTWARE\\No Such Vendor\\No Such Key", "PATH", kErrorFileNotFound, 0 },
+    const char *const version = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
+    const std::tuple<const char *, const char *, std::size_t, long, long> cases[] = {
+        // key, value, buffer size, what opening it returns, and asking for the value when it opened
+        { "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO", "PATH", 64, kErrorSuccess,
+            kErrorFileNotFound },
+        { version, "CurrentVersion", 64, kErrorSuccess, kErrorSuccess },
+        { version, "CurrentVersion", 1, kErrorSuccess, kErrorMoreData }, // and the size it needs
+        { "SOFTWARE\\No Such Vendor\\No Such Key", "PATH", 64, kErrorFileNotFound, 0 },
     };
     SystemRegistry reg;
-    for (const RegistryCase &c : cases) {
-        SCOPED_TRACE(c.key);
+    for (const auto &[name, value, bufferSize, open, query] : cases) {
+        SCOPED_TRACE(std::string(name) + " " + value + " " + std::to_string(bufferSize));
         RegHandle key = 0;
-        ASSERT_EQ(reg.RegOpenKeyExA(kHkeyLocalMachine, c.key, 0, kAboutKeyAccess, &key), c.open);
-        if (c.open != kErrorSuccess)
+        ASSERT_EQ(reg.RegOpenKeyExA(kHkeyLocalMachine, name, 0, kAboutKeyAccess, &key), open);
+        if (open != kErrorSuccess)
             continue;
-        std::array<std::uint8_t, 64> buffer {};
-        std::uint32_t size = buffer.size();
-        std::uint32_t type = 0;
-        EXPECT_EQ(reg.RegQueryValueExA(key, c.value, &type, buffer, &size), c.query);
-        if (c.query == kErrorSuccess) {
-            EXPECT_EQ(type, kRegSz);
-            EXPECT_GT(size, 1u);
-        }
+        std::vector<std::uint8_t> buffer(bufferSize);
+        std::uint32_t size = static_cast<std::uint32_t>(bufferSize), type = 0;
+        // The type is asked for only when the value is read.
+        EXPECT_EQ(reg.RegQueryValueExA(
+                      key, value, query == kErrorSuccess ? &type : nullptr, buffer, &size),
+            query);
         EXPECT_EQ(reg.RegCloseKey(key), kErrorSuccess);
         EXPECT_EQ(reg.RegCloseKey(key), kErrorInvalidHandle) << "closed twice";
+        if (query == kErrorFileNotFound)
+            continue;
+        EXPECT_GT(size, 1u);
+        EXPECT_EQ(type, query == kErrorSuccess ? kRegSz : 0);
     }
     EXPECT_EQ(reg.openKeys(), 0);
 }
 
-TEST(SystemRegistry, TooSmallABufferAsksForMore)
-{
-    SystemRegistry reg;
-    RegHandle key = 0;
-    ASSERT_EQ(reg.RegOpenKeyExA(kHkeyLocalMachine,
-                  "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", 0, kAboutKeyAccess, &key),
-        kErrorSuccess);
-    std::array<std::uint8_t, 1> buffer {};
-    std::uint32_t size = buffer.size();
-    EXPECT_EQ(reg.RegQueryValueExA(key, "CurrentVersion", nullptr, buffer, &size), kErrorMoreData);
-    EXPECT_GT(size, 1u) << "the size needed";
-}
-
 // The shortcut shows after a tab; the logic compares captions (Pause and Start) without it.
-TEST(MenuCommand, CaptionLeavesTheShortcutTextOut)
+TEST(MenuCommand, CaptionLeavesTheShortcutTextOutAndStateReadsBack)
 {
-    struct Case
-    {
-        const wchar_t *shortcut;
-        const char *caption;
-    } cases[] = { { L"", "&Pause" }, { L"Ctrl+O", "&Open file to Send" }, { L"F7", "E&xit" } };
     HMENU menu = CreatePopupMenu();
-    UINT id = 1;
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.caption);
-        AppendMenuW(menu, MF_STRING, id, L"placeholder");
-        MenuCommand item(menu, id++, nullptr, c.shortcut);
-        item.setCaption(c.caption);
-        EXPECT_EQ(item.caption(), c.caption);
-        item.setCaption("&Start");
-        EXPECT_EQ(item.caption(), "&Start");
-        item.setEnabled(false);
-        item.setChecked(true);
-        EXPECT_FALSE(item.enabled());
-        EXPECT_TRUE(item.checked());
+    UINT id = 0;
+    for (const wchar_t *shortcut : { L"", L"Ctrl+O" }) {
+        SCOPED_TRACE(id);
+        AppendMenuW(menu, MF_STRING, ++id, L"placeholder");
+        MenuCommand item(menu, id, nullptr, shortcut);
+        for (const char *caption : { "&Pause", "&Start" }) {
+            item.setCaption(caption);
+            EXPECT_EQ(item.caption(), caption);
+        }
+        // Off on the first, on on the second.
+        item.setEnabled(id == 2);
+        item.setChecked(id == 2);
+        EXPECT_EQ(item.enabled(), id == 2);
+        EXPECT_EQ(item.checked(), id == 2);
     }
     DestroyMenu(menu);
 }
@@ -99,11 +82,7 @@ TEST(Win32Platform, DirNamesOnlyAnOrdinaryFile)
     std::ofstream(dir / "hidden.exe") << "x";
     SetFileAttributesW((dir / "hidden.exe").wstring().c_str(), FILE_ATTRIBUTE_HIDDEN);
     const std::string base = dir.string();
-    struct Case
-    {
-        std::string path;
-        std::string name;
-    } cases[] = {
+    const std::pair<std::string, std::string> cases[] = {
         { base + "\\MSINFO32.EXE", "MSINFO32.EXE" },
         { base + "\\msinfo32.exe", "msinfo32.exe" }, // as asked: Windows names ignore case
         { base, "" },
@@ -111,8 +90,8 @@ TEST(Win32Platform, DirNamesOnlyAnOrdinaryFile)
         { base + "\\hidden.exe", "" },
     };
     Win32Platform platform;
-    for (const Case &c : cases)
-        EXPECT_EQ(platform.dir(c.path), c.name) << c.path;
+    for (const auto &[path, name] : cases)
+        EXPECT_EQ(platform.dir(path), name) << path;
     SetFileAttributesW((dir / "hidden.exe").wstring().c_str(), FILE_ATTRIBUTE_NORMAL);
     std::filesystem::remove_all(dir);
 }
