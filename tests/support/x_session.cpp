@@ -33,69 +33,42 @@ std::runtime_error failure(const std::string &what)
     return std::runtime_error(what + (errno ? std::string(": ") + std::strerror(errno) : ""));
 }
 
-// posix_spawn's argument and environment arrays, owning their strings.
-class CStrings
+// Null-terminated pointers into `strings`, as posix_spawn takes them.
+std::vector<char *> pointers(std::vector<std::string> &strings)
 {
-public:
-    explicit CStrings(std::vector<std::string> strings) : strings_(std::move(strings))
-    {
-        for (auto &s : strings_)
-            pointers_.push_back(s.data());
-        pointers_.push_back(nullptr);
-    }
-    char *const *get() { return pointers_.data(); }
-
-private:
-    std::vector<std::string> strings_;
-    std::vector<char *> pointers_;
-};
-
-std::vector<std::string> environmentWith(const std::string &display)
-{
-    std::vector<std::string> env;
-    for (char **e = environ; *e; ++e) {
-        if (std::strncmp(*e, "DISPLAY=", 8) != 0)
-            env.emplace_back(*e);
-    }
-    if (!display.empty())
-        env.push_back("DISPLAY=" + display);
-    return env;
+    std::vector<char *> p;
+    for (auto &s : strings)
+        p.push_back(s.data());
+    p.push_back(nullptr);
+    return p;
 }
 
-struct SpawnActions
+// Descriptors without close-on-exec (Xvfb's -displayfd pipe) are inherited as they are.
+pid_t start(std::vector<std::string> argv, const std::string &display)
 {
+    std::vector<std::string> env;
+    for (char **e = environ; *e; ++e)
+        if (std::strncmp(*e, "DISPLAY=", 8) != 0)
+            env.emplace_back(*e);
+    if (!display.empty())
+        env.push_back("DISPLAY=" + display);
     posix_spawn_file_actions_t actions;
     posix_spawnattr_t attributes;
-    SpawnActions()
-    {
-        posix_spawn_file_actions_init(&actions);
-        posix_spawnattr_init(&attributes);
-        // Its own process group, so stopping it reaches everything it started.
-        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
-        posix_spawnattr_setpgroup(&attributes, 0);
+    posix_spawn_file_actions_init(&actions);
+    posix_spawnattr_init(&attributes);
+    // Its own process group, so stopping it reaches everything it started.
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attributes, 0);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    if (!std::getenv("QUILLPOST_TEST_VERBOSE")) {
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     }
-    ~SpawnActions()
-    {
-        posix_spawn_file_actions_destroy(&actions);
-        posix_spawnattr_destroy(&attributes);
-    }
-};
-
-// Descriptors without close-on-exec (Xvfb's -displayfd pipe) are inherited as they are.
-pid_t start(const std::vector<std::string> &argv, const std::string &display)
-{
-    SpawnActions spawn;
-    const bool verbose = std::getenv("QUILLPOST_TEST_VERBOSE") != nullptr;
-    posix_spawn_file_actions_addopen(&spawn.actions, 0, "/dev/null", O_RDONLY, 0);
-    if (!verbose) {
-        posix_spawn_file_actions_addopen(&spawn.actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&spawn.actions, 2, "/dev/null", O_WRONLY, 0);
-    }
-    CStrings args(argv);
-    CStrings env(environmentWith(display));
     pid_t pid = -1;
-    errno = posix_spawnp(
-        &pid, argv.at(0).c_str(), &spawn.actions, &spawn.attributes, args.get(), env.get());
+    errno = posix_spawnp(&pid, argv.at(0).c_str(), &actions, &attributes, pointers(argv).data(),
+        pointers(env).data());
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
     return errno == 0 ? pid : -1;
 }
 
