@@ -35,6 +35,12 @@ void AppHarness::openToSend(const std::string &path)
     click("openfile");
 }
 
+void AppHarness::send(const std::string &contents)
+{
+    platform.addFile("f.txt", contents);
+    openToSend("f.txt");
+}
+
 void AppHarness::click(std::string_view name)
 {
     if (!app->click(name))

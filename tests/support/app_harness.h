@@ -22,6 +22,8 @@ public:
 
     // Chooses `path` in the next open-file dialog and runs the item's command.
     void openToSend(const std::string &path);
+    // Chooses f.txt, holding `contents`, to send.
+    void send(const std::string &contents);
     void click(std::string_view name);
     void tick(int times = 1);
 

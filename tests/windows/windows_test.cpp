@@ -1,8 +1,13 @@
 #include "support/app_harness.h"
 
+#include "sending/loader.h"
 #include "windows/about_box.h"
+#include "windows/help_website.h"
+#include "windows/text_viewer.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace quillpost::test {
 namespace {
@@ -96,9 +101,124 @@ TEST(AboutBox, SystemInfoStartsTheToolItFindsOrSaysItIsUnavailable)
         EXPECT_EQ(h.platform.started, started);
         ASSERT_EQ(h.platform.boxes.size(), started.empty() ? 1u : 0u);
         if (started.empty()) {
-            EXPECT_EQ(h.platform.boxes[0].prompt, "System Information Is Unavailable At This Time");
+            EXPECT_EQ(h.platform.boxes[0].prompt, kSysInfoUnavailable);
         }
         EXPECT_EQ(h.platform.reg.openKeys(), 0);
+    }
+}
+
+void view(AppHarness &h, const std::string &path)
+{
+    h.cd.answers.push_back(path);
+    h.click("openview");
+}
+
+TEST(Viewer, ShowsEveryLineWithCrLfOrSaysWhatFailedLeavingNothingOpen)
+{
+    // The file (nothing: none) and where reading it fails; the characters viewed, CR LF included
+    // (nothing: no viewer); what a box says.
+    const std::size_t never = std::string::npos;
+    const std::tuple<std::optional<std::string>, std::size_t, std::optional<std::size_t>,
+        std::string_view>
+        cases[] = {
+            { "", never, 0, "" },
+            { "no final break", never, 16, "" },
+            { std::string(4094, 'x'), never, 4096, "" },
+            { std::string(4095, 'x'), never, 4097, kViewNote },
+            { "a\r\n\r\nb\rc", never, 11, "" },
+            { std::nullopt, never, std::nullopt,
+                "Could not open f.txt: No such file or directory." },
+            { "line one\nline two\n", 10, std::nullopt, "Could not read f.txt after line 1." },
+            { std::string(3 * TextViewer::kCapacity, 'z'), never, std::nullopt, kViewTooLarge },
+        };
+    for (const auto &[file, failAfter, viewed, box] : cases) {
+        SCOPED_TRACE(testing::Message() << viewed.value_or(0) << ' ' << box);
+        AppHarness h;
+        if (file)
+            h.platform.addFile("f.txt", *file, failAfter);
+        view(h, "f.txt");
+        ASSERT_EQ(h.platform.boxes.size(), box.empty() ? 0u : 1u);
+        if (!box.empty()) {
+            EXPECT_EQ(h.platform.boxes[0].prompt, box);
+        }
+        ASSERT_EQ(h.viewerHost.viewer != nullptr, viewed.has_value());
+        if (viewed) {
+            const std::string &text = h.viewerHost.viewer->box.value;
+            EXPECT_EQ(text.size(), *viewed);
+            EXPECT_TRUE(text.empty() || text.ends_with("\r\n"));
+            EXPECT_EQ(h.status(), "Status: Viewing file f.txt");
+        }
+        EXPECT_EQ(h.platform.openFiles(), 0);
+        EXPECT_LT(h.platform.files["f.txt"].bytesRead, 2 * TextViewer::kCapacity);
+    }
+}
+
+TEST(Viewer, IsOneWindowThatCloseEmptiesAndHides)
+{
+    AppHarness h;
+    h.platform.addFile("a.txt", "first\n");
+    h.platform.addFile("b.txt", "second\n");
+    view(h, "a.txt");
+    view(h, "b.txt");
+    EXPECT_EQ(h.viewerHost.viewer->box.value, "second\r\n");
+    h.app->textviewer_Command1_Click();
+    EXPECT_EQ(h.viewerHost.viewer->box.value, "");
+    EXPECT_FALSE(h.viewerHost.viewer->shown);
+    view(h, "a.txt");
+    EXPECT_TRUE(h.viewerHost.viewer->shown);
+    EXPECT_EQ(h.viewerHost.created, 1);
+
+    view(h, ""); // cancelled
+    EXPECT_EQ(h.viewerHost.viewer->box.value, "first\r\n");
+    EXPECT_TRUE(h.platform.boxes.empty());
+}
+
+TEST(Viewer, LeavesASendOrAPausedSendAsItWas)
+{
+    for (bool paused : { false, true }) {
+        AppHarness h;
+        h.send("one\ntwo\n");
+        h.tick();
+        if (paused)
+            h.click("pause");
+        view(h, "f.txt");
+        ASSERT_EQ(h.platform.boxes.size(), 1u);
+        EXPECT_EQ(h.platform.boxes[0].prompt, kViewWhileSending);
+        EXPECT_EQ(h.status(), kVerifying);
+        EXPECT_FALSE(h.viewerHost.viewer);
+        if (paused)
+            h.click("pause");
+        h.tick(2);
+        EXPECT_EQ(h.platform.arrived, "note + one\rnote + two\r");
+    }
+}
+
+TEST(Help, ShowsTenCrLfLinesInABox)
+{
+    AppHarness h;
+    h.click("help");
+    ASSERT_EQ(h.platform.boxes.size(), 1u);
+    const std::string &text = h.platform.boxes[0].prompt;
+    EXPECT_TRUE(text.starts_with("Basic Help\r\n\r\n")) << text;
+    EXPECT_EQ(std::ranges::count(text, '\n'), 9);
+    EXPECT_EQ(std::ranges::count(text, '\r'), 9);
+}
+
+TEST(Website, WritesItsStatusThenOpensTheAddressOrSaysWhyNot)
+{
+    for (const bool missing : { false, true }) {
+        AppHarness h;
+        h.platform.browserMissing = missing;
+        h.click("website");
+        EXPECT_TRUE(h.status().ends_with(kWebsite)) << h.status();
+        EXPECT_EQ(h.platform.started.size(), missing ? 0u : 1u);
+        ASSERT_EQ(h.platform.boxes.size(), missing ? 1u : 0u);
+        if (missing) {
+            EXPECT_NE(h.platform.boxes[0].prompt.find("No web browser"), std::string::npos);
+            EXPECT_EQ(h.platform.boxes[0].style, MsgStyle::Exclamation);
+        } else {
+            EXPECT_EQ(h.platform.started[0], kWebsite);
+        }
     }
 }
 
