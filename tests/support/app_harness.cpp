@@ -19,8 +19,8 @@ AppHarness::AppHarness()
         item->enabledValue = rows[i].enabled;
         items_.emplace(std::string(rows[i].name), std::move(item));
     }
-    app = std::make_unique<Application>(platform, Form1 { window, text1, timer1, cd, *this },
-        OtherWindows { viewerHost, frmAbout });
+    app = std::make_unique<Application>(
+        platform, Form1 { window, text1, timer1, cd, *this }, OtherWindows { viewer, frmAbout });
     app->Form_Load();
 }
 

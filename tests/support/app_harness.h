@@ -34,7 +34,7 @@ public:
     FakeTextBox text1;
     FakeTimer timer1;
     FakeFileDialog cd;
-    FakeViewerHost viewerHost;
+    FakeViewer viewer;
     FakeAboutWindow frmAbout;
     std::unique_ptr<Application> app;
 

@@ -13,8 +13,7 @@ namespace {
 class FakeStream : private std::streambuf, public std::istream
 {
 public:
-    explicit FakeStream(FakePlatform::File &file)
-        : std::istream(this), file_(file), contents_(file.contents)
+    explicit FakeStream(FakePlatform::File &file) : std::istream(this), file_(file)
     {
         ++file_.open;
     }
@@ -26,16 +25,16 @@ private:
     {
         if (pos_ >= file_.failAfter)
             throw std::ios_base::failure("disk read error");
-        if (pos_ >= contents_.size())
+        if (pos_ >= file_.contents.size())
             return Buf::traits_type::eof();
         ++file_.bytesRead;
-        char *at = contents_.data() + pos_++;
-        setg(at, at, at + 1);
-        return Buf::traits_type::to_int_type(*at);
+        byte_ = file_.contents[pos_++];
+        setg(&byte_, &byte_, &byte_ + 1);
+        return Buf::traits_type::to_int_type(byte_);
     }
 
     FakePlatform::File &file_;
-    std::string contents_;
+    char byte_ = 0;
     std::size_t pos_ = 0;
 };
 
@@ -93,8 +92,6 @@ Outcome FakePlatform::sendKeys(WindowId target, std::string_view text)
     auto strokes = parseSendKeys(typed);
     if (!strokes)
         return strokes.error();
-    if (!typed.empty())
-        keys.emplace_back(typed);
     for (const KeyStroke &k : strokes.value())
         arrived += k.isCharacter() ? k.character : k.named == NamedKey::Enter ? '\r' : '?';
     if (!fails)

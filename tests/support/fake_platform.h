@@ -32,6 +32,7 @@ public:
         ErrorKind kind;
         std::size_t typed = 0;
     };
+    // Changes to a file show in the readers that have it open, as on a real disk.
     struct File
     {
         std::string contents;
@@ -41,7 +42,6 @@ public:
     };
 
     // --- what the logic did
-    std::vector<std::string> keys; // each sendKeys text, as far as it was typed
     std::string arrived; // the text that arrived in the client, Enter as '\r'
     std::vector<std::string> activated; // every appActivate title, found or not
     std::vector<Box> boxes;
@@ -143,30 +143,20 @@ public:
     void showOpen() override;
 };
 
-class FakeViewer : public ViewerWindow
+// The viewer window and its host in one: `used` once the logic asked the host for it.
+class FakeViewer : public ViewerHost, public ViewerWindow
 {
 public:
     FakeTextBox box;
-    bool shown = false;
+    bool used = false, shown = false;
+    ViewerWindow &textviewer() override
+    {
+        used = true;
+        return *this;
+    }
     TextBox &text1() override { return box; }
     void show() override { shown = true; }
     void hide() override { shown = false; }
-};
-
-// Counts how often it had to create the viewer, which it does on first use.
-class FakeViewerHost : public ViewerHost
-{
-public:
-    std::unique_ptr<FakeViewer> viewer;
-    int created = 0;
-    ViewerWindow &textviewer() override
-    {
-        if (!viewer) {
-            viewer = std::make_unique<FakeViewer>();
-            ++created;
-        }
-        return *viewer;
-    }
 };
 
 class FakeAboutWindow : public AboutWindow

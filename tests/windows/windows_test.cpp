@@ -141,9 +141,9 @@ TEST(Viewer, ShowsEveryLineWithCrLfOrSaysWhatFailedLeavingNothingOpen)
         if (!box.empty()) {
             EXPECT_EQ(h.platform.boxes[0].prompt, box);
         }
-        ASSERT_EQ(h.viewerHost.viewer != nullptr, viewed.has_value());
+        ASSERT_EQ(h.viewer.used, viewed.has_value());
         if (viewed) {
-            const std::string &text = h.viewerHost.viewer->box.value;
+            const std::string &text = h.viewer.box.value;
             EXPECT_EQ(text.size(), *viewed);
             EXPECT_TRUE(text.empty() || text.ends_with("\r\n"));
             EXPECT_EQ(h.status(), "Status: Viewing file f.txt");
@@ -160,16 +160,15 @@ TEST(Viewer, IsOneWindowThatCloseEmptiesAndHides)
     h.platform.addFile("b.txt", "second\n");
     view(h, "a.txt");
     view(h, "b.txt");
-    EXPECT_EQ(h.viewerHost.viewer->box.value, "second\r\n");
+    EXPECT_EQ(h.viewer.box.value, "second\r\n");
     h.app->textviewer_Command1_Click();
-    EXPECT_EQ(h.viewerHost.viewer->box.value, "");
-    EXPECT_FALSE(h.viewerHost.viewer->shown);
+    EXPECT_EQ(h.viewer.box.value, "");
+    EXPECT_FALSE(h.viewer.shown);
     view(h, "a.txt");
-    EXPECT_TRUE(h.viewerHost.viewer->shown);
-    EXPECT_EQ(h.viewerHost.created, 1);
+    EXPECT_TRUE(h.viewer.shown);
 
     view(h, ""); // cancelled
-    EXPECT_EQ(h.viewerHost.viewer->box.value, "first\r\n");
+    EXPECT_EQ(h.viewer.box.value, "first\r\n");
     EXPECT_TRUE(h.platform.boxes.empty());
 }
 
@@ -185,7 +184,7 @@ TEST(Viewer, LeavesASendOrAPausedSendAsItWas)
         ASSERT_EQ(h.platform.boxes.size(), 1u);
         EXPECT_EQ(h.platform.boxes[0].prompt, kViewWhileSending);
         EXPECT_EQ(h.status(), kVerifying);
-        EXPECT_FALSE(h.viewerHost.viewer);
+        EXPECT_FALSE(h.viewer.used);
         if (paused)
             h.click("pause");
         h.tick(2);
