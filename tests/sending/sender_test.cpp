@@ -38,7 +38,7 @@ TEST(KeystrokeLine, EveryPrintableCharacterArrivesAsWrittenInLineAndSpool)
     }
 }
 
-TEST(Sending, TypesOneLinePerTickAndEndsOnTheTickAfterTheLast)
+TEST(Sending, TypesOneLinePerTickHoldsWhilePausedAndEndsOnTheTickAfterTheLast)
 {
     AppHarness h;
     h.tick(3);
@@ -46,6 +46,12 @@ TEST(Sending, TypesOneLinePerTickAndEndsOnTheTickAfterTheLast)
     h.send("Hello\r\na(b)c\r\n(x)\r\n");
     h.tick();
     EXPECT_EQ(h.status(), "Status: Sending -> note += Hello");
+    h.click("pause");
+    EXPECT_EQ(h.menu("pause").caption(), "&Start");
+    h.tick(4);
+    EXPECT_EQ(h.platform.arrived, "note + Hello\r");
+    h.click("pause");
+    EXPECT_EQ(h.menu("pause").caption(), "&Pause");
     h.tick(2);
     EXPECT_EQ(h.status(), "Status: Sending -> note += {(}x{)}");
     EXPECT_EQ(h.platform.ownActivations, 0);
@@ -58,6 +64,16 @@ TEST(Sending, TypesOneLinePerTickAndEndsOnTheTickAfterTheLast)
     EXPECT_EQ(h.menu("pause").caption(), "&Pause");
     EXPECT_EQ(h.platform.ownActivations, 1);
     EXPECT_EQ(h.platform.openFiles(), 0);
+
+    // A cancelled load only enables Pause; Start with no file open ends at the next tick.
+    h.click("openfile");
+    EXPECT_TRUE(h.menu("pause").enabled());
+    EXPECT_EQ(h.status(), "End of file!!!");
+    EXPECT_FALSE(h.app->state().sending);
+    h.click("pause");
+    h.click("pause");
+    h.tick();
+    EXPECT_FALSE(h.menu("pause").enabled());
 }
 
 TEST(Sending, EveryLineArrivesAsWrittenWhateverItsBreaks)
@@ -82,27 +98,6 @@ TEST(Sending, EveryLineArrivesAsWrittenWhateverItsBreaks)
     }
 }
 
-TEST(ClientCheck, WarnsUntilTheClientIsThereThenTypesThePendingLineOnce)
-{
-    AppHarness h;
-    h.send("first\nsecond\n");
-    h.platform.clientMissingChecks = 3;
-    // The timer keeps ticking while the box is open; those ticks must not type anything.
-    h.platform.whileBoxOpen = [&] {
-        h.tick(4);
-        EXPECT_EQ(h.platform.arrived, "");
-    };
-    h.tick();
-    ASSERT_EQ(h.platform.boxes.size(), 3u);
-    EXPECT_TRUE(contains(h.platform.boxes[0].prompt, "Zmud is not opened"))
-        << h.platform.boxes[0].prompt;
-    EXPECT_EQ(h.platform.boxes[0].style, MsgStyle::Exclamation);
-    EXPECT_EQ(h.status(), "Status: Sending -> note += first");
-    h.tick(2);
-    EXPECT_EQ(h.platform.arrived, "note + first\rnote + second\r");
-    EXPECT_EQ(h.status(), "End of file!!!");
-}
-
 // Real clients retitle their window as they run; the send keeps the window it found until that
 // window is closed, and only then looks again by title.
 TEST(ClientCheck, KeepsTheWindowItFoundUntilItClosesThenLooksAgain)
@@ -114,12 +109,21 @@ TEST(ClientCheck, KeepsTheWindowItFoundUntilItClosesThenLooksAgain)
     h.tick();
     EXPECT_EQ(h.platform.activated, Lines { "zMUD" }) << "looked up by title only once";
 
-    // Closed between ticks: the warning until a new client is there, then the line waits for it.
+    // Closed between ticks: the warning until a new client is there; ticks that fall due while
+    // it is open type nothing, and the line waits for the new client.
     h.platform.clientOpen = false;
     h.platform.clientTitle = "zMUD";
-    h.platform.whileBoxOpen = [&] { h.platform.reopenClient(); };
+    h.platform.whileBoxOpen = [&] {
+        h.tick(4);
+        EXPECT_EQ(h.platform.arrived, "note + one\rnote + two\r");
+        if (h.platform.boxes.size() == 3)
+            h.platform.reopenClient();
+    };
     h.tick();
-    EXPECT_EQ(h.platform.boxes.size(), 1u);
+    ASSERT_EQ(h.platform.boxes.size(), 3u);
+    EXPECT_TRUE(contains(h.platform.boxes[0].prompt, "Zmud is not opened"));
+    EXPECT_EQ(h.platform.boxes[0].style, MsgStyle::Exclamation);
+    EXPECT_EQ(h.status(), "Status: Sending -> note += three");
 
     // Closed while a line was cut short: its start went with the old window, so the new one
     // gets the whole line.
@@ -138,7 +142,7 @@ TEST(ClientCheck, KeepsTheWindowItFoundUntilItClosesThenLooksAgain)
     h.platform.whileBoxOpen = [&] { h.platform.clientTitle = "zMUD"; };
     h.openToSend("f.txt");
     h.tick();
-    EXPECT_EQ(h.platform.boxes.size(), 2u);
+    EXPECT_EQ(h.platform.boxes.size(), 4u);
     EXPECT_EQ(h.platform.activated.back(), "zMUD");
 }
 
@@ -264,33 +268,6 @@ TEST(Sending, AFailedTickEndsTheSendWithAnErrorNamingTheLineNotTyped)
         EXPECT_EQ(h.platform.ownActivations, 1);
         EXPECT_EQ(h.platform.openFiles(), 0);
     }
-}
-
-TEST(Pausing, HoldsTheSendAtTheNextLineAndStartGoesOn)
-{
-    AppHarness h;
-    h.send("one\ntwo\n");
-    h.tick();
-    h.click("pause");
-    EXPECT_EQ(h.menu("pause").caption(), "&Start");
-    h.tick(4);
-    EXPECT_EQ(h.status(), "Status: Sending -> note += one");
-    EXPECT_EQ(h.platform.arrived, "note + one\r");
-    h.click("pause");
-    EXPECT_EQ(h.menu("pause").caption(), "&Pause");
-    h.tick(2);
-    EXPECT_EQ(h.platform.arrived, "note + one\rnote + two\r");
-    EXPECT_FALSE(h.menu("pause").enabled());
-
-    // A cancelled load only enables Pause; Start with no file open ends at the next tick.
-    h.click("openfile");
-    EXPECT_TRUE(h.menu("pause").enabled());
-    EXPECT_EQ(h.status(), "End of file!!!");
-    EXPECT_FALSE(h.app->state().sending);
-    h.click("pause");
-    h.click("pause");
-    h.tick();
-    EXPECT_FALSE(h.menu("pause").enabled());
 }
 
 // E&xit ends at once; the window's close button asks first while a send is under way, and a

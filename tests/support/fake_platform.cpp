@@ -38,6 +38,15 @@ private:
     std::size_t pos_ = 0;
 };
 
+template <class T> std::optional<T> takeNext(std::deque<T> &answers)
+{
+    if (answers.empty())
+        return std::nullopt;
+    T next = std::move(answers.front());
+    answers.pop_front();
+    return next;
+}
+
 Error closed()
 {
     return Error { ErrorKind::NoWindow, "The window to type into is no longer open." };
@@ -59,10 +68,8 @@ Result<WindowId> FakePlatform::appActivate(std::string_view title)
     const bool titled = clientTitle.size() >= title.size()
         && std::equal(title.begin(), title.end(), clientTitle.begin(),
             [](char a, char b) { return std::tolower(a) == std::tolower(b); });
-    if (!clientOpen || !titled || clientMissingChecks > 0) {
-        clientMissingChecks = std::max(0, clientMissingChecks - 1);
+    if (!clientOpen || !titled)
         return Error { ErrorKind::NoWindow, "No window titled \"" + std::string(title) + "\"." };
-    }
     return client;
 }
 
@@ -75,11 +82,7 @@ Outcome FakePlatform::activate(WindowId window)
 
 Result<PickedWindow> FakePlatform::pickWindow()
 {
-    if (picks.empty())
-        return Error { ErrorKind::Cancelled, "No window was chosen." };
-    auto picked = std::move(picks.front());
-    picks.pop_front();
-    return picked;
+    return takeNext(picks).value_or(Error { ErrorKind::Cancelled, "No window was chosen." });
 }
 
 Outcome FakePlatform::sendKeys(WindowId target, std::string_view text)
@@ -112,20 +115,13 @@ void FakePlatform::msgBox(std::string_view prompt, MsgStyle style)
 int FakePlatform::choiceBox(std::string_view prompt, const std::vector<std::string> &offered)
 {
     choices.emplace_back(std::string(prompt), offered);
-    if (choiceAnswers.empty())
-        return -1;
-    const auto it = std::find(offered.begin(), offered.end(), choiceAnswers.front());
-    choiceAnswers.pop_front();
+    const auto it = std::ranges::find(offered, takeNext(choiceAnswers).value_or(""));
     return it == offered.end() ? -1 : static_cast<int>(it - offered.begin());
 }
 
 std::string FakePlatform::inputBox(std::string_view, std::string_view)
 {
-    if (inputAnswers.empty())
-        return {};
-    std::string answer = inputAnswers.front();
-    inputAnswers.pop_front();
-    return answer;
+    return takeNext(inputAnswers).value_or("");
 }
 
 Result<std::unique_ptr<LineReader>> FakePlatform::openInput(const std::string &path)
@@ -164,9 +160,7 @@ std::string FakePlatform::dir(std::string_view path)
 
 void FakeFileDialog::showOpen()
 {
-    name = answers.empty() ? "" : answers.front();
-    if (!answers.empty())
-        answers.pop_front();
+    name = takeNext(answers).value_or("");
 }
 
 } // namespace quillpost::test

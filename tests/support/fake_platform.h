@@ -54,7 +54,6 @@ public:
     bool clientOpen = true;
     std::string clientTitle = "zMUD"; // found by a title it begins with, ignoring case
     WindowId client { 0x2a }; // a reopened client is another window; a chosen one too
-    int clientMissingChecks = 0; // appActivate fails this many more times
     std::optional<SendFailure> sendFailure;
     std::deque<Result<PickedWindow>> picks; // what pickWindow() returns next; none left: Esc
     std::deque<std::string> inputAnswers;

@@ -27,11 +27,6 @@ TEST(AboutBox, LoadsItsTextsOnceAndAgainAfterOk)
     EXPECT_EQ(h.frmAbout.labels[AboutLabel::lblVersion].value, "Version 1.10.6");
 }
 
-Registry::Value bytes(std::uint32_t type, std::vector<std::uint8_t> data)
-{
-    return Registry::Value { type, std::move(data) };
-}
-
 TEST(AboutBox, GetKeyValueReadsTrimsAndConvertsLikeTheWindowsCalls)
 {
     const struct
@@ -49,14 +44,14 @@ TEST(AboutBox, GetKeyValueReadsTrimsAndConvertsLikeTheWindowsCalls)
         { "ExactlyTheBuffer", regSz(std::string(1024, 'k'), false), true, std::string(1024, 'k') },
         { "PastTheBuffer", regSz(std::string(1024, 'k')), false, "" },
         // A final zero byte is trimmed whatever the type.
-        { "Dword", bytes(kRegDword, { 0x2A, 0x01, 0x00, 0x00 }), true, "298" },
-        { "DwordNoZero", bytes(kRegDword, { 0xFF, 0x00, 0x00, 0x01 }), true, "16777471" },
-        { "OtherTypeLeavesTheText", bytes(3, { 1, 2, 3 }), true, "before", "before" },
+        { "Dword", Registry::Value(kRegDword, { 0x2A, 0x01, 0x00, 0x00 }), true, "298" },
+        { "DwordNoZero", Registry::Value(kRegDword, { 0xFF, 0x00, 0x00, 0x01 }), true, "16777471" },
+        { "OtherTypeLeavesTheText", Registry::Value(3, { 1, 2, 3 }), true, "before", "before" },
         { "NoKey", regSz("x"), false, "", "before", false, "nowhere" },
         // The open asks for write rights.
         { "ReadOnlyKey", regSz("x"), false, "", "before", true },
         { "NoValue", regSz("x"), false, "", "before", false, "soft\\key", "missing" },
-        { "Empty", bytes(kRegSz, {}), std::nullopt, "" } };
+        { "Empty", Registry::Value(kRegSz, {}), std::nullopt, "" } };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         AppHarness h;
