@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <stdexcept>
 #include <streambuf>
 
 namespace quillpost::test {
@@ -108,6 +109,8 @@ Outcome FakePlatform::sendKeys(WindowId target, std::string_view text)
 void FakePlatform::msgBox(std::string_view prompt, MsgStyle style)
 {
     boxes.push_back({ std::string(prompt), style });
+    if (boxes.size() > 100)
+        throw std::logic_error("a message box keeps coming back");
     if (whileBoxOpen)
         whileBoxOpen();
 }

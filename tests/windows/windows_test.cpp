@@ -79,7 +79,7 @@ TEST(AboutBox, SystemInfoStartsTheToolItFindsOrSaysItIsUnavailable)
             {} },
         { "second key names the folder", {}, true, { inFolder }, { inFolder } },
         { "second key's folder lacks the tool", {}, true, {}, {} },
-        { "empty value", Registry::Value { kRegSz, {} }, false, { tool }, {} },
+        { "empty value", Registry::Value { kRegSz, {} }, true, { tool, inFolder }, {} },
         { "other type leaves the path empty", Registry::Value { 7, { 'a', 0 } }, false, {}, {} }
     };
     for (const auto &[name, path, folder, files, started] : cases) {
