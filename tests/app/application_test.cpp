@@ -80,7 +80,7 @@ TEST(CommandLine, ReadsTheClientTitleAndAnswersHelpAndVersion)
         if (action == Action::Run) {
             EXPECT_EQ(line.clientTitle, title);
         }
-        EXPECT_NE(line.text.find(textHas), std::string::npos);
+        EXPECT_TRUE(contains(line.text, textHas));
     }
 }
 
@@ -129,7 +129,7 @@ TEST(Spools, OneItemStaysCheckedAndItsWordActive)
             EXPECT_EQ(h.app->state().noteSpool, step.spool);
             ASSERT_EQ(h.platform.boxes.size(), boxes + (step.box.empty() ? 0 : 1));
             if (!step.box.empty()) {
-                EXPECT_NE(h.platform.boxes.back().prompt.find(step.box), std::string::npos);
+                EXPECT_TRUE(contains(h.platform.boxes.back().prompt, step.box));
                 EXPECT_EQ(h.status(), kCreditLine);
             }
         }

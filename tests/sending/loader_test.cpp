@@ -12,11 +12,6 @@ namespace {
 using Kind = Finding::Kind;
 using Lines = std::vector<std::string>;
 
-bool contains(const std::string &text, std::string_view part)
-{
-    return text.find(part) != std::string::npos;
-}
-
 // `total` characters in lines of `perLine`, each line ended by CR LF.
 std::string linesOfTotal(std::size_t total, std::size_t perLine)
 {

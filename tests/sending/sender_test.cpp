@@ -11,11 +11,6 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-bool contains(const std::string &text, std::string_view part)
-{
-    return text.find(part) != std::string::npos;
-}
-
 // What the client receives from a keystroke line; a key with a modifier or a named key as ^A.
 std::string arrives(const std::string &keys)
 {
@@ -227,39 +222,32 @@ TEST(FocusCheck, AFocusLossPausesAtTheLineAndStartTypesWhatWasNotTyped)
 
 TEST(Sending, AFailedTickEndsTheSendWithAnErrorNamingTheLineNotTyped)
 {
-    // Each case makes the desktop or the file fail after the file was loaded.
+    // The send that fails, or how the file changes, after the file was loaded.
+    using Failure = FakePlatform::SendFailure;
     const struct
     {
-        const char *name;
-        std::function<void(FakePlatform &)> arrange;
+        std::optional<Failure> failure;
+        std::function<void(FakePlatform::File &)> change;
         std::string statusStart;
         std::string line2 = "Line 2 was not typed.";
         std::string arrived = "note + one\r";
     } cases[] = {
-        { "typing",
-            [](FakePlatform &p) {
-                p.sendFailure = { 2, ErrorKind::Typing };
-            },
-            "Error: The display refused the keys." },
-        { "typing part way",
-            [](FakePlatform &p) {
-                p.sendFailure = { 2, ErrorKind::Typing, 5 };
-            },
-            "Error: The display refused the keys.", "Line 2 was typed only in part.",
-            "note + one\rnote " },
-        { "read", [](FakePlatform &p) { p.files["f.txt"].failAfter = 5; },
-            "Error: Could not read f.txt after line 1." },
-        { "changed", [](FakePlatform &p) { p.files["f.txt"].contents = "one\ntw\to\nthree\n"; },
+        { Failure { 2, ErrorKind::Typing }, {}, "Error: The display refused the keys." },
+        { Failure { 2, ErrorKind::Typing, 5 }, {}, "Error: The display refused the keys.",
+            "Line 2 was typed only in part.", "note + one\rnote " },
+        { {}, [](auto &f) { f.failAfter = 5; }, "Error: Could not read f.txt after line 1." },
+        { {}, [](auto &f) { f.contents = "one\ntw\to\nthree\n"; },
             "Error: the file changed after it was loaded" },
-        { "grown",
-            [](FakePlatform &p) { p.files["f.txt"].contents = "one\n" + std::string(9000, 'g'); },
+        { {}, [](auto &f) { f.contents = "one\n" + std::string(9000, 'g'); },
             "Error: the file changed after it was loaded: line 2 is longer than a whole note." },
     };
     for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(c.statusStart);
         AppHarness h;
         h.send("one\ntwo\nthree\n");
-        c.arrange(h.platform);
+        h.platform.sendFailure = c.failure;
+        if (c.change)
+            c.change(h.platform.files["f.txt"]);
         h.tick(3);
         EXPECT_EQ(h.platform.arrived, c.arrived);
         EXPECT_EQ(h.status().rfind(c.statusStart, 0), 0u) << h.status();

@@ -12,6 +12,11 @@
 
 namespace quillpost::test {
 
+inline bool contains(std::string_view text, std::string_view part)
+{
+    return text.find(part) != std::string_view::npos;
+}
+
 // The main window's controls as fakes, in their start-up states, and the Application on top:
 // a test reads like the user's story ("choose this file, tick three times").
 class AppHarness : public MenuItems

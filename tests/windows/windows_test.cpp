@@ -208,7 +208,7 @@ TEST(Website, WritesItsStatusThenOpensTheAddressOrSaysWhyNot)
         EXPECT_EQ(h.platform.started.size(), missing ? 0u : 1u);
         ASSERT_EQ(h.platform.boxes.size(), missing ? 1u : 0u);
         if (missing) {
-            EXPECT_NE(h.platform.boxes[0].prompt.find("No web browser"), std::string::npos);
+            EXPECT_TRUE(contains(h.platform.boxes[0].prompt, "No web browser"));
             EXPECT_EQ(h.platform.boxes[0].style, MsgStyle::Exclamation);
         } else {
             EXPECT_EQ(h.platform.started[0], kWebsite);
