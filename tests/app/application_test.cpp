@@ -106,8 +106,8 @@ TEST(Spools, OneItemStaysCheckedAndItsWordActive)
     const std::vector<Step> stories[] = {
         { { "quest", "", "quest", "qnote" }, { "quest", "", "quest", "qnote" },
             { "description", "", "description", "description" } },
-        // An empty answer keeps the custom word; a blank is a word.
-        { { "custom", "onote", "custom", "onote" }, { "custom", "", "custom", "onote" },
+        // An empty answer keeps the custom word; a blank is a word, and so is one with a "+".
+        { { "custom", "n+te", "custom", "n+te" }, { "custom", "", "custom", "n+te" },
             { "custom", " ", "custom", " " }, { "oocn", "", "oocn", "oocn" } },
         { { "custom", "note", "custom", "note" }, { "note", "", "note", "note" } },
         // Nothing set, the disabled button, and words that cannot be typed change nothing.
@@ -124,14 +124,21 @@ TEST(Spools, OneItemStaysCheckedAndItsWordActive)
             if (step.item == "custom")
                 h.platform.inputAnswers.push_back(step.answer);
             const std::size_t boxes = h.platform.boxes.size();
+            const std::string status = h.status();
             h.click(step.item);
             EXPECT_EQ(checkedSpools(h), Lines { step.checked });
             EXPECT_EQ(h.app->state().noteSpool, step.spool);
             ASSERT_EQ(h.platform.boxes.size(), boxes + (step.box.empty() ? 0 : 1));
             if (!step.box.empty()) {
+                EXPECT_EQ(h.status(), status);
                 EXPECT_TRUE(contains(h.platform.boxes.back().prompt, step.box));
-                EXPECT_EQ(h.status(), kCreditLine);
+            } else if (step.item == "custom" && !step.answer.empty()) {
+                EXPECT_EQ(h.status(), "Custom Value: " + step.answer);
             }
+            // Display shows the word only while the custom item is checked.
+            h.click("displaycustom");
+            EXPECT_EQ(
+                h.status(), "Custom Value: " + (step.checked == "custom" ? step.spool : "Not Set"));
         }
     }
 }
@@ -151,21 +158,6 @@ TEST(Spools, AChoiceChangesTheWordOfTheFollowingLinesOnly)
         arrived += std::string(row.word) + " + \r";
     }
     EXPECT_EQ(h.platform.arrived, arrived);
-}
-
-TEST(CustomSpool, DisplayShowsTheWordOnlyWhileItIsChecked)
-{
-    AppHarness h;
-    h.click("displaycustom");
-    EXPECT_EQ(h.status(), "Custom Value: Not Set");
-    h.platform.inputAnswers.push_back("n+te ");
-    h.click("custom");
-    EXPECT_EQ(h.status(), "Custom Value: n+te ");
-    h.click("displaycustom");
-    EXPECT_EQ(h.status(), "Custom Value: n+te ");
-    h.click("anote");
-    h.click("displaycustom");
-    EXPECT_EQ(h.status(), "Custom Value: Not Set");
 }
 
 } // namespace
