@@ -3,48 +3,19 @@
 #include "app/command_line.h"
 #include "app/menu_tree.h"
 #include "sending/intervals.h"
+#include "spools/spools.h"
 
 #include <gtest/gtest.h>
 
 namespace quillpost::test {
 namespace {
 
-TEST(StartUp, SetsTheDefaultsAndTheMenuStates)
-{
-    AppHarness h;
-    const SharedState &s = h.app->state();
-    EXPECT_FALSE(s.sending);
-    EXPECT_EQ(s.noteSpool, "note");
-    EXPECT_EQ(s.lineBreak, "\r\n");
-    EXPECT_EQ(h.status().rfind("Written by: ", 0), 0u);
-    EXPECT_FALSE(h.menu("pause").enabled());
-    EXPECT_EQ(h.menu("pause").caption(), "&Pause");
-    int checkedItems = 0;
-    for (const MenuRow &row : menuTree())
-        checkedItems += row.checked ? 1 : 0;
-    EXPECT_EQ(checkedItems, 1);
-    EXPECT_TRUE(h.menu("note").checked());
-}
-
-TEST(StartUp, TheMenuBarReadsFileNoteTypeOptionsPauseHelp)
-{
-    std::vector<std::string_view> bar;
-    for (const MenuRow &row : menuTree())
-        if (row.level == 1)
-            bar.push_back(row.caption);
-    EXPECT_EQ(bar,
-        (std::vector<std::string_view> { "&File", "&Note Type", "&Options", "&Pause", "&Help" }));
-    const auto rows = menuTree();
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (rows[i].name == "pause") {
-            EXPECT_FALSE(opensSubmenu(rows, i));
-        }
-    }
-}
+using Lines = std::vector<std::string>;
 
 TEST(StartUp, EveryCommandOfTheMenuTreeHasItsHandler)
 {
     AppHarness h;
+    EXPECT_FALSE(h.menu("pause").enabled()) << "nothing to pause yet";
     const auto rows = menuTree();
     for (std::size_t i = 0; i < rows.size(); ++i) {
         if (isSeparator(rows[i]) || opensSubmenu(rows, i))
@@ -58,59 +29,31 @@ TEST(StartUp, EveryCommandOfTheMenuTreeHasItsHandler)
 TEST(WindowSize, SpringsBackInTheNormalStateOnly)
 {
     AppHarness h;
-    const int w = h.window.w, hh = h.window.h;
-    h.window.w = 9000;
-    h.window.h = 300;
-    h.app->Form_Resize();
-    EXPECT_EQ(h.window.w, w);
-    EXPECT_EQ(h.window.h, hh);
-
-    for (WindowState state : { WindowState::Minimized, WindowState::Maximized }) {
+    for (WindowState state :
+        { WindowState::Minimized, WindowState::Maximized, WindowState::Normal }) {
         h.window.state = state;
-        h.window.w = 100;
+        h.window.w = 9000;
+        h.window.h = 300;
         h.app->Form_Resize();
-        EXPECT_EQ(h.window.w, 100);
+        const bool normal = state == WindowState::Normal;
+        EXPECT_EQ(h.window.w, normal ? FakeWindow {}.w : 9000);
+        EXPECT_EQ(h.window.h, normal ? FakeWindow {}.h : 300);
     }
-    h.window.state = WindowState::Normal;
-    h.app->Form_Resize();
-    EXPECT_EQ(h.window.w, w);
 }
 
 TEST(Intervals, EachItemSetsItsIntervalAndTheReportFollowsTheValue)
 {
     AppHarness h;
-    h.click("showtimerinterval");
-    EXPECT_EQ(h.status(), "The timer interval is set at  1 second.");
     for (const IntervalRow &row : kIntervalRows) {
         h.click(row.item);
         EXPECT_EQ(h.timer1.value, row.milliseconds);
         EXPECT_EQ(h.status(), row.status);
+        EXPECT_FALSE(h.menu(row.item).checked());
         h.click("showtimerinterval");
         EXPECT_EQ(h.status(),
             "The timer interval is set at  " + std::to_string(row.milliseconds / 1000)
                 + (row.milliseconds == 1000 ? " second." : " seconds."));
     }
-    h.click("one");
-    h.click("showtimerinterval");
-    EXPECT_EQ(h.status(), "The timer interval is set at  1 second.");
-    for (const IntervalRow &row : kIntervalRows)
-        EXPECT_FALSE(h.menu(row.item).checked());
-}
-
-TEST(Intervals, ChangingTheIntervalMidSendNeitherStopsNorRestartsIt)
-{
-    AppHarness h;
-    h.platform.addFile("f.txt", "one\ntwo\n");
-    h.openToSend("f.txt");
-    h.tick();
-    h.click("three");
-    h.tick();
-    EXPECT_EQ(h.platform.keys, (std::vector<std::string> { "note += one\r", "note += two\r" }));
-}
-
-TEST(Intervals, NumberTextKeepsTheFirstCharacterForTheSign)
-{
-    EXPECT_EQ(numberText(1), " 1");
     EXPECT_EQ(numberText(2.5), " 2.5");
     EXPECT_EQ(numberText(0.001), " 0.001");
     EXPECT_EQ(numberText(-3), "-3");
@@ -119,13 +62,8 @@ TEST(Intervals, NumberTextKeepsTheFirstCharacterForTheSign)
 TEST(CommandLine, ReadsTheClientTitleAndAnswersHelpAndVersion)
 {
     using Action = CommandLine::Action;
-    const struct
-    {
-        std::vector<std::string> args;
-        Action action;
-        std::string title;
-        std::string textHas;
-    } cases[] = {
+    // The arguments, the action, the client title it runs with, a part of its text.
+    const std::tuple<Lines, Action, std::string, std::string> cases[] = {
         { {}, Action::Run, "zMUD", "" },
         { { "--client", "Mudlet - Hollowmere" }, Action::Run, "Mudlet - Hollowmere", "" },
         { { "--client=tt++" }, Action::Run, "tt++", "" },
@@ -135,15 +73,91 @@ TEST(CommandLine, ReadsTheClientTitleAndAnswersHelpAndVersion)
         { { "--client=" }, Action::Refuse, "", "not empty" },
         { { "-x" }, Action::Refuse, "", "unknown argument '-x'" },
     };
-    for (const auto &c : cases) {
-        const CommandLine line = parseCommandLine(c.args);
+    for (const auto &[args, action, title, textHas] : cases) {
+        const CommandLine line = parseCommandLine(args);
         SCOPED_TRACE(line.text);
-        EXPECT_EQ(line.action, c.action);
-        if (c.action == Action::Run) {
-            EXPECT_EQ(line.clientTitle, c.title);
+        EXPECT_EQ(line.action, action);
+        if (action == Action::Run) {
+            EXPECT_EQ(line.clientTitle, title);
         }
-        EXPECT_NE(line.text.find(c.textHas), std::string::npos);
+        EXPECT_TRUE(contains(line.text, textHas));
     }
+}
+
+// The checked spool items, in menu order.
+Lines checkedSpools(AppHarness &h)
+{
+    Lines out;
+    for (const SpoolRow &row : kSpoolRows)
+        if (h.menu(row.item).checked())
+            out.emplace_back(row.item);
+    if (h.menu("custom").checked())
+        out.emplace_back("custom");
+    return out;
+}
+
+TEST(Spools, OneItemStaysCheckedAndItsWordActive)
+{
+    struct Step
+    {
+        // answer: for "custom"; box: what a box then says
+        std::string item, answer, checked, spool, box = "";
+    };
+    const std::vector<Step> stories[] = {
+        { { "quest", "", "quest", "qnote" }, { "quest", "", "quest", "qnote" },
+            { "description", "", "description", "description" } },
+        // An empty answer keeps the custom word; a blank is a word, and so is one with a "+".
+        { { "custom", "n+te", "custom", "n+te" }, { "custom", "", "custom", "n+te" },
+            { "custom", " ", "custom", " " }, { "oocn", "", "oocn", "oocn" } },
+        { { "custom", "note", "custom", "note" }, { "note", "", "note", "note" } },
+        // Nothing set, the disabled button, and words that cannot be typed change nothing.
+        { { "custom", "", "note", "note" },
+            { "N", "", "note", "note", std::string(kDisabledCommand) },
+            { "custom", "oocn\nnote", "note", "note", "character 5" },
+            { "custom", "tab\there", "note", "note", "character 4" } },
+    };
+    for (const auto &story : stories) {
+        AppHarness h;
+        EXPECT_EQ(checkedSpools(h), Lines { "note" });
+        for (const Step &step : story) {
+            SCOPED_TRACE(step.item + step.answer);
+            if (step.item == "custom")
+                h.platform.inputAnswers.push_back(step.answer);
+            const std::size_t boxes = h.platform.boxes.size();
+            const std::string status = h.status();
+            h.click(step.item);
+            EXPECT_EQ(checkedSpools(h), Lines { step.checked });
+            EXPECT_EQ(h.app->state().noteSpool, step.spool);
+            ASSERT_EQ(h.platform.boxes.size(), boxes + (step.box.empty() ? 0 : 1));
+            if (!step.box.empty()) {
+                EXPECT_EQ(h.status(), status);
+                EXPECT_TRUE(contains(h.platform.boxes.back().prompt, step.box));
+            } else if (step.item == "custom" && !step.answer.empty()) {
+                EXPECT_EQ(h.status(), "Custom Value: " + step.answer);
+            }
+            // Display shows the word only while the custom item is checked.
+            h.click("displaycustom");
+            EXPECT_EQ(
+                h.status(), "Custom Value: " + (step.checked == "custom" ? step.spool : "Not Set"));
+        }
+    }
+}
+
+// Neither a spool nor an interval chosen mid-send stops or restarts it.
+TEST(Spools, AChoiceChangesTheWordOfTheFollowingLinesOnly)
+{
+    AppHarness h;
+    h.send("one\n" + std::string(kSpoolRows.size(), '\n'));
+    h.tick();
+    std::string arrived = "note + one\r";
+    for (const SpoolRow &row : kSpoolRows) {
+        h.click(row.item);
+        EXPECT_EQ(h.status(), row.status);
+        h.click("three");
+        h.tick();
+        arrived += std::string(row.word) + " + \r";
+    }
+    EXPECT_EQ(h.platform.arrived, arrived);
 }
 
 } // namespace

@@ -1,9 +1,5 @@
 #include "app_harness.h"
 
-#include "app/menu_tree.h"
-
-#include <stdexcept>
-
 namespace quillpost::test {
 
 AppHarness::AppHarness()
@@ -19,32 +15,9 @@ AppHarness::AppHarness()
         item->enabledValue = rows[i].enabled;
         items_.emplace(std::string(rows[i].name), std::move(item));
     }
-    app = std::make_unique<Application>(platform, Form1 { window, text1, timer1, cd, *this },
-        OtherWindows { viewerHost, frmAbout });
+    app = std::make_unique<Application>(
+        platform, Form1 { window, text1, timer1, cd, *this }, OtherWindows { viewer, frmAbout });
     app->Form_Load();
-}
-
-MenuItem &AppHarness::item(std::string_view name)
-{
-    return itemNamed(items_, name);
-}
-
-void AppHarness::openToSend(const std::string &path)
-{
-    cd.answers.push_back(path);
-    click("openfile");
-}
-
-void AppHarness::click(std::string_view name)
-{
-    if (!app->click(name))
-        throw std::logic_error("no handler for " + std::string(name));
-}
-
-void AppHarness::tick(int times)
-{
-    for (int i = 0; i < times; ++i)
-        app->Timer1_Timer();
 }
 
 } // namespace quillpost::test

@@ -3,12 +3,19 @@
 #include "fake_platform.h"
 
 #include "app/application.h"
+#include "app/menu_tree.h"
 
 #include <map>
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 namespace quillpost::test {
+
+inline bool contains(std::string_view text, std::string_view part)
+{
+    return text.find(part) != std::string_view::npos;
+}
 
 // The main window's controls as fakes, in their start-up states, and the Application on top:
 // a test reads like the user's story ("choose this file, tick three times").
@@ -17,13 +24,31 @@ class AppHarness : public MenuItems
 public:
     AppHarness();
 
-    MenuItem &item(std::string_view name) override;
+    MenuItem &item(std::string_view name) override { return itemNamed(items_, name); }
     FakeMenuItem &menu(std::string_view name) { return static_cast<FakeMenuItem &>(item(name)); }
 
     // Chooses `path` in the next open-file dialog and runs the item's command.
-    void openToSend(const std::string &path);
-    void click(std::string_view name);
-    void tick(int times = 1);
+    void openToSend(const std::string &path)
+    {
+        cd.answers.push_back(path);
+        click("openfile");
+    }
+    // Chooses f.txt, holding `contents`, to send.
+    void send(const std::string &contents)
+    {
+        platform.addFile("f.txt", contents);
+        openToSend("f.txt");
+    }
+    void click(std::string_view name)
+    {
+        if (!app->click(name))
+            throw std::logic_error("no handler for " + std::string(name));
+    }
+    void tick(int times = 1)
+    {
+        for (int i = 0; i < times; ++i)
+            app->Timer1_Timer();
+    }
 
     const std::string &status() const { return text1.value; }
 
@@ -32,7 +57,7 @@ public:
     FakeTextBox text1;
     FakeTimer timer1;
     FakeFileDialog cd;
-    FakeViewerHost viewerHost;
+    FakeViewer viewer;
     FakeAboutWindow frmAbout;
     std::unique_ptr<Application> app;
 

@@ -25,50 +25,54 @@ public:
         std::string prompt;
         MsgStyle style;
     };
+    // The `atSend`-th sendKeys call (from 1) fails with `kind` after typing `typed` characters.
+    struct SendFailure
+    {
+        int atSend;
+        ErrorKind kind;
+        std::size_t typed = 0;
+    };
+    // Changes to a file show in the readers that have it open, as on a real disk.
+    struct File
+    {
+        std::string contents;
+        std::size_t failAfter = std::string::npos; // reading fails once this many bytes are read
+        std::size_t bytesRead = 0; // over all opens
+        int open = 0;
+    };
 
     // --- what the logic did
-    std::vector<std::string> keys; // each sendKeys text, as handed in
+    std::string arrived; // the text that arrived in the client, Enter as '\r'
     std::vector<std::string> activated; // every appActivate title, found or not
     std::vector<Box> boxes;
-    std::vector<std::pair<std::string, std::string>> prompts; // inputBox prompt, title
+    std::vector<std::pair<std::string, std::vector<std::string>>> choices; // prompt, offered
+    std::vector<std::string> started; // programs started with shell(), then opened addresses
     int ownActivations = 0;
     bool ended = false;
-    std::vector<std::string> started; // programs started with shell(), then opened addresses
-
-    // The text that arrived in the client: every sendKeys parsed, Enter as '\r'.
-    std::string arrived;
 
     // --- the desktop
     bool clientOpen = true;
     std::string clientTitle = "zMUD"; // found by a title it begins with, ignoring case
     WindowId client { 0x2a }; // a reopened client is another window; a chosen one too
-    int clientMissingChecks = 0; // appActivate fails this many more times
-    std::optional<int> focusLostAtSend; // the n-th sendKeys call (from 1) finds the focus elsewhere
-    std::optional<int> typingFailsAtSend;
-    std::size_t typedBeforeFailure = 0; // how much of the text either failure lets through
+    std::optional<SendFailure> sendFailure;
+    std::deque<Result<PickedWindow>> picks; // what pickWindow() returns next; none left: Esc
     std::deque<std::string> inputAnswers;
     std::deque<std::string> choiceAnswers; // the caption to choose; none left closes the box
-    std::vector<std::pair<std::string, std::vector<std::string>>> choices; // prompt, offered
-    std::vector<std::string> existingFiles; // what dir() finds
+    std::vector<std::string> existingFiles; // what dir() and shell() find
     bool browserMissing = false;
     Registry reg;
     AppIdentity app { "Quillpost", 1, 2, 6 };
-    std::function<void(const Box &)> whileBoxOpen; // runs while a message box is "open"
-    std::function<void(const std::string &)> beforeOpen; // runs before each openInput
+    std::map<std::string, File> files; // what openInput() finds
+    std::function<void()> whileBoxOpen; // runs while a message box is "open"
+    std::function<void()> beforeOpen; // runs before each openInput
 
-    // --- files
-    void addFile(const std::string &path, std::string contents);
-    // Reading `path` fails once `bytes` bytes of it have been read.
-    void failReadAfter(const std::string &path, std::size_t bytes);
-    // An endless file; bytesRead() tells how much of it the logic read.
-    void addEndlessFile(const std::string &path, char fill);
-    std::size_t bytesRead(const std::string &path) const;
+    void addFile(
+        const std::string &path, std::string contents, std::size_t failAfter = std::string::npos)
+    {
+        files[path].contents = std::move(contents);
+        files[path].failAfter = failAfter;
+    }
     int openFiles() const;
-
-    // What the next pickWindow() returns; Cancelled when there is none.
-    std::deque<Result<PickedWindow>> picks;
-
-    void closeClient() { clientOpen = false; }
     void reopenClient()
     {
         clientOpen = true;
@@ -93,15 +97,6 @@ public:
     void end() override { ended = true; }
 
 private:
-    struct File
-    {
-        std::string contents;
-        std::optional<std::size_t> failAfter;
-        std::optional<char> endlessFill;
-        std::shared_ptr<std::size_t> bytesRead = std::make_shared<std::size_t>(0);
-        std::shared_ptr<int> openCount = std::make_shared<int>(0);
-    };
-    std::map<std::string, File> files_;
     int sends_ = 0;
 };
 
@@ -117,8 +112,7 @@ class FakeMenuItem : public MenuItem
 {
 public:
     std::string captionValue;
-    bool checkedValue = false;
-    bool enabledValue = true;
+    bool checkedValue = false, enabledValue = true;
     std::string caption() const override { return captionValue; }
     void setCaption(std::string_view c) override { captionValue = c; }
     bool checked() const override { return checkedValue; }
@@ -135,15 +129,12 @@ public:
     void setInterval(int ms) override { value = ms; }
 };
 
-// Each showOpen takes the next answer ("" is Cancel) and records the title it was shown with.
+// Each showOpen takes the next answer; none left, or "", is Cancel.
 class FakeFileDialog : public FileDialog
 {
 public:
     std::deque<std::string> answers;
-    std::vector<std::string> titles;
-    std::string name;
-    std::string title;
-    std::function<void()> whileOpen;
+    std::string name, title;
     std::string fileName() const override { return name; }
     void setFileName(std::string_view n) override { name = n; }
     std::string dialogTitle() const override { return title; }
@@ -151,39 +142,27 @@ public:
     void showOpen() override;
 };
 
-class FakeViewer : public ViewerWindow
+// The viewer window and its host in one: `used` once the logic asked the host for it.
+class FakeViewer : public ViewerHost, public ViewerWindow
 {
 public:
     FakeTextBox box;
-    bool shown = false;
+    bool used = false, shown = false;
+    ViewerWindow &textviewer() override
+    {
+        used = true;
+        return *this;
+    }
     TextBox &text1() override { return box; }
     void show() override { shown = true; }
     void hide() override { shown = false; }
 };
 
-// Counts how often it had to create the viewer, which it does on first use.
-class FakeViewerHost : public ViewerHost
-{
-public:
-    std::unique_ptr<FakeViewer> viewer;
-    int created = 0;
-    ViewerWindow &textviewer() override
-    {
-        if (!viewer) {
-            viewer = std::make_unique<FakeViewer>();
-            ++created;
-        }
-        return *viewer;
-    }
-};
-
 class FakeAboutWindow : public AboutWindow
 {
 public:
-    bool loaded = false;
-    bool shown = false;
+    bool loaded = false, shown = false;
     int loads = 0;
-    std::string caption;
     std::map<AboutLabel, FakeTextBox> labels;
     bool isLoaded() const override { return loaded; }
     void load() override
@@ -192,7 +171,7 @@ public:
         ++loads;
         labels.clear();
     }
-    void setCaption(std::string_view c) override { caption = c; }
+    void setCaption(std::string_view) override { }
     TextBox &label(AboutLabel which) override { return labels[which]; }
     void show() override { shown = true; }
     void unload() override { loaded = shown = false; }
@@ -203,14 +182,13 @@ class FakeWindow : public Window
 public:
     int w = 4650, h = 1410;
     WindowState state = WindowState::Normal;
-    bool shown = false;
     int width() const override { return w; }
     int height() const override { return h; }
     void setWidth(int twips) override { w = twips; }
     void setHeight(int twips) override { h = twips; }
     WindowState windowState() const override { return state; }
-    void show() override { shown = true; }
-    void hide() override { shown = false; }
+    void show() override { }
+    void hide() override { }
 };
 
 } // namespace quillpost::test
