@@ -23,50 +23,14 @@ protected:
     Child thief_;
 };
 
-TEST_F(Linux, HoldsTheLineWhileAnotherWindowKeepsTheFocusAndTypesItOnStart)
-{
-    RecordingClient &client = startClient();
-    const std::vector<std::string> lines { "one (1)", "two [2]", "three {3}", "four +4" };
-    const std::string expected = notes("note", lines);
-    const std::string firstLine = notes("note", { lines[0] });
-    sendFile("one (1)\ntwo [2]\nthree {3}\nfour +4\n");
-    ASSERT_TRUE(sameBytes(client.receivedAtLeast(firstLine.size()), firstLine));
-
-    const std::string thiefKeys = dir_.file("thief-keys");
-    const XWindow thief = startThief(thiefKeys);
-    ASSERT_TRUE(waitFor([&] { return desktop_.hasFocus(thief); }, 5s))
-        << "the Thief window did not take the focus";
-
-    // A line typed just before the theft may still be on its way through the terminal.
-    std::string atTheft = client.received();
-    for (int settle = 0; settle < 10 && !client.staysAt(atTheft, 300ms); ++settle)
-        atTheft = client.received();
-    // Two ticks: the next line must find the focus taken, and hold back rather than type.
-    waitFor([&] { return client.received() != atTheft || !readFile(thiefKeys).empty(); }, 2500ms);
-    EXPECT_TRUE(sameBytes(client.received(), atTheft))
-        << "\nthe send went on while another window held the focus";
-    EXPECT_LT(atTheft.size(), expected.size()) << "the file ended before the focus was taken";
-    EXPECT_EQ(expected.compare(0, atTheft.size(), atTheft), 0)
-        << "not whole lines in order before the theft\n"
-        << sameBytes(atTheft, expected).message();
-
-    thief_.stop();
-    EXPECT_TRUE(readFile(thiefKeys).empty())
-        << "keys reached the Thief window while it held the focus:\n"
-        << shown(readFile(thiefKeys));
-
-    desktop_.press(main_, { "alt+s" });
-    EXPECT_TRUE(sameBytes(client.receivedAtLeast(expected.size()), expected));
-    expectSendEnds(client, expected);
-}
-
-// The focus moves between the client and the Thief every millisecond or so: each key must go to
-// the client or wait. On ru the Latin letters and most punctuation go through spare keys, bound
-// in batches with a focus check before each, so a line can stop part way, and pause the send
-// there: it must go on from there, never again from its start.
-// The spare keys stay bound between lines, and a kill ends the program as Exit does: it leaves
-// the keyboard map as it found it.
-TEST_F(Linux, NoKeyReachesAnotherWindowWhenTheFocusMovesAtAnyMoment)
+// Another window takes the focus in the middle of a file. On us it keeps it: the next line must
+// wait, and Start types it once the focus is back. On ru it moves between the client and the
+// thief every millisecond or so: each key must go to the client or wait. The Latin letters and
+// most punctuation then go through spare keys, bound in batches with a focus check before each,
+// so a line can stop part way and pause the send there: it must go on from there, never again
+// from its start. The spare keys stay bound between lines, and a kill ends the program as Exit
+// does: it leaves the keyboard map as it found it.
+TEST_F(Linux, NoKeyReachesAnotherWindowThatTakesTheFocusAtAnyMoment)
 {
     RecordingClient &client = startClient();
     const auto keymap = [&] {
@@ -94,10 +58,23 @@ TEST_F(Linux, NoKeyReachesAnotherWindowWhenTheFocusMovesAtAnyMoment)
         keymapBefore = keymap();
 
         const std::string thiefKeys = dir_.file("thief-keys-" + layout);
-        startThief(thiefKeys, { "--flicker-with", "zMUD" });
-        client.receivedAtLeast(expected.size(), 10s);
+        if (layout == "us") {
+            const XWindow thief = startThief(thiefKeys);
+            ASSERT_TRUE(waitFor([&] { return desktop_.hasFocus(thief); }, 5s))
+                << "the Thief window did not take the focus";
+            // A line typed just before the theft may still be on its way through the terminal.
+            std::string atTheft = client.received();
+            for (int settle = 0; settle < 10 && !client.staysAt(atTheft, 300ms); ++settle)
+                atTheft = client.received();
+            EXPECT_TRUE(client.staysAt(atTheft))
+                << "the send went on while another window held the focus";
+            EXPECT_LT(atTheft.size(), expected.size()) << "the file ended before the theft";
+        } else {
+            startThief(thiefKeys, { "--flicker-with", "zMUD" });
+            client.receivedAtLeast(expected.size(), 10s);
+        }
         thief_.stop();
-        // A line that kept losing the focus pauses the send part way; Start types the rest.
+        // A line that lost the focus pauses the send, maybe part way; Start types the rest.
         for (int starts = 0; starts < 10 && client.received().size() < expected.size(); ++starts) {
             const std::string at = client.received();
             if (client.staysAt(at, 2s))
