@@ -2,8 +2,7 @@
 
 #include "program_test.h"
 
-#include <cstdio>
-#include <cstdlib>
+#include <filesystem>
 #include <thread>
 
 namespace quillpost::test {
@@ -16,14 +15,6 @@ namespace quillpost::test {
 class Program : public ProgramTest
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        // Made fresh by the wine_prefix test before these run; every Wine program inherits it.
-        setenv("WINEPREFIX", QUILLPOST_WINEPREFIX, 1);
-        setenv("WINEDEBUG", "-all", 1);
-        setenv("WINEDLLOVERRIDES", "mscoree,mshtml=", 1);
-    }
-
     Program() { artefactPrefix_ = "Wine."; }
 
     void TearDown() override
@@ -32,8 +23,6 @@ protected:
         // Ends every Windows program of the prefix, whichever window or box is still open.
         session_.run({ "wineserver", "-k" });
         session_.run({ "wineserver", "-w" });
-        for (const std::string &file : written_)
-            std::remove(file.c_str());
     }
 
     // When the program brings the client forward, the window manager may leave the X focus
@@ -55,7 +44,8 @@ protected:
     void startProgram(const std::string &layout) override
     {
         ASSERT_EQ(session_.run({ "setxkbmap", layout }), 0) << "no layout " << layout;
-        program_ = session_.spawn({ "wine", QUILLPOST_EXE });
+        program_ = session_.spawn(
+            { "sh", "-c", "cd \"$0\" && exec wine \"$1\"", dir_.path(), QUILLPOST_EXE });
         main_ = desktop_.waitForWindow(kMainTitle, {}, 30s);
         focus(main_);
     }
@@ -76,10 +66,7 @@ protected:
     // name is typed: xdotool's backslash on a German keyboard reaches Wine as "ß".
     std::string newFile(const std::string &bytes) override
     {
-        const std::string name = testName() + "-" + std::to_string(++files_) + ".txt";
-        writeFile(name, bytes);
-        written_.push_back(name);
-        return name;
+        return std::filesystem::path(ProgramTest::newFile(bytes)).filename();
     }
 
     RecordingClient &startClient(RecordingClient::Options options = {}) override
@@ -104,8 +91,6 @@ protected:
         desktop_.activate(window); // Wine's windows open on top of one another
         desktop_.click(window);
     }
-
-    std::vector<std::string> written_;
 };
 #else
 using Program = ProgramTest;
