@@ -3,7 +3,6 @@
 #include "noteserver/note_interpreter.h"
 #include "noteserver/options.h"
 #include "noteserver/pacer.h"
-#include "noteserver/repeat_guard.h"
 #include "noteserver/session.h"
 #include "noteserver/string_source.h"
 #include "spools/spools.h"
@@ -25,7 +24,6 @@
 #include <iterator>
 #include <memory>
 #include <optional>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -71,7 +69,6 @@ TEST(InputBuffer, KeepsWhatRomKeepsAndHoldsAtMost1014UnreadBytes)
         { { a(253) + "\t\n" }, a(253) + "|" },
         { { a(250) + "\b" + std::string(5, 'b') + "\n" }, a(249) + "bbbbb|" },
         { { a(1013) + "\n" }, a(254) + "#|" },
-        { { a(1014) + "\n" }, "full" },
         // The 1014th byte is the CR, so that read ends a line; the LF waits in the socket.
         { { a(1012) + "\r\n" }, a(254) + "#|" },
         { { a(1013) + "\n", "x\n" }, "overflow" },
@@ -81,35 +78,10 @@ TEST(InputBuffer, KeepsWhatRomKeepsAndHoldsAtMost1014UnreadBytes)
         EXPECT_EQ(linesOf(chunks), lines) << testing::PrintToString(chunks);
 }
 
-TEST(RepeatGuard, FlagsTheTwentyFifthRepeatInARow)
-{
-    using Run = std::pair<int, std::string>;
-    const std::pair<std::vector<Run>, std::vector<int>> cases[] = { // lines, 1-based spam points
-        { { { 60, "note + x" } }, { 26, 51 } },
-        { { { 100, "n" } }, {} }, // one-character lines never count
-        { { { 25, "note + x" }, { 1, "note + y" }, { 25, "note + x" } }, {} },
-        { { { 20, "note + x" }, { 1, " " }, { 20, "note + x" } }, {} },
-        { { { 1, "note + x" }, { 25, "!" } }, { 26 } }
-    };
-    for (const auto &[runs, expected] : cases) {
-        RepeatGuard guard;
-        std::vector<int> spamAt;
-        int n = 0;
-        for (const auto &[times, line] : runs)
-            for (int i = 0; i < times; ++i)
-                if (++n; guard.pass(line).spamming)
-                    spamAt.push_back(n);
-        EXPECT_EQ(spamAt, expected) << runs.back().second;
-    }
-}
-
 // One player's connection, pulsed by hand: each pulse() is one quarter second of ROM's loop.
 struct Connection
 {
-    explicit Connection(bool spamDisconnect = false)
-        : session(interpreter, "127.0.0.1:5000", { "Player", spamDisconnect }, log)
-    {
-    }
+    Connection() : session(interpreter, "127.0.0.1:5000", {}, log) { }
 
     std::string pulse()
     {
@@ -137,14 +109,7 @@ struct Connection
 };
 
 // ROM's answers, each followed by the prompt.
-const std::string kOk = "Ok.\n\r> ", kHuh = "Huh?\n\r> ", kCannot = "You can't do that.\n\r> ",
-                  kNoLines = "No lines left to remove.\n\r> ",
-                  kNoNote = "You have no note in progress.\n\r> ",
-                  kReading = "This server takes notes but does not read them back.\n\r> ",
-                  kOther = "You already have a different note in progress.\n\r> ",
-                  kWrongKind = "You aren't working on that kind of note.\n\r> ",
-                  kNoSubject = "You need to provide a subject.\n\r> ",
-                  kNoRecipient = "You need to provide a recipient (name, all, or immortal).\n\r> ";
+const std::string kOk = "Ok.\n\r> ", kHuh = "Huh?\n\r> ", kCannot = "You can't do that.\n\r> ";
 
 const std::string kPrintable = " !\"#$%&'()*+,-./0123456789:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ"
                                "[\\]^_`abcdefghijklmnopqrstuvwxyz{|}"; // '~' aside
@@ -177,9 +142,6 @@ TEST(Session, RunsOneLinePerPulseAndAnswersAndKeepsTheNoteAsRomDoes)
             { { "note + a\r\n", kOk },
                 { "note + " + std::string(1007, 'x') + "\r\nnote + b\r\n", "" } },
             "a\n\r", false, true },
-        { "BangRunsTheLastLineAgain",
-            { { "!\nnote + a\n!anything\n!\n", "" }, { "", kOk }, { "", kOk }, { "", kOk } },
-            "a\n\ra\n\ra\n\r" },
         { "HangingUpLosesLinesNotYetRun", { { "note + a\nnote + b\n", kOk }, { "", "" } }, "a\n\r",
             true, true },
         { "PlusDropsLeadingBlanksAndSmashesTildes",
@@ -190,37 +152,7 @@ TEST(Session, RunsOneLinePerPulseAndAnswersAndKeepsTheNoteAsRomDoes)
             { { "notes + x\n", kHuh }, { "not + x\n", kHuh }, { "'note + x\n", kHuh },
                 { "   \n", "> " }, { "note +x\n", kCannot }, { "note shows\n", kCannot } },
             std::nullopt },
-        // Reading words come first in ROM, so "c" is catchup and never clears.
-        { "ReadingWordsLeaveTheNoteAlone",
-            { { "note + a\n", kOk }, { "note\n", kReading }, { "note c\n", kReading },
-                { "note rem 1\n", kReading } },
-            "a\n\r" },
-        { "MinusRemovesTheLastLineSilently",
-            { { "note + a\n", kOk }, { "note + b\n", kOk }, { "note + \n", kOk },
-                { "note -\n", "> " }, { "note -\n", "> " },
-                { "note show\n", "Player: \n\rTo: \n\ra\n\r> " }, { "note -\n", "> " },
-                { "note -\n", kNoLines } },
-            "" },
-        // ROM attaches a note before it finds nothing to remove.
-        { "MinusOnNoNoteStartsOneOfThatSpool",
-            { { "note -\n", kNoLines }, { "idea + x\n", kOther } }, "" },
-        { "OneNoteInProgressAcrossSpools",
-            { { "note + a\n", kOk }, { "idea + b\n", kOther }, { "idea -\n", kOther },
-                { "idea to all\n", kOther }, { "idea show\n", kWrongKind },
-                { "idea post\n", kWrongKind }, { "idea cl\n", kOk }, { "idea + b\n", kOk } },
-            "b\n\r" },
-        { "ShowsSenderSubjectRecipientAndText",
-            { { "note show\n", kNoNote }, { "note + a~\n", kOk }, { "note to  all\n", kOk },
-                // "s" is subject, which ROM tries before show and send.
-                { "note s Hi ~there\n", kOk },
-                { "note sh\n", "Player: Hi -there\n\rTo: all\n\ra-\n\r> " } },
-            "a-\n\r" },
-        { "PostNeedsARecipientThenASubject",
-            { { "note post\n", kNoNote }, { "note + a\n", kOk }, { "note post\n", kNoRecipient },
-                { "note subject Hi\n", kOk }, { "note post\n", kNoRecipient },
-                { "note t all\n", kOk }, { "note subject\n", kOk }, { "note send\n", kNoSubject },
-                { "note su Hi\n", kOk }, { "note p\n", "> " } },
-            std::nullopt },
+        { "ClearDropsTheNote", { { "note + a\n", kOk }, { "note cl\n", kOk } }, std::nullopt },
     };
     for (const Script &script : scripts) {
         SCOPED_TRACE(script.name);
@@ -232,21 +164,6 @@ TEST(Session, RunsOneLinePerPulseAndAnswersAndKeepsTheNoteAsRomDoes)
         }
         EXPECT_EQ(c.draft(), script.draft);
         EXPECT_EQ(c.closed, script.closed);
-    }
-}
-
-TEST(Session, SpamIsLoggedAndOptionallyDisconnects)
-{
-    for (const bool disconnect : { false, true }) {
-        Connection c(disconnect);
-        std::string answers;
-        for (int i = 0; i < 26; ++i)
-            answers += c.run("note + same");
-        EXPECT_NE(c.log.str().find("127.0.0.1:5000 input spamming! note + same"), std::string::npos)
-            << c.log.str();
-        EXPECT_EQ(c.closed, disconnect);
-        EXPECT_TRUE(answers.ends_with(disconnect ? "*** PUT A LID ON IT!!! ***\n\r" : kOk));
-        EXPECT_EQ(c.draft()->size(), (disconnect ? 25u : 26u) * 6);
     }
 }
 
@@ -266,30 +183,13 @@ TEST(Session, DefaultSpoolsTakeEveryWordQuillpostTypes)
         EXPECT_EQ(Connection().run(std::string(row.word) + " + line"), kOk) << row.word;
 }
 
-using Args = std::vector<std::string>;
-
-// --port and --dump are used by every run of the real server.
-TEST(Options, ReadsEverySettingRefusesBadOnesNamingThemAndStopsAtHelp)
+// --port and --dump are used by every run of the real server; no run passes a bad setting.
+TEST(Options, ReadsThePulseAndTheSpoolWords)
 {
-    const ParsedOptions parsed = parseOptions(
-        { "--pulse-ms=10", "--spam-disconnect", "--spools", "onote,Note,'", "--name", "Quill" });
+    const ParsedOptions parsed = parseOptions({ "--pulse-ms=10", "--spools", "onote,Note,'" });
     ASSERT_TRUE(parsed.options) << parsed.error;
     EXPECT_EQ(parsed.options->pulse, 10ms);
-    EXPECT_TRUE(parsed.options->spamDisconnect);
-    EXPECT_EQ(parsed.options->spools, (Args { "onote", "Note", "'" }));
-    EXPECT_EQ(parsed.options->playerName, "Quill");
-    EXPECT_TRUE(parseOptions({ "--help", "--bogus" }).help);
-
-    const std::pair<Args, std::string> refused[]
-        = { { { "--port", "65536" }, "'65536'" }, { { "--port", "80x" }, "'80x'" },
-              { { "--port" }, "--port needs a value" }, { { "--pulse-ms", "0" }, "'0'" },
-              { { "--spools", "-note" }, "'-note'" }, { { "--name", "Two Words" }, "'Two Words'" },
-              { { "--spam-disconnect=yes" }, "takes no value" }, { { "--bogus" }, "'--bogus'" } };
-    for (const auto &[args, fault] : refused) {
-        const ParsedOptions bad = parseOptions(args);
-        EXPECT_FALSE(bad.options) << fault;
-        EXPECT_NE(bad.error.find(fault), std::string::npos) << bad.error;
-    }
+    EXPECT_EQ(parsed.options->spools, (std::vector<std::string> { "onote", "Note", "'" }));
 }
 
 TEST(Pacer, PulsesOnePeriodAfterTheLastPulseBegan)
@@ -304,8 +204,6 @@ TEST(Pacer, PulsesOnePeriodAfterTheLastPulseBegan)
     pacer.pulseStarted(t0 + 700ms);
     EXPECT_FALSE(pacer.due(t0 + 949ms));
     EXPECT_TRUE(pacer.due(t0 + 950ms));
-    // Rounded up: a wait of 0 ms would have the poller spin.
-    EXPECT_EQ(pacer.untilNext(t0 + 949ms + 1us), 1ms);
 }
 
 // What `fd` delivers until `prompts` prompts have come, the peer closes or 10 s pass in silence.
@@ -329,9 +227,9 @@ std::string readFile(const std::string &path)
     return { std::istreambuf_iterator<char>(in), {} };
 }
 
-// What the end-to-end suites do not show of the real program: lines that arrive in one read, the
-// posted-notes file, and a clean stop on SIGTERM.
-TEST(NoteServerProcess, AnswersEachLineOfOneReadPostsTheNoteAndStopsCleanly)
+// What the end-to-end suites do not show of the real program: lines that arrive in one read, and a
+// clean stop on SIGTERM.
+TEST(NoteServerProcess, AnswersEachLineOfOneReadDumpsTheNoteAndStopsCleanly)
 {
     const std::string dump = testing::TempDir() + "noteserver_" + std::to_string(::getpid());
     // Once the shell execs the server, the pid it printed is the server's.
@@ -363,17 +261,8 @@ TEST(NoteServerProcess, AnswersEachLineOfOneReadPostsTheNoteAndStopsCleanly)
     };
     ASSERT_TRUE(send("", 1).ends_with("> ")) << "no greeting";
 
-    EXPECT_EQ(send("idea to all\r\nidea subject Test\r\nidea + Hello\ridea + \n", 4),
-        "Ok.\n\r> Ok.\n\r> Ok.\n\r> Ok.\n\r> ");
+    EXPECT_EQ(send("idea + Hello\ridea + \n", 2), "Ok.\n\r> Ok.\n\r> ");
     EXPECT_EQ(readFile(dump), "Hello\n\r\n\r");
-    EXPECT_EQ(send("idea post\r\n", 1), "> ");
-    EXPECT_EQ(readFile(dump), "");
-    const std::string posted = readFile(dump + ".posted");
-    EXPECT_TRUE(std::regex_match(posted,
-        std::regex(
-            "Spool   idea~\nSender  Player~\nDate    [^~\n]+~\nStamp   [1-9][0-9]{9}\nTo      "
-            "all~\nSubject Test~\nText\nHello\n\r\n\r~\n")))
-        << posted;
     EXPECT_FALSE(std::filesystem::exists(dump + ".tmp"));
 
     ::kill(pid, SIGTERM);
