@@ -3,6 +3,7 @@
 #include "noteserver/note_interpreter.h"
 #include "noteserver/options.h"
 #include "noteserver/pacer.h"
+#include "noteserver/repeat_guard.h"
 #include "noteserver/session.h"
 #include "noteserver/string_source.h"
 #include "spools/spools.h"
@@ -78,10 +79,35 @@ TEST(InputBuffer, KeepsWhatRomKeepsAndHoldsAtMost1014UnreadBytes)
         EXPECT_EQ(linesOf(chunks), lines) << testing::PrintToString(chunks);
 }
 
+TEST(RepeatGuard, FlagsTheTwentyFifthRepeatInARow)
+{
+    using Run = std::pair<int, std::string>;
+    const std::pair<std::vector<Run>, std::vector<int>> cases[] = { // lines, 1-based spam points
+        { { { 60, "note + x" } }, { 26, 51 } },
+        { { { 100, "n" } }, {} }, // one-character lines never count
+        { { { 25, "note + x" }, { 1, "note + y" }, { 25, "note + x" } }, {} },
+        { { { 20, "note + x" }, { 1, " " }, { 20, "note + x" } }, {} },
+        { { { 1, "note + x" }, { 25, "!" } }, { 26 } }
+    };
+    for (const auto &[runs, expected] : cases) {
+        RepeatGuard guard;
+        std::vector<int> spamAt;
+        int n = 0;
+        for (const auto &[times, line] : runs)
+            for (int i = 0; i < times; ++i)
+                if (++n; guard.pass(line).spamming)
+                    spamAt.push_back(n);
+        EXPECT_EQ(spamAt, expected) << runs.back().second;
+    }
+}
+
 // One player's connection, pulsed by hand: each pulse() is one quarter second of ROM's loop.
 struct Connection
 {
-    Connection() : session(interpreter, "127.0.0.1:5000", {}, log) { }
+    explicit Connection(bool spamDisconnect = false)
+        : session(interpreter, "127.0.0.1:5000", { "Player", spamDisconnect }, log)
+    {
+    }
 
     std::string pulse()
     {
@@ -164,6 +190,21 @@ TEST(Session, RunsOneLinePerPulseAndAnswersAndKeepsTheNoteAsRomDoes)
         }
         EXPECT_EQ(c.draft(), script.draft);
         EXPECT_EQ(c.closed, script.closed);
+    }
+}
+
+TEST(Session, SpamIsLoggedAndOptionallyDisconnects)
+{
+    for (const bool disconnect : { false, true }) {
+        Connection c(disconnect);
+        std::string answers;
+        for (int i = 0; i < 26; ++i)
+            answers += c.run("note + same");
+        EXPECT_NE(c.log.str().find("127.0.0.1:5000 input spamming! note + same"), std::string::npos)
+            << c.log.str();
+        EXPECT_EQ(c.closed, disconnect);
+        EXPECT_TRUE(answers.ends_with(disconnect ? "*** PUT A LID ON IT!!! ***\n\r" : kOk));
+        EXPECT_EQ(c.draft()->size(), (disconnect ? 25u : 26u) * 6);
     }
 }
 
