@@ -1,7 +1,6 @@
 #include "support/app_harness.h"
 
 #include "app/command_line.h"
-#include "app/menu_tree.h"
 #include "sending/intervals.h"
 #include "spools/spools.h"
 
@@ -9,22 +8,6 @@
 
 namespace quillpost::test {
 namespace {
-
-using Lines = std::vector<std::string>;
-
-TEST(StartUp, EveryCommandOfTheMenuTreeHasItsHandler)
-{
-    AppHarness h;
-    EXPECT_FALSE(h.menu("pause").enabled()) << "nothing to pause yet";
-    const auto rows = menuTree();
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (isSeparator(rows[i]) || opensSubmenu(rows, i))
-            continue;
-        EXPECT_TRUE(h.app->click(rows[i].name)) << rows[i].name;
-    }
-    EXPECT_FALSE(h.app->click("file")) << "a submenu opener runs nothing";
-    EXPECT_TRUE(h.app->click("N"));
-}
 
 TEST(WindowSize, SpringsBackInTheNormalStateOnly)
 {

@@ -10,7 +10,6 @@ namespace quillpost::test {
 namespace {
 
 using Kind = Finding::Kind;
-using Lines = std::vector<std::string>;
 
 // `total` characters in lines of `perLine`, each line ended by CR LF.
 std::string linesOfTotal(std::size_t total, std::size_t perLine)
@@ -21,24 +20,38 @@ std::string linesOfTotal(std::size_t total, std::size_t perLine)
     return out;
 }
 
+// Lines of distinct words, so that their wrapped parts never look like spam.
+std::string words(std::size_t length)
+{
+    std::string s;
+    for (int i = 0; s.size() < length; ++i)
+        s += "word" + std::to_string(i) + " ";
+    s.resize(length, 'w');
+    return s;
+}
+
 TEST(Loading, TakesTextThatFitsANoteAndRefusesTheRestSayingWhyWithNothingOpenOrTyped)
 {
-    // The file (nothing: none), where reading it fails, and what the status says, as does a box
-    // unless it is an error; nothing: the file is taken. Any layout of breaks in a file that
-    // fits, and which byte is named in one that is not text, are the fuzz targets'.
+    // The file (nothing: none), where reading it fails, the answers a preflight box offers (wrap
+    // only for cut lines of a file read to its end, as it is rebuilt from what was read), and what
+    // the status says, as does a box unless it is an error; nothing: the file is taken. Any
+    // layout of breaks in a file that fits, and which byte is named in one that is not text, are
+    // the fuzz targets'.
     const std::size_t never = std::string::npos;
-    const std::tuple<std::optional<std::string>, std::size_t, std::string_view> cases[] = {
-        { linesOfTotal(4096, 1), never, "" },
-        { linesOfTotal(4096, 4096), never, "" },
-        { linesOfTotal(4097, 1), never, kTooLarge },
-        { linesOfTotal(4097, 4097), never, kTooLarge },
-        { std::string(1 << 20, 'a'), never, kTooLarge },
-        { std::string("ok\r\nab\0c", 8), never, "line 2, column 3" },
-        { "\xEF\xBB\xBFok\n\xEF\xBB\xBF", never, "line 2, column 1" },
-        { std::nullopt, never, "Error: Could not open f.txt: No such file or directory." },
-        { "line one\r\nline two\r\n", 12, "Error: Could not read f.txt after line 1." },
-    };
-    for (const auto &[file, failAfter, says] : cases) {
+    const std::tuple<std::optional<std::string>, std::size_t, std::size_t, std::string_view> cases[]
+        = {
+              { linesOfTotal(4096, 1), never, 2, "" },
+              { linesOfTotal(4096, 4096), never, 3, "" },
+              { words(300) + "\n" + std::string(5000, '\n'), never, 2, "" },
+              { linesOfTotal(4097, 1), never, 0, kTooLarge },
+              { linesOfTotal(4097, 4097), never, 0, kTooLarge },
+              { std::string(1 << 20, 'a'), never, 0, kTooLarge },
+              { std::string("ok\r\nab\0c", 8), never, 0, "line 2, column 3" },
+              { "\xEF\xBB\xBFok\n\xEF\xBB\xBF", never, 0, "line 2, column 1" },
+              { std::nullopt, never, 0, "Error: Could not open f.txt: No such file or directory." },
+              { "line one\r\nline two\r\n", 12, 0, "Error: Could not read f.txt after line 1." },
+          };
+    for (const auto &[file, failAfter, offered, says] : cases) {
         SCOPED_TRACE(testing::Message() << file.value_or("").size() << ' ' << says);
         AppHarness h;
         if (file)
@@ -47,6 +60,7 @@ TEST(Loading, TakesTextThatFitsANoteAndRefusesTheRestSayingWhyWithNothingOpenOrT
         h.platform.choiceAnswers.push_back(std::string(kSendAsItIs));
         h.openToSend("f.txt");
         EXPECT_EQ(h.app->state().sending, says.empty());
+        EXPECT_EQ(h.platform.choices.empty() ? 0 : h.platform.choices[0].second.size(), offered);
         if (says.empty())
             continue;
         h.tick(2);
@@ -174,16 +188,6 @@ TEST(Wrapping, BreaksAtTheLastBlankWithinTheColumnsAndNeverMakesAnEmptyPart)
         EXPECT_EQ(wrapLine(line, columns), parts) << '"' << line << '"';
 }
 
-// Lines of distinct words, so that their wrapped parts never look like spam.
-std::string words(std::size_t length)
-{
-    std::string s;
-    for (int i = 0; s.size() < length; ++i)
-        s += "word" + std::to_string(i) + " ";
-    s.resize(length, 'w');
-    return s;
-}
-
 TEST(PreflightOnLoad, AsksBeforeTheFirstLineAndTypesWhatWasChosen)
 {
     // Line 2 is cut; line 4, 1014 bytes with "note + ", would drop the player.
@@ -220,20 +224,6 @@ TEST(PreflightOnLoad, AsksBeforeTheFirstLineAndTypesWhatWasChosen)
             EXPECT_EQ(h.status(), kSendCancelled);
         }
         EXPECT_EQ(h.platform.openFiles(), 0);
-    }
-}
-
-TEST(PreflightOnLoad, OffersWrappingOnlyForCutLinesOfAFileReadToItsEnd)
-{
-    // The last: wrapping would have to rebuild the file from what was read, more lines than any
-    // note.
-    const std::pair<std::string, std::size_t> cases[] = { { "a ~ b\n", 2 },
-        { words(300) + "\n", 3 }, { words(300) + "\n" + std::string(5000, '\n'), 2 } };
-    for (const auto &[file, offered] : cases) {
-        AppHarness h;
-        h.send(file);
-        ASSERT_EQ(h.platform.choices.size(), 1u) << offered;
-        EXPECT_EQ(h.platform.choices[0].second.size(), offered) << file.size();
     }
 }
 
