@@ -58,7 +58,7 @@ TEST(Loading, TakesTextThatFitsANoteAndRefusesTheRestSayingWhyWithNothingOpenOrT
             h.platform.addFile("f.txt", *file, failAfter);
         // The server's own count, line breaks included, is the next box's.
         h.platform.choiceAnswers.push_back(std::string(kSendAsItIs));
-        h.openToSend("f.txt");
+        h.open("f.txt");
         EXPECT_EQ(h.app->state().sending, says.empty());
         EXPECT_EQ(h.platform.choices.empty() ? 0 : h.platform.choices[0].second.size(), offered);
         if (says.empty())
@@ -97,7 +97,7 @@ TEST(Loading, AnotherFileDuringASendReplacesIt)
         if (paused)
             h.click("pause");
         h.platform.addFile("second.txt", second);
-        h.openToSend("second.txt");
+        h.open("second.txt");
         EXPECT_EQ(h.status(), status);
         EXPECT_FALSE(h.menu("pause").enabled());
         EXPECT_EQ(h.menu("pause").caption(), "&Pause");

@@ -1,6 +1,5 @@
 #include "support/app_harness.h"
 
-#include "platform/send_keys.h"
 #include "sending/keystroke_line.h"
 #include "sending/loader.h"
 
@@ -9,26 +8,15 @@
 namespace quillpost::test {
 namespace {
 
-
-// What the client receives from a keystroke line; a key with a modifier or a named key as ^A.
-std::string arrives(const std::string &keys)
-{
-    auto strokes = parseSendKeys(keys);
-    EXPECT_TRUE(strokes.ok()) << keys;
-    std::string out;
-    if (strokes.ok())
-        for (const KeyStroke &k : strokes.value())
-            out += k.isCharacter() && k.modifiers == 0 ? k.character : '\x01';
-    return out;
-}
-
 TEST(KeystrokeLine, EveryPrintableCharacterArrivesAsWrittenInLineAndSpool)
 {
     // Each character alone and in runs, where a notation character would pair with a neighbour.
     for (char c = 32; c <= 126; ++c) {
         const std::string text { c, c, 'x', c, c, c };
-        EXPECT_EQ(arrives(keystrokeLine("note", text)), "note + " + text) << "character " << int(c);
-        EXPECT_EQ(arrives(keystrokeLine(text, "")), text + " + ") << "character " << int(c);
+        FakePlatform client;
+        EXPECT_TRUE(
+            client.sendKeys(client.client, keystrokeLine("note", text) + keystrokeLine(text, "")));
+        EXPECT_EQ(client.arrived, "note + " + text + text + " + ") << "character " << int(c);
     }
 }
 
@@ -114,7 +102,7 @@ TEST(ClientCheck, KeepsTheWindowItFoundUntilItClosesThenLooksAgain)
     // Still open, but no longer a "zMUD" window: the next send must not take it.
     h.platform.clientTitle = "xterm";
     h.platform.whileBoxOpen = [&] { h.platform.clientTitle = "zMUD"; };
-    h.openToSend("f.txt");
+    h.open("f.txt");
     h.tick();
     EXPECT_EQ(h.platform.boxes.size(), 4u);
     EXPECT_EQ(h.platform.activated.back(), "zMUD");
@@ -140,7 +128,7 @@ TEST(ClientChoice, TheChosenWindowServesUntilItClosesThenTheTitleRuleAgain)
     EXPECT_EQ(h.status(), kChooseClientCancelled);
     h.click("chooseclient");
     EXPECT_EQ(h.status(), kChooseClientCancelled);
-    h.openToSend("f.txt");
+    h.open("f.txt");
     h.tick();
     EXPECT_TRUE(h.platform.activated.empty()) << "the chosen window was looked up by title";
 
@@ -226,29 +214,34 @@ TEST(Sending, AFailedTickEndsTheSendWithAnErrorNamingTheLineNotTyped)
     }
 }
 
-// E&xit ends at once; the window's close button asks first while a send is under way, and a
-// quit chosen there types nothing more.
+// The window's close button asks first while a send is under way, and a quit chosen there types
+// nothing more; E&xit ends at once.
 TEST(Quitting, ClosingTheWindowAsksOnlyWhileASendIsUnderWay)
 {
-    // Ticks after loading (-1: nothing loaded), paused, the answer (nullopt: no box expected).
-    const std::tuple<int, bool, std::optional<std::string_view>> cases[] = {
-        { -1, false, std::nullopt }, // idle
-        { 3, false, std::nullopt }, // after the end of the file
-        { 1, false, kStopAndQuit }, { 1, false, kKeepSending }, { 1, true, kStopAndQuit },
-        { 1, false, "" }, // box closed
+    // Ticks after loading, paused, E&xit instead of the close button, the answer (nullopt: no
+    // box expected).
+    const std::tuple<int, bool, bool, std::optional<std::string_view>> cases[] = {
+        { 3, false, false, std::nullopt }, // after the end of the file
+        { 1, false, false, kStopAndQuit },
+        { 1, false, false, kKeepSending },
+        { 1, true, false, kStopAndQuit },
+        { 1, false, false, "" }, // box closed
+        { 1, false, true, std::nullopt },
     };
-    for (const auto &[ticksBefore, paused, answer] : cases) {
-        SCOPED_TRACE(testing::Message() << ticksBefore << paused << answer.value_or("none"));
+    for (const auto &[ticksBefore, paused, exit, answer] : cases) {
+        SCOPED_TRACE(
+            testing::Message() << ticksBefore << paused << exit << answer.value_or("none"));
         AppHarness h;
-        h.platform.addFile("f.txt", "one\ntwo\n");
-        if (ticksBefore >= 0)
-            h.openToSend("f.txt");
+        h.send("one\ntwo\n");
         h.tick(ticksBefore);
         if (paused)
             h.click("pause");
         if (answer)
             h.platform.choiceAnswers.emplace_back(*answer);
-        h.app->Form_QueryUnload();
+        if (exit)
+            h.click("exit");
+        else
+            h.app->Form_QueryUnload();
         ASSERT_EQ(h.platform.choices.size(), answer ? 1u : 0u);
         if (answer) {
             EXPECT_TRUE(contains(h.platform.choices[0].first, "line 2 is next"));
@@ -259,11 +252,6 @@ TEST(Quitting, ClosingTheWindowAsksOnlyWhileASendIsUnderWay)
         h.tick(3);
         EXPECT_EQ(h.platform.arrived.size() > typed, !ends && !paused && ticksBefore == 1);
     }
-    AppHarness h;
-    h.send("one\n");
-    h.click("exit");
-    EXPECT_TRUE(h.platform.ended);
-    EXPECT_TRUE(h.platform.choices.empty());
 }
 
 } // namespace

@@ -95,12 +95,6 @@ TEST(AboutBox, SystemInfoStartsTheToolItFindsOrSaysItIsUnavailable)
     }
 }
 
-void view(AppHarness &h, const std::string &path)
-{
-    h.cd.answers.push_back(path);
-    h.click("openview");
-}
-
 TEST(Viewer, ShowsEveryLineWithCrLfOrSaysWhatFailedLeavingNothingOpen)
 {
     // The file (nothing: none) and where reading it fails; the characters viewed, CR LF included
@@ -124,7 +118,7 @@ TEST(Viewer, ShowsEveryLineWithCrLfOrSaysWhatFailedLeavingNothingOpen)
         AppHarness h;
         if (file)
             h.platform.addFile("f.txt", *file, failAfter);
-        view(h, "f.txt");
+        h.open("f.txt", "openview");
         ASSERT_EQ(h.platform.boxes.size(), box.empty() ? 0u : 1u);
         if (!box.empty()) {
             EXPECT_EQ(h.platform.boxes[0].prompt, box);
@@ -146,16 +140,16 @@ TEST(Viewer, IsOneWindowThatCloseEmptiesAndHides)
     AppHarness h;
     h.platform.addFile("a.txt", "first\n");
     h.platform.addFile("b.txt", "second\n");
-    view(h, "a.txt");
-    view(h, "b.txt");
+    h.open("a.txt", "openview");
+    h.open("b.txt", "openview");
     EXPECT_EQ(h.viewer.box.value, "second\r\n");
     h.app->textviewer_Command1_Click();
     EXPECT_EQ(h.viewer.box.value, "");
     EXPECT_FALSE(h.viewer.shown);
-    view(h, "a.txt");
+    h.open("a.txt", "openview");
     EXPECT_TRUE(h.viewer.shown);
 
-    view(h, ""); // cancelled
+    h.open("", "openview"); // cancelled
     EXPECT_EQ(h.viewer.box.value, "first\r\n");
     EXPECT_TRUE(h.platform.boxes.empty());
 }
@@ -165,9 +159,9 @@ TEST(Viewer, LeavesASendOrAPausedSendAsItWas)
     AppHarness h;
     h.send("one\ntwo\n");
     h.tick();
-    view(h, "f.txt");
+    h.open("f.txt", "openview");
     h.click("pause");
-    view(h, "f.txt");
+    h.open("f.txt", "openview");
     ASSERT_EQ(h.platform.boxes.size(), 2u);
     EXPECT_EQ(h.platform.boxes[0].prompt, kViewWhileSending);
     EXPECT_EQ(h.status(), kVerifying);
