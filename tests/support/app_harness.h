@@ -12,6 +12,8 @@
 
 namespace quillpost::test {
 
+using Lines = std::vector<std::string>;
+
 inline bool contains(std::string_view text, std::string_view part)
 {
     return text.find(part) != std::string_view::npos;
@@ -27,20 +29,24 @@ public:
     MenuItem &item(std::string_view name) override { return itemNamed(items_, name); }
     FakeMenuItem &menu(std::string_view name) { return static_cast<FakeMenuItem &>(item(name)); }
 
-    // Chooses `path` in the next open-file dialog and runs the item's command.
-    void openToSend(const std::string &path)
+    // Runs `item` ("Open file to Send" or "to View"), choosing `path` in its open-file dialog.
+    void open(const std::string &path, std::string_view item = "openfile")
     {
         cd.answers.push_back(path);
-        click("openfile");
+        click(item);
     }
     // Chooses f.txt, holding `contents`, to send.
     void send(const std::string &contents)
     {
         platform.addFile("f.txt", contents);
-        openToSend("f.txt");
+        open("f.txt");
     }
+    // Runs what a menu item, or the N button, runs: a handler under a name no item has would
+    // never run.
     void click(std::string_view name)
     {
+        if (name != "N")
+            item(name); // throws for a name no item has
         if (!app->click(name))
             throw std::logic_error("no handler for " + std::string(name));
     }

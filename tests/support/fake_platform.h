@@ -58,8 +58,7 @@ public:
     std::deque<Result<PickedWindow>> picks; // what pickWindow() returns next; none left: Esc
     std::deque<std::string> inputAnswers;
     std::deque<std::string> choiceAnswers; // the caption to choose; none left closes the box
-    std::vector<std::string> existingFiles; // what dir() and shell() find
-    bool browserMissing = false;
+    std::vector<std::string> existingFiles; // what dir(), shell() and openUrl() find
     Registry reg;
     AppIdentity app { "Quillpost", 1, 2, 6 };
     std::map<std::string, File> files; // what openInput() finds
@@ -161,20 +160,18 @@ public:
 class FakeAboutWindow : public AboutWindow
 {
 public:
-    bool loaded = false, shown = false;
-    int loads = 0;
+    bool loaded = false;
     std::map<AboutLabel, FakeTextBox> labels;
     bool isLoaded() const override { return loaded; }
     void load() override
     {
         loaded = true;
-        ++loads;
         labels.clear();
     }
     void setCaption(std::string_view) override { }
     TextBox &label(AboutLabel which) override { return labels[which]; }
-    void show() override { shown = true; }
-    void unload() override { loaded = shown = false; }
+    void show() override { }
+    void unload() override { loaded = false; }
 };
 
 class FakeWindow : public Window
