@@ -46,7 +46,7 @@ protected:
         ASSERT_EQ(session_.run({ "setxkbmap", layout }), 0) << "no layout " << layout;
         program_ = session_.spawn(
             { "sh", "-c", "cd \"$0\" && exec wine \"$1\"", dir_.path(), QUILLPOST_EXE });
-        main_ = desktop_.waitForWindow(kMainTitle, {}, 30s);
+        main_ = desktop_.waitForWindow(kMainTitle, {}, kWineStart);
         focus(main_);
     }
 

@@ -79,8 +79,6 @@ constexpr const char *kRetitlingRecorder
       "while (sysread(STDIN, my $c, 1)) { syswrite($f, $c);"
       " if ($c eq \"\\r\") { $n++; print \"\\e]2;($n) Hollowmere - zMUD\\a\"; } }";
 
-constexpr auto kWineStart = 30s; // the first program in a prefix starts its services too
-
 // The same file as Windows sees it, through Wine's Z: drive.
 std::string windowsPath(std::string path)
 {

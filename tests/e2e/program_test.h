@@ -65,6 +65,7 @@ private:
 
 constexpr std::string_view kMainTitle = "Quillpost";
 constexpr std::string_view kOpenDialogTitle = "Open File to send to Zmud";
+constexpr auto kWineStart = 30s; // the first program in a prefix starts its services too
 
 // The program on its own X server with a window manager, driven only through the keyboard, as a
 // player would. A failing test leaves a screenshot of the whole screen in the build folder.
