@@ -59,28 +59,12 @@ std::string titleOf(Display *d, Window w)
     return title.empty() ? property(d, w, "WM_NAME") : title;
 }
 
-Window topLevelOf(Display *d, Window w)
-{
-    const Window root = DefaultRootWindow(d);
-    while (w != 0 && w != root) {
-        Window rootReturn = 0, parent = 0, *kids = nullptr;
-        unsigned int n = 0;
-        if (!XQueryTree(d, w, &rootReturn, &parent, &kids, &n))
-            return 0;
-        if (kids)
-            XFree(kids);
-        if (parent == root)
-            return w;
-        w = parent;
-    }
-    return 0;
-}
-
 } // namespace
 
 Desktop::Desktop(const XSession &session)
     : session_(session),
-      previousErrorHandler_(reinterpret_cast<void *>(XSetErrorHandler(ignoreError)))
+      previousErrorHandler_(reinterpret_cast<void *>(XSetErrorHandler(ignoreError))),
+      windows_(session.connection(), [](std::uint64_t) { return false; })
 {
 }
 
@@ -123,12 +107,7 @@ XWindow Desktop::waitForWindow(std::string_view title, const std::vector<XWindow
 
 void Desktop::waitUntilGone(XWindow window, std::chrono::milliseconds timeout) const
 {
-    const bool gone = waitFor(
-        [&] {
-            const auto all = clientList(session_.connection());
-            return std::find(all.begin(), all.end(), window) == all.end();
-        },
-        timeout);
+    const bool gone = waitFor([&] { return !windows_.isOpen(WindowId { window }); }, timeout);
     if (!gone)
         throw std::runtime_error("window \"" + titleOf(session_.connection(), window) + "\" ("
             + hexId(window) + ") was still open after " + std::to_string(timeout.count()) + " ms");
@@ -147,14 +126,7 @@ ScreenRect Desktop::clientArea(XWindow window) const
 
 bool Desktop::hasFocus(XWindow window) const
 {
-    Display *d = session_.connection();
-    Window focus = 0;
-    int revert = 0;
-    XGetInputFocus(d, &focus, &revert);
-    if (focus == None || focus == PointerRoot)
-        return false;
-    const Window top = topLevelOf(d, focus);
-    return top != 0 && top == topLevelOf(d, window);
+    return windows_.hasFocus(WindowId { window });
 }
 
 bool Desktop::popupShown() const

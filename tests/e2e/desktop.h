@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/qt_x11/x11_windows.h"
 #include "support/x_session.h"
 
 #include <chrono>
@@ -73,6 +74,8 @@ private:
 
     const XSession &session_;
     void *previousErrorHandler_;
+    // The program's own focus check and window list, proven on their own by the X11 tests.
+    x11::Windows windows_;
 };
 
 } // namespace quillpost::test
