@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 using namespace quillpost;
 
@@ -22,18 +23,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
                 || (k.character >= 32 && k.character <= 126 && (k.modifiers & kShift) == 0));
     }
 
-    // Any printable text, escaped, is typed back exactly as written, one plain key a character.
-    std::string text;
-    for (char c : input)
-        if (c >= 32 && c <= 126)
+    // Any printable spool word and text, escaped, are typed back exactly as written, one plain
+    // key a character. The word is what comes before the first line break, if there is one.
+    std::string spool = "note", text;
+    bool inWord = input.find('\n') != std::string::npos;
+    for (char c : input) {
+        if (c == '\n' && std::exchange(inWord, false))
+            spool = std::exchange(text, "");
+        else if (c >= 32 && c <= 126)
             text += c;
-    auto typed = parseSendKeys(keystrokeLine("note", text));
+    }
+    auto typed = parseSendKeys(keystrokeLine(spool, text));
     FUZZ_CHECK(typed.ok());
     std::string arrived;
     for (const KeyStroke &k : typed.value()) {
         FUZZ_CHECK(k.isCharacter() && k.modifiers == 0);
         arrived += k.character;
     }
-    FUZZ_CHECK(arrived == "note + " + text);
+    FUZZ_CHECK(arrived == spool + " + " + text);
     return 0;
 }

@@ -1,7 +1,6 @@
 #include "desktop.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <stdexcept>
 
@@ -18,13 +17,6 @@ using ErrorHandler = int (*)(Display *, XErrorEvent *);
 int ignoreError(Display *, XErrorEvent *)
 {
     return 0;
-}
-
-std::string hexId(XWindow window)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "0x%lx", window);
-    return text;
 }
 
 // A property's bytes, whatever its type: titles come as STRING or UTF8_STRING.
@@ -109,8 +101,8 @@ void Desktop::waitUntilGone(XWindow window, std::chrono::milliseconds timeout) c
 {
     const bool gone = waitFor([&] { return !windows_.isOpen(WindowId { window }); }, timeout);
     if (!gone)
-        throw std::runtime_error("window \"" + titleOf(session_.connection(), window) + "\" ("
-            + hexId(window) + ") was still open after " + std::to_string(timeout.count()) + " ms");
+        throw std::runtime_error("window \"" + titleOf(session_.connection(), window)
+            + "\" was still open after " + std::to_string(timeout.count()) + " ms");
 }
 
 ScreenRect Desktop::clientArea(XWindow window) const
@@ -153,8 +145,8 @@ void Desktop::activate(XWindow window) const
         return;
     xdotool({ "windowactivate", std::to_string(window) });
     if (!waitFor([&] { return hasFocus(window); }, 5s))
-        throw std::runtime_error("window \"" + titleOf(session_.connection(), window) + "\" ("
-            + hexId(window) + ") did not get the keyboard focus");
+        throw std::runtime_error("window \"" + titleOf(session_.connection(), window)
+            + "\" did not get the keyboard focus");
 }
 
 bool Desktop::pointerGrabbed() const

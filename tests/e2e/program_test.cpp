@@ -1,11 +1,9 @@
 #include "program_test.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <sstream>
 #include <stdexcept>
 
 namespace quillpost::test {
@@ -26,48 +24,9 @@ std::vector<std::string> printableLines()
     return lines;
 }
 
-std::string readFile(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 void writeFile(const std::string &path, const std::string &bytes)
 {
     std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::string shown(const std::string &bytes, std::string_view lineEnd)
-{
-    std::string out = "    |";
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        const auto c = static_cast<unsigned char>(bytes[i]);
-        char hex[8];
-        std::snprintf(hex, sizeof hex, "\\x%02x", c);
-        if (bytes.compare(i, lineEnd.size(), lineEnd) == 0) {
-            i += lineEnd.size() - 1;
-            out += i + 1 < bytes.size() ? "|\n    |" : "|";
-        } else {
-            out += c == '\\' ? "\\\\" : c < 32 || c > 126 ? hex : std::string(1, bytes[i]);
-        }
-    }
-    return (bytes.empty() ? "    (nothing)" : out) + "\n";
-}
-
-::testing::AssertionResult sameBytes(
-    const std::string &actual, const std::string &expected, std::string_view lineEnd)
-{
-    if (actual == expected)
-        return ::testing::AssertionSuccess();
-    const auto differ
-        = std::mismatch(actual.begin(), actual.end(), expected.begin(), expected.end());
-    return ::testing::AssertionFailure()
-        << "first difference at byte " << differ.first - actual.begin() << " of " << actual.size()
-        << " (" << expected.size() << " expected)\nexpected:\n"
-        << shown(expected, lineEnd) << "got:\n"
-        << shown(actual, lineEnd);
 }
 
 namespace {
@@ -143,18 +102,13 @@ std::string ProgramTest::artefact(const std::string &name) const
     return std::string(QUILLPOST_E2E_ARTEFACTS) + "/" + artefactPrefix_ + name;
 }
 
-std::string ProgramTest::testName()
-{
-    const auto *test = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string(test->test_suite_name()) + "." + test->name();
-    std::replace(name.begin(), name.end(), '/', '-');
-    return name;
-}
-
 void ProgramTest::TearDown()
 {
     // A screenshot left in the build folder belongs to the last run of its test.
-    const std::string shot = artefact(testName() + ".png");
+    const auto *test = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = std::string(test->test_suite_name()) + "." + test->name();
+    std::replace(name.begin(), name.end(), '/', '-');
+    const std::string shot = artefact(name + ".png");
     std::filesystem::remove(shot);
     if (HasFailure() && desktop_.screenshot(shot))
         std::cerr << "screen at the end of the test: " << shot << "\n";
@@ -196,7 +150,7 @@ void ProgramTest::expectSendEnds(const RecordingClient &client, const std::strin
 {
     EXPECT_TRUE(waitFor([&] { return desktop_.hasFocus(main_); }, 5s))
         << "the program did not come back to the front, as it does at the end of the file";
-    EXPECT_TRUE(sameBytes(client.received(), expected));
+    EXPECT_EQ(client.received(), expected);
 }
 
 void ProgramTest::pick(XWindow window)

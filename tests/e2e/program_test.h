@@ -13,19 +13,12 @@
 
 namespace quillpost::test {
 
-std::string readFile(const std::string &path);
 void writeFile(const std::string &path, const std::string &bytes);
 
 // What the client must receive for these lines: each typed after the spool word, then Enter.
 std::string notes(const std::string &spool, const std::vector<std::string> &lines);
 // The 95 printable ASCII characters in three lines, the first starting with a space.
 std::vector<std::string> printableLines();
-
-// Bytes as rows between bars, one a line (each ending in `lineEnd`), other bytes in hex, so that a
-// failure shows blanks at either end and anything unprintable.
-std::string shown(const std::string &bytes, std::string_view lineEnd = "\r");
-::testing::AssertionResult sameBytes(
-    const std::string &actual, const std::string &expected, std::string_view lineEnd = "\r");
 
 // A window in the MUD client's place, titled like it, that appends every byte typed into it to a
 // file, exactly as typed (Enter is CR): an xterm whose terminal is raw and silent, or a Win32
@@ -76,8 +69,6 @@ protected:
     void TearDown() override;
     // A file in the build folder that outlives the test, for a screenshot.
     std::string artefact(const std::string &name) const;
-    // The test's name, fit for a file name.
-    static std::string testName();
 
     virtual void startProgram(const std::string &layout = "us");
     virtual void press(XWindow window, const std::vector<std::string> &keys);

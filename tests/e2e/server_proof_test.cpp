@@ -3,6 +3,7 @@
 #include "sending/preflight.h"
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -17,16 +18,6 @@ namespace quillpost::test {
 namespace {
 
 enum class Client { TinTin, Telnet };
-
-constexpr std::string_view kBreak = "\n\r"; // what ROM stores after each line of a note
-
-std::string asStored(const std::vector<std::string> &lines)
-{
-    std::string note;
-    for (const std::string &line : lines)
-        note += line + std::string(kBreak);
-    return note;
-}
 
 void require(bool done, const std::string &what)
 {
@@ -44,6 +35,10 @@ protected:
         ProgramTest::TearDown();
         if (HasFailure())
             std::cerr << "TinTin++ showed:\n" << readFile(dir_.file("client.log"));
+        if (server_.running()) {
+            ::kill(server_.pid(), SIGTERM);
+            EXPECT_EQ(server_.wait(5s), 0) << "the note server did not stop cleanly on SIGTERM";
+        }
     }
 
     void start(Client client, const std::string &spools = "note")
@@ -85,7 +80,9 @@ protected:
     // Once the server has the note or a box opened: the box must not, and the send must end.
     void expectStored(const std::vector<std::string> &lines)
     {
-        const std::string want = asStored(lines);
+        std::string want;
+        for (const std::string &line : lines)
+            want += line + "\n\r"; // as ROM stores each line of a note
         const auto boxOpen = [&] { return !messageBoxes().empty(); };
         waitFor(
             [&] { return stored() == want || boxOpen(); }, std::chrono::seconds(lines.size() + 10));
@@ -93,7 +90,7 @@ protected:
         // At the end of the file Quillpost takes the focus back from the client.
         EXPECT_TRUE(waitFor([&] { return desktop_.hasFocus(main_); }, 5s))
             << "the send did not end";
-        EXPECT_TRUE(sameBytes(stored(), want, kBreak));
+        EXPECT_EQ(stored(), want);
     }
 
     Child server_;
@@ -224,8 +221,7 @@ TEST_F(ServerProof, PauseHoldsTheNextLineAndStartGoesOnWithIt)
     const std::string paused = stored();
     EXPECT_LT(storedLines(), lines.size()) << "the file ended before the pause";
     EXPECT_FALSE(waitFor([&] { return stored() != paused; }, 2500ms))
-        << "a line was stored while paused:\n"
-        << shown(stored(), kBreak);
+        << "a line was stored while paused: " << testing::PrintToString(stored());
     desktop_.press(main_, { "alt+s" });
     expectStored(lines);
 }

@@ -3,7 +3,8 @@
 #include <string>
 #include <vector>
 
-// Stories that the Linux program and the Windows program under Wine must both tell the same way.
+// Stories that the Linux program and the Windows program under Wine must both tell the same way;
+// the Linux program tells those with a client again with a Windows client under Wine.
 namespace quillpost::test {
 namespace {
 
@@ -29,12 +30,13 @@ TEST_P(Layouts, TypesEveryPrintableCharacterOnEveryKindOfLineBreak)
     // A leading blank and "~", which a ROM server would change: the program asks first.
     answerBox("alt+a");
 
-    EXPECT_TRUE(sameBytes(client.receivedAtLeast(expected.size()), expected));
+    EXPECT_EQ(client.receivedAtLeast(expected.size()), expected);
     expectSendEnds(client, expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(EndToEnd, Layouts, ::testing::Values("us", "de"));
 
+#ifndef QUILLPOST_WINE_CLIENT
 TEST_F(EndToEnd, MainWindowViewerAndAboutBoxOpenFromTheKeyboardAtTheirSizes)
 {
     screenshot(main_, "MainWindow.png");
@@ -85,6 +87,7 @@ TEST_F(EndToEnd, MainWindowViewerAndAboutBoxOpenFromTheKeyboardAtTheirSizes)
     press(fromMenu, { "Escape" });
     desktop_.waitUntilGone(fromMenu);
 }
+#endif
 
 // Clients not titled "zMUD" are chosen by clicking them; the program's own windows are refused.
 // The chosen window serves until it closes, and then the title rule finds the next client.
@@ -98,16 +101,16 @@ TEST_F(EndToEnd, AClientChosenByClickingServesUntilItClosesThenTheTitleRuleAgain
     pick(mudlet.window());
     const std::string expected = notes("note", { "chosen", "by click" });
     sendFile("chosen\nby click\n");
-    EXPECT_TRUE(sameBytes(mudlet.receivedAtLeast(expected.size()), expected));
+    EXPECT_EQ(mudlet.receivedAtLeast(expected.size()), expected);
     expectSendEnds(mudlet, expected);
 
     mudlet.close(desktop_);
     RecordingClient &zmud = startClient();
     const std::string byTitle = notes("note", { "by title" });
     sendFile("by title\n");
-    EXPECT_TRUE(sameBytes(zmud.receivedAtLeast(byTitle.size()), byTitle));
+    EXPECT_EQ(zmud.receivedAtLeast(byTitle.size()), byTitle);
     expectSendEnds(zmud, byTitle);
-    EXPECT_TRUE(sameBytes(mudlet.received(), expected));
+    EXPECT_EQ(mudlet.received(), expected);
 }
 
 } // namespace

@@ -28,19 +28,18 @@ TEST_F(EndToEnd, WaitsForTheClientForPauseAndForAWindowInFrontThenGoesOn)
     screenshot(warning, "ClientWarning.png");
     RecordingClient &client = startClient();
     press(warning, { "Return" });
-    ASSERT_TRUE(sameBytes(client.receivedAtLeast(upTo(1).size()), upTo(1)));
+    ASSERT_EQ(client.receivedAtLeast(upTo(1).size()), upTo(1));
 
     press(main_, { "alt+p" });
     EXPECT_TRUE(client.staysAt(upTo(1), 4s)) << "the send went on after Pause";
     press(main_, { "alt+s" });
-    ASSERT_TRUE(sameBytes(client.receivedAtLeast(upTo(2).size()), upTo(2)));
+    ASSERT_EQ(client.receivedAtLeast(upTo(2).size()), upTo(2));
 
     RecordingClient &thief = startClient({ .title = "Thief", .steals = true });
     EXPECT_TRUE(client.staysAt(upTo(2), 5s))
         << "the send went on while another window was in front";
     thief.close(desktop_);
-    EXPECT_EQ(thief.received(), "") << "keys reached the window in front:\n"
-                                    << shown(thief.received());
+    EXPECT_EQ(thief.received(), "") << "keys reached the window in front";
     press(main_, { "alt+s" });
     client.receivedAtLeast(upTo(4).size());
     expectSendEnds(client, upTo(4));

@@ -10,7 +10,7 @@ using N = NamedKey;
 
 TEST(SendKeys, ReadsTheNotationIntoTheKeysMeant)
 {
-    // Escaped characters, each alone, are read by KeystrokeLine's test.
+    // Every printable character escaped, in the spool word and the line, is the fuzz target's.
     const std::pair<std::string, std::vector<KeyStroke>> cases[] = { { "", {} },
         { "+=+a+1+/", { K::chr('+'), K::chr('A'), K::chr('!'), K::chr('?') } },
         { "~\r{ENTER}{enter 2}", std::vector(5, K::key(N::Enter)) },

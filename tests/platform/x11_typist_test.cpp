@@ -1,14 +1,10 @@
 #include "platform/qt_x11/x11_typist.h"
-#include "platform/qt_x11/x11_windows.h"
 #include "support/x_session.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <tuple>
@@ -22,6 +18,7 @@ namespace quillpost::x11 {
 namespace {
 
 using namespace std::chrono_literals;
+using test::readFile;
 using test::waitFor;
 
 const std::string kPrintable = [] {
@@ -37,12 +34,6 @@ std::vector<KeyStroke> charactersOf(std::string_view text)
     for (char c : text)
         strokes.push_back(KeyStroke::chr(c));
     return strokes;
-}
-
-std::string readFile(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return { std::istreambuf_iterator<char>(in), {} };
 }
 
 XkbStateRec stateOf(Display *d)
@@ -255,60 +246,6 @@ TEST(Typist, LineThatCannotGoOutStopsBeforeAnyKeyAndTheNextGoesOutBeforeOthersMo
         EXPECT_EQ(screen.keyboard(), before);
     }
 }
-
-#ifdef QUILLPOST_WIN32_RECORDER
-// The same typist into a Windows program under Wine, which reads keys its own way. One display
-// with openbox and a fresh Wine prefix for every layout: making the prefix takes most of the time.
-struct WineDesktop
-{
-    WineDesktop()
-    {
-        setenv("WINEPREFIX", prefix.path().c_str(), 1);
-        setenv("WINEDEBUG", "-all", 1);
-        setenv("WINEDLLOVERRIDES", "mscoree,mshtml=", 1);
-        if (session.run({ "wineboot", "-i" }, 120s) != 0)
-            throw std::runtime_error("wineboot could not make a Wine prefix");
-    }
-    ~WineDesktop() { session.run({ "wineserver", "-k" }); }
-
-    test::TempDir prefix;
-    test::XSession session { test::XSession::Options { .windowManager = true } };
-};
-
-using WineTyping = ::testing::TestWithParam<const char *>;
-
-TEST_P(WineTyping, EveryPrintableCharacterArrivesExactly)
-{
-    static WineDesktop wine;
-    const test::XSession &session = wine.session;
-    ASSERT_EQ(session.run({ "setxkbmap", GetParam() }), 0);
-    test::TempDir dir;
-    const std::string file = dir.file("received");
-    // The recorder's own view of the path: Wine's drive Z: is the root.
-    std::string windowsPath = "Z:" + file;
-    std::replace(windowsPath.begin(), windowsPath.end(), '/', '\\');
-    test::Child recorder = session.spawn({ "wine", QUILLPOST_WIN32_RECORDER, windowsPath, "zMUD" });
-    Windows windows(session.connection(), {});
-    Result<WindowId> window = Error { ErrorKind::NoWindow, "" };
-    ASSERT_TRUE(waitFor([&] { return (window = windows.find("zMUD")).ok(); }, 60s));
-    ASSERT_TRUE(windows.runsUnderWine(window.value()));
-    ASSERT_TRUE(windows.activate(window.value()).ok());
-    ASSERT_TRUE(windows.waitForFocus(window.value(), 10s).ok());
-
-    std::vector<KeyStroke> line = charactersOf(kPrintable);
-    line.push_back(KeyStroke::key(NamedKey::Enter));
-    Typist typist(session.connection());
-    const Outcome typed = typist.type(
-        line, [&] { return windows.waitForFocus(window.value(), 0ms); },
-        Target { Client::Wine, window.value().value });
-    ASSERT_TRUE(typed.ok()) << typed.error().message;
-    waitFor([&] { return readFile(file).ends_with('\r'); });
-    EXPECT_EQ(readFile(file), kPrintable + "\r");
-}
-
-INSTANTIATE_TEST_SUITE_P(Layouts, WineTyping, ::testing::Values("us", "de"),
-    [](const auto &info) { return std::string(info.param); });
-#endif
 
 } // namespace
 } // namespace quillpost::x11

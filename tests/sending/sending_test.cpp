@@ -1,6 +1,5 @@
 #include "support/app_harness.h"
 
-#include "sending/keystroke_line.h"
 #include "sending/loader.h"
 #include "sending/preflight.h"
 #include "sending/text_check.h"
@@ -9,18 +8,6 @@
 
 namespace quillpost::test {
 namespace {
-
-TEST(KeystrokeLine, EveryPrintableCharacterArrivesAsWrittenInLineAndSpool)
-{
-    // Each character alone and in runs, where a notation character would pair with a neighbour.
-    for (char c = 32; c <= 126; ++c) {
-        const std::string text { c, c, 'x', c, c, c };
-        FakePlatform client;
-        EXPECT_TRUE(
-            client.sendKeys(client.client, keystrokeLine("note", text) + keystrokeLine(text, "")));
-        EXPECT_EQ(client.arrived, "note + " + text + text + " + ") << "character " << int(c);
-    }
-}
 
 TEST(Sending, TypesOneLinePerTickHoldsWhilePausedAndEndsOnTheTickAfterTheLast)
 {

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <thread>
 #include <utility>
@@ -126,6 +128,12 @@ bool windowManagerManages(Display *d)
 
 } // namespace
 
+std::string readFile(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return { std::istreambuf_iterator<char>(in), {} };
+}
+
 bool waitFor(const std::function<bool()> &done, std::chrono::milliseconds timeout)
 {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
@@ -220,7 +228,7 @@ XSession::XSession(Options options)
         throw failure("pipe");
     fcntl(fds[0], F_SETFD, FD_CLOEXEC);
     server_ = Child(start({ "Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
-                              options.screen, "-nolisten", "tcp", "-noreset" },
+                              "1280x800x24", "-nolisten", "tcp", "-noreset" },
         ""));
     close(fds[1]);
     const std::string number = server_.pid() > 0 ? readDisplayNumber(fds[0]) : std::string {};

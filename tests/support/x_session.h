@@ -17,6 +17,9 @@ namespace quillpost::test {
 
 using namespace std::chrono_literals;
 
+// A file's bytes; empty when it cannot be read.
+std::string readFile(const std::string &path);
+
 // Polls `done` until it holds or `timeout` has passed; whether it held.
 bool waitFor(const std::function<bool()> &done, std::chrono::milliseconds timeout = 10s);
 
@@ -69,7 +72,6 @@ public:
     struct Options
     {
         bool windowManager = false; // openbox, which provides EWMH
-        std::string screen = "1280x800x24";
     };
 
     // Throws std::runtime_error when the server or the window manager does not come up.

@@ -1,4 +1,4 @@
-// The note server's logic fed byte strings and fixed time points, then the real program.
+// The note server's logic fed byte strings and fixed time points.
 #include "noteserver/input_buffer.h"
 #include "noteserver/note_interpreter.h"
 #include "noteserver/options.h"
@@ -10,20 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <algorithm>
 #include <array>
-#include <csignal>
-#include <cstdint>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -257,71 +244,6 @@ TEST(Pacer, PulsesOnePeriodAfterTheLastPulseBegan)
     pacer.pulseStarted(t0 + 700ms);
     EXPECT_FALSE(pacer.due(t0 + 949ms));
     EXPECT_TRUE(pacer.due(t0 + 950ms));
-}
-
-// What `fd` delivers until `prompts` prompts have come, the peer closes or 10 s pass in silence.
-std::string answer(int fd, long prompts)
-{
-    std::string text;
-    char buf[4096];
-    pollfd p { fd, POLLIN, 0 };
-    while (std::ranges::count(text, '>') < prompts && ::poll(&p, 1, 10'000) == 1) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n <= 0)
-            break;
-        text.append(buf, static_cast<std::size_t>(n));
-    }
-    return text;
-}
-
-std::string readFile(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return { std::istreambuf_iterator<char>(in), {} };
-}
-
-// What the end-to-end suites do not show of the real program: lines that arrive in one read, and a
-// clean stop on SIGTERM.
-TEST(NoteServerProcess, AnswersEachLineOfOneReadDumpsTheNoteAndStopsCleanly)
-{
-    const std::string dump = testing::TempDir() + "noteserver_" + std::to_string(::getpid());
-    // Once the shell execs the server, the pid it printed is the server's.
-    const std::string command
-        = "echo $$; exec '" QUILLPOST_NOTESERVER "' --port 0 --pulse-ms 10 --dump '" + dump + "'";
-    FILE *server = ::popen(command.c_str(), "r");
-    ASSERT_NE(server, nullptr);
-    int pid = 0, port = 0;
-    const int player = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const std::shared_ptr<void> cleanup(nullptr, [&](void *) {
-        if (server != nullptr && pid > 0)
-            ::kill(pid, SIGKILL);
-        if (server != nullptr)
-            ::pclose(server);
-        ::close(player);
-        for (const char *end : { "", ".tmp", ".posted", ".posted.tmp" })
-            std::filesystem::remove(dump + end);
-    });
-    ASSERT_EQ(std::fscanf(server, "%d listening on %d", &pid, &port), 2);
-    sockaddr_in address {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    ASSERT_EQ(::connect(player, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
-    const auto send = [&](const std::string &bytes, long prompts) {
-        EXPECT_EQ(::send(player, bytes.data(), bytes.size(), MSG_NOSIGNAL),
-            static_cast<ssize_t>(bytes.size()));
-        return answer(player, prompts);
-    };
-    ASSERT_TRUE(send("", 1).ends_with("> ")) << "no greeting";
-
-    EXPECT_EQ(send("idea + Hello\ridea + \n", 2), "Ok.\n\r> Ok.\n\r> ");
-    EXPECT_EQ(readFile(dump), "Hello\n\r\n\r");
-    EXPECT_FALSE(std::filesystem::exists(dump + ".tmp"));
-
-    ::kill(pid, SIGTERM);
-    pollfd stopped { ::fileno(server), POLLIN, 0 };
-    ASSERT_EQ(::poll(&stopped, 1, 10'000), 1) << "the server did not stop on SIGTERM";
-    EXPECT_EQ(::pclose(std::exchange(server, nullptr)), 0);
 }
 
 } // namespace
