@@ -21,13 +21,11 @@
 
 using namespace quillpost;
 using namespace quillpost::bench;
-using namespace std::chrono_literals;
 
 namespace {
 
 constexpr std::size_t kLineLength = 250;
 constexpr int kBlocks = 2; // of each layout
-constexpr auto kArrivalLimit = 10s;
 constexpr const char *kBenchmark = "5. 250-char line, us and ru";
 
 struct Samples
@@ -65,20 +63,13 @@ int main(int argc, char **argv)
         Samples &samples = results[layout];
         for (int n = 0; n < perBlock; ++n) {
             const std::string line = noteLine(random, kLineLength);
-            std::vector<KeyStroke> strokes;
-            for (char c : line)
-                strokes.push_back(KeyStroke::chr(c));
-            strokes.push_back(KeyStroke::key(NamedKey::Enter));
-
-            const auto start = Clock::now();
-            const bool typed = typist.type(strokes).ok();
-            std::string got;
-            terminal.readUntil(got, line.size() + 1, start + kArrivalLimit);
-            const double seconds = secondsSince(start);
+            const std::vector<KeyStroke> strokes = lineStrokes(line);
+            const Sample sample
+                = terminal.typeAndRead(line + '\r', [&] { return typist.type(strokes).ok(); });
             std::string stray;
             terminal.readAvailable(stray);
-            (n == 0 ? samples.first : samples.arrived).push_back(seconds);
-            samples.exact += typed && got == line + '\r' && stray.empty();
+            (n == 0 ? samples.first : samples.arrived).push_back(sample.arrivedSeconds);
+            samples.exact += sample.exact && stray.empty();
             ++samples.lines;
         }
     }

@@ -13,10 +13,6 @@ namespace quillpost::bench {
 
 using namespace std::chrono_literals;
 
-namespace {
-constexpr auto kArrivalLimit = 10s;
-}
-
 std::string noteLine(std::mt19937 &random, std::size_t length)
 {
     const std::string alphabet = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"

@@ -4,12 +4,16 @@
 #include "report.h"
 #include "support/x_session.h"
 
+#include <chrono>
 #include <functional>
 #include <random>
 #include <string>
 #include <vector>
 
 namespace quillpost::bench {
+
+// How long a typed line may take to arrive before a bench counts it as lost.
+constexpr auto kArrivalLimit = std::chrono::seconds(10);
 
 // A line of `length` characters as a note has them: letters, digits, blanks and punctuation.
 std::string noteLine(std::mt19937 &random, std::size_t length);

@@ -32,7 +32,6 @@ namespace {
 
 constexpr std::size_t kLineLength = 250;
 constexpr int kWarmUpRounds = 2; // the first keymap reads and xterm's first glyphs
-constexpr auto kArrivalLimit = 10s;
 constexpr const char *kBenchmark = "1. 250-char line into xterm";
 
 struct Contender

@@ -36,13 +36,6 @@ constexpr const char *kBenchmark = "6. 250-char line, Wine against Linux";
 constexpr const char *kRecorderTitle = "Wine recorder";
 constexpr auto kWineStart = 60s; // a fresh prefix starts its services first
 
-// The same file as Windows sees it, through Wine's Z: drive.
-std::string windowsPath(std::string path)
-{
-    std::replace(path.begin(), path.end(), '/', '\\');
-    return "Z:" + path;
-}
-
 // The Windows side's rows, "returned arrived exact", from the warm-up on.
 std::vector<Sample> readSamples(const std::string &file)
 {
@@ -57,28 +50,27 @@ std::vector<Sample> readSamples(const std::string &file)
     return samples;
 }
 
-void report(
-    const std::string &side, const std::vector<Sample> &samples, const std::string &more = {})
-{
-    std::vector<double> arrived, returned;
-    int exact = 0;
-    for (const Sample &s : samples) {
-        arrived.push_back(s.arrivedSeconds);
-        returned.push_back(s.returnedSeconds);
-        exact += s.exact;
-    }
-    printRow(kBenchmark, side + ", all bytes in (median of " + std::to_string(samples.size()) + ")",
-        duration(median(arrived)),
-        "returned after " + duration(median(returned)) + "; " + std::to_string(exact) + "/"
-            + std::to_string(samples.size()) + " exact" + more);
-}
-
 double medianArrival(const std::vector<Sample> &samples)
 {
     std::vector<double> arrived;
     for (const Sample &s : samples)
         arrived.push_back(s.arrivedSeconds);
     return median(arrived);
+}
+
+void report(
+    const std::string &side, const std::vector<Sample> &samples, const std::string &more = {})
+{
+    std::vector<double> returned;
+    int exact = 0;
+    for (const Sample &s : samples) {
+        returned.push_back(s.returnedSeconds);
+        exact += s.exact;
+    }
+    printRow(kBenchmark, side + ", all bytes in (median of " + std::to_string(samples.size()) + ")",
+        duration(medianArrival(samples)),
+        "returned after " + duration(median(returned)) + "; " + std::to_string(exact) + "/"
+            + std::to_string(samples.size()) + " exact" + more);
 }
 
 } // namespace
@@ -125,7 +117,7 @@ int main(int argc, char **argv)
     std::ofstream(lineFile) << line << "\n";
     std::ofstream { recorded };
     test::Child recorder
-        = session.spawn({ "wine", recorderExe, windowsPath(recorded), kRecorderTitle });
+        = session.spawn({ "wine", recorderExe, test::winePath(recorded), kRecorderTitle });
     RecordingTerminal terminal(session, dir, "Bench");
     if (!takeFocus(session, kRecorderTitle, kWineStart)) {
         std::fprintf(stderr, "the Win32 recorder did not come up\n");
@@ -148,8 +140,8 @@ int main(int argc, char **argv)
             return 1;
         }
         const int status = session.run(
-            { "sh", "-c", "exec \"$@\" >\"$0\"", results, "wine", typer, windowsPath(lineFile),
-                windowsPath(recorded), kRecorderTitle, std::to_string(count) },
+            { "sh", "-c", "exec \"$@\" >\"$0\"", results, "wine", typer, test::winePath(lineFile),
+                test::winePath(recorded), kRecorderTitle, std::to_string(count) },
             120s);
         const std::vector<Sample> block = readSamples(results);
         if (status != 0 || static_cast<int>(block.size()) != count) {

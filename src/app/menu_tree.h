@@ -34,6 +34,7 @@ template <class Items> MenuItem &itemNamed(Items &items, std::string_view name)
         throw std::logic_error("no menu item named " + std::string(name));
     return *it->second;
 }
+
 // Whether the row opens a submenu, judged by the row after it.
 bool opensSubmenu(std::span<const MenuRow> rows, std::size_t index);
 

@@ -38,14 +38,6 @@ constexpr const char *kRetitlingRecorder
       "while (sysread(STDIN, my $c, 1)) { syswrite($f, $c);"
       " if ($c eq \"\\r\") { $n++; print \"\\e]2;($n) Hollowmere - zMUD\\a\"; } }";
 
-// The same file as Windows sees it, through Wine's Z: drive.
-std::string windowsPath(std::string path)
-{
-    for (char &c : path)
-        c = c == '/' ? '\\' : c;
-    return "Z:" + path;
-}
-
 } // namespace
 
 RecordingClient::RecordingClient(
@@ -55,12 +47,14 @@ RecordingClient::RecordingClient(
     const auto before = desktop.windowsTitled(options.title);
     if (!options.wineRecorder.empty()) {
         std::ofstream { file_ };
-        std::vector<std::string> args { "wine", options.wineRecorder, windowsPath(file_),
+        std::vector<std::string> args { "wine", options.wineRecorder, winePath(file_),
             options.title };
         if (options.steals)
             args.push_back("--steal");
         process_ = session.spawn(args);
         window_ = desktop.waitForWindow(options.title, before, kWineStart);
+        // Wine brings a new window to the front a moment after it is mapped.
+        waitFor([&] { return desktop.hasFocus(window_); }, 5s);
         return;
     }
     // `>>`: cat writes with O_APPEND, so the file only ever grows and reads never see a hole.

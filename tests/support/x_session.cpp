@@ -1,5 +1,6 @@
 #include "x_session.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -132,6 +133,12 @@ std::string readFile(const std::string &path)
 {
     std::ifstream in(path, std::ios::binary);
     return { std::istreambuf_iterator<char>(in), {} };
+}
+
+std::string winePath(std::string path)
+{
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return "Z:" + path;
 }
 
 bool waitFor(const std::function<bool()> &done, std::chrono::milliseconds timeout)
@@ -282,6 +289,14 @@ int XSession::run(const std::vector<std::string> &argv, std::chrono::millisecond
     if (!status || !WIFEXITED(*status))
         return -1;
     return WEXITSTATUS(*status);
+}
+
+std::string XSession::keymap(const std::string &scratch) const
+{
+    std::filesystem::remove(scratch);
+    if (run({ "xkbcomp", "-xkb", display_, scratch }) != 0)
+        throw std::runtime_error("xkbcomp could not dump the keymap");
+    return readFile(scratch);
 }
 
 } // namespace quillpost::test

@@ -20,6 +20,9 @@ using namespace std::chrono_literals;
 // A file's bytes; empty when it cannot be read.
 std::string readFile(const std::string &path);
 
+// The same file as a Windows program under Wine sees it, through the Z: drive.
+std::string winePath(std::string path);
+
 // Polls `done` until it holds or `timeout` has passed; whether it held.
 bool waitFor(const std::function<bool()> &done, std::chrono::milliseconds timeout = 10s);
 
@@ -93,6 +96,9 @@ public:
     // Runs a program to its end; its exit status, or -1 when it failed to start, was killed or
     // did not finish within `timeout`.
     int run(const std::vector<std::string> &argv, std::chrono::milliseconds timeout = 30s) const;
+    // The whole keyboard map as xkbcomp writes it, through the file `scratch`; throws when
+    // xkbcomp fails.
+    std::string keymap(const std::string &scratch) const;
 
 private:
     std::string display_;
