@@ -1,17 +1,20 @@
 #include "application.h"
 
+#include "windows/credit.h"
+
 namespace quillpost {
 
 Application::Application(Platform &platform, Form1 form, OtherWindows windows)
     : platform_(platform),
       form_(form),
-      sender_(state_, platform, form.Text1, form.menu.item("pause")),
-      loader_(state_, platform, form.cd, form.Text1, form.menu.item("pause")),
+      send_(form.menu.item("pause")),
+      sender_(send_, settings_, platform, form.Text1, form.menu.item("pause")),
+      loader_(send_, settings_, platform, form.cd, form.Text1, form.menu.item("pause")),
       intervals_(form.Timer1, form.Text1),
-      spools_(state_, platform, form.Text1, form.menu),
-      viewer_(state_, platform, form.cd, form.Text1, windows.viewerHost),
+      spools_(settings_, platform, form.Text1, form.menu),
+      viewer_(send_, platform, form.cd, form.Text1, windows.viewerHost),
       about_(platform, form.Text1, windows.frmAbout),
-      helpWebsite_(platform, form.Text1, state_.lineBreak)
+      helpWebsite_(platform, form.Text1)
 {
     handlers_ = {
         { "openfile", [this] { loader_.openfile_Click(); } },
@@ -35,12 +38,9 @@ Application::Application(Platform &platform, Form1 form, OtherWindows windows)
 
 void Application::Form_Load()
 {
-    state_.sending = false;
-    state_.noteSpool = "note";
-    state_.lineBreak = "\r\n";
     form_.Text1.setText(kCreditLine);
-    state_.lockedWidth = form_.window.width();
-    state_.lockedHeight = form_.window.height();
+    lockedWidth_ = form_.window.width();
+    lockedHeight_ = form_.window.height();
 }
 
 void Application::Form_Resize()
@@ -49,8 +49,8 @@ void Application::Form_Resize()
         return;
     if (form_.window.windowState() == WindowState::Maximized)
         return;
-    form_.window.setWidth(state_.lockedWidth);
-    form_.window.setHeight(state_.lockedHeight);
+    form_.window.setWidth(lockedWidth_);
+    form_.window.setHeight(lockedHeight_);
 }
 
 void Application::exit_Click()
@@ -62,16 +62,16 @@ void Application::exit_Click()
 // thing a stray click must not lose, so it asks first. Ticks hold while the box is open.
 void Application::Form_QueryUnload()
 {
-    if (state_.file1) {
+    if (send_.busy()) {
+        const std::string lb(kLineBreak);
         const std::string prompt = "A file is being sent: line "
-            + std::to_string(state_.file1->linesRead() + (state_.unsentLine ? 0 : 1)) + " is next."
-            + state_.lineBreak + state_.lineBreak + "Stop the send and quit Quillpost?";
+            + std::to_string(send_.nextLineNumber()) + " is next." + lb + lb
+            + "Stop the send and quit Quillpost?";
         const std::vector<std::string> choices { std::string(kStopAndQuit),
             std::string(kKeepSending) };
         if (platform_.choiceBox(prompt, choices) != 0)
             return;
-        state_.closeFile1();
-        state_.sending = false;
+        send_.stop();
     }
     platform_.end();
 }

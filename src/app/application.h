@@ -1,12 +1,11 @@
 #pragma once
 
-#include "credit.h"
-#include "shared_state.h"
-
 #include "platform/controls.h"
 #include "platform/platform.h"
 #include "sending/intervals.h"
 #include "sending/loader.h"
+#include "sending/send.h"
+#include "sending/send_settings.h"
 #include "sending/sender.h"
 #include "spools/spools.h"
 #include "windows/about_box.h"
@@ -39,7 +38,7 @@ struct OtherWindows
     AboutWindow &frmAbout;
 };
 
-// The program: its shared state and every command of the main window, free of any toolkit.
+// The program: what its commands share and every command of the main window, free of any toolkit.
 class Application
 {
 public:
@@ -52,7 +51,7 @@ public:
     void Form_QueryUnload();
     void Timer1_Timer() { sender_.Timer1_Timer(); }
     // From the command line: the title the client window is found by.
-    void setClientTitle(std::string title) { state_.clientTitle = std::move(title); }
+    void setClientTitle(std::string title) { settings_.clientTitle = std::move(title); }
 
     // Runs the click handler of the named menu item; false for an item that has none.
     bool click(std::string_view item);
@@ -62,12 +61,16 @@ public:
     void frmAbout_cmdOK_Click() { about_.cmdOK_Click(); }
     void frmAbout_cmdSysInfo_Click() { about_.cmdSysInfo_Click(); }
 
-    const SharedState &state() const { return state_; }
+    const Send &send() const { return send_; }
+    const SendSettings &settings() const { return settings_; }
 
 private:
-    SharedState state_;
     Platform &platform_;
     Form1 form_;
+    SendSettings settings_;
+    Send send_;
+    int lockedWidth_ = 0; // twips
+    int lockedHeight_ = 0;
     Sender sender_;
     Loader loader_;
     Intervals intervals_;

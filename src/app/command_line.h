@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sending/send_settings.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,7 +15,7 @@ std::string_view programVersion();
 struct CommandLine
 {
     enum class Action { Run, Help, Version, Refuse } action = Action::Run;
-    std::string clientTitle = "zMUD"; // the title the client window is found by
+    std::string clientTitle { kDefaultClientTitle }; // the title the client window is found by
     std::string text; // Help and Version: for standard output; Refuse: for standard error
 };
 

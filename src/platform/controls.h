@@ -7,6 +7,9 @@
 // intervals in milliseconds.
 namespace quillpost {
 
+// What ends a line in a text the program shows: CR LF.
+inline constexpr std::string_view kLineBreak = "\r\n";
+
 class TextBox
 {
 public:

@@ -1,16 +1,15 @@
 #include "loader.h"
 
 #include "preflight.h"
-#include "sender.h"
 #include "text_check.h"
 
 #include <sstream>
 
 namespace quillpost {
 
-Loader::Loader(
-    SharedState &state, Platform &platform, FileDialog &cd, TextBox &text1, MenuItem &pause)
-    : state_(state), platform_(platform), cd_(cd), text1_(text1), pause_(pause)
+Loader::Loader(Send &send, const SendSettings &settings, Platform &platform, FileDialog &cd,
+    TextBox &text1, MenuItem &pause)
+    : send_(send), settings_(settings), platform_(platform), cd_(cd), text1_(text1), pause_(pause)
 {
 }
 
@@ -25,11 +24,12 @@ void Loader::openfile_Click()
         return;
     text1_.setText(kVerifying);
 
-    if (state_.file1) {
-        // A send holds file number 1, running or paused: its remaining lines are dropped.
+    if (send_.busy()) {
+        // Its remaining lines are dropped; a send that was under way ends on the next tick
+        // unless this file replaces it.
         text1_.setText(kOtherFileOpen);
         pause_.setEnabled(false);
-        state_.closeFile1();
+        send_.drop();
     }
 
     auto checked = [&]() -> Result<FileCheck> {
@@ -70,20 +70,17 @@ void Loader::openfile_Click()
         return;
     }
 
-    state_.sendFilePath = path;
     if (plan.value() == Plan::Wrapped) {
-        state_.file1
-            = std::make_unique<LineReader>(std::make_unique<std::istringstream>(wrapped), path);
-    } else {
-        auto reader = platform_.openInput(path);
-        if (!reader) {
-            refuseUnreadable(reader.error());
-            return;
-        }
-        state_.file1 = std::move(reader.value());
+        send_.start(
+            std::make_unique<LineReader>(std::make_unique<std::istringstream>(wrapped), path));
+        return;
     }
-    pause_.setCaption(kPauseCaption);
-    state_.sending = true;
+    auto reader = platform_.openInput(path);
+    if (!reader) {
+        refuseUnreadable(reader.error());
+        return;
+    }
+    send_.start(std::move(reader.value()));
 }
 
 Result<Loader::Plan> Loader::checkAgainstServer(const std::string &path, std::string &wrapped)
@@ -91,7 +88,7 @@ Result<Loader::Plan> Loader::checkAgainstServer(const std::string &path, std::st
     auto reader = platform_.openInput(path);
     if (!reader)
         return reader.error();
-    Preflight check(state_.noteSpool);
+    Preflight check(settings_.noteSpool);
     std::vector<std::string> lines;
     // Past this many lines every further one is refused anyway (each stores at least "\n\r"),
     // so reading stops there; such a file is only ever sent as it is, never rebuilt from a part.
@@ -115,7 +112,7 @@ Result<Loader::Plan> Loader::checkAgainstServer(const std::string &path, std::st
     if (check.findings().empty())
         return Plan::AsItIs;
 
-    const std::string &lb = state_.lineBreak;
+    const std::string lb(kLineBreak);
     const bool offerWrap = check.anyCut() && complete;
     std::vector<std::string> choices { std::string(kSendAsItIs), std::string(kCancelSend) };
     if (offerWrap)
@@ -131,7 +128,7 @@ Result<Loader::Plan> Loader::checkAgainstServer(const std::string &path, std::st
     if (choices[static_cast<std::size_t>(chosen)] == kSendAsItIs)
         return Plan::AsItIs;
 
-    Preflight again(state_.noteSpool);
+    Preflight again(settings_.noteSpool);
     for (const std::string &line : lines) {
         for (std::string &part : wrapLine(line, RomLimits::kWrapColumns)) {
             again.add(part);
@@ -157,8 +154,7 @@ void Loader::refuseUnreadable(const Error &error)
 {
     text1_.setText("Error: " + error.message);
     pause_.setEnabled(false);
-    state_.closeFile1();
-    state_.sending = false;
+    send_.stop();
 }
 
 } // namespace quillpost

@@ -1,6 +1,8 @@
 #pragma once
 
-#include "app/shared_state.h"
+#include "send.h"
+#include "send_settings.h"
+
 #include "platform/controls.h"
 #include "platform/platform.h"
 
@@ -27,7 +29,8 @@ inline constexpr std::string_view kSendCancelled = "Status: Sending cancelled; n
 class Loader
 {
 public:
-    Loader(SharedState &state, Platform &platform, FileDialog &cd, TextBox &text1, MenuItem &pause);
+    Loader(Send &send, const SendSettings &settings, Platform &platform, FileDialog &cd,
+        TextBox &text1, MenuItem &pause);
 
     void openfile_Click();
 
@@ -38,7 +41,8 @@ private:
     Result<Plan> checkAgainstServer(const std::string &path, std::string &wrapped);
     void refuseUnreadable(const Error &error);
 
-    SharedState &state_;
+    Send &send_;
+    const SendSettings &settings_;
     Platform &platform_;
     FileDialog &cd_;
     TextBox &text1_;

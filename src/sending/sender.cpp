@@ -9,9 +9,10 @@
 namespace quillpost {
 namespace {
 
-std::string clientWarning(const std::string &lineBreak)
+std::string clientWarning()
 {
-    return "Zmud is not opened, please open Zmud and try again." + lineBreak + lineBreak
+    const std::string lb(kLineBreak);
+    return "Zmud is not opened, please open Zmud and try again." + lb + lb
         + "If by chance Zmud is open and errors are occuring, try with Zmud 4.62 (The version "
           "this was designed for).";
 }
@@ -23,14 +24,15 @@ std::string lineNotTyped(int lineNumber)
 
 } // namespace
 
-Sender::Sender(SharedState &state, Platform &platform, TextBox &text1, MenuItem &pause)
-    : state_(state), platform_(platform), text1_(text1), pause_(pause)
+Sender::Sender(
+    Send &send, SendSettings &settings, Platform &platform, TextBox &text1, MenuItem &pause)
+    : send_(send), settings_(settings), platform_(platform), text1_(text1), pause_(pause)
 {
 }
 
 void Sender::Timer1_Timer()
 {
-    if (!state_.sending)
+    if (send_.state() != Send::State::Sending)
         return;
     // A tick that falls due while the client warning is open must not read and type a later line
     // ahead of the one still waiting.
@@ -43,14 +45,15 @@ void Sender::Timer1_Timer()
         ~Leave() { flag = false; }
     } leave { inTick_ };
 
-    if (!state_.file1) {
+    LineReader *file = send_.file();
+    if (!file) {
         stop(kEndOfFile);
         return;
     }
-    if (!state_.unsentLine) {
-        const int lineNumber = state_.file1->linesRead() + 1;
+    if (!send_.pending()) {
+        const int lineNumber = send_.nextLineNumber();
         // Capped, so a file swapped for a huge one after loading is never read whole.
-        auto line = state_.file1->next(kMaxNoteChars);
+        auto line = file->next(kMaxNoteChars);
         if (!line) {
             stop("Error: " + line.error().message + lineNotTyped(lineNumber));
             return;
@@ -59,53 +62,50 @@ void Sender::Timer1_Timer()
             stop(kEndOfFile);
             return;
         }
-        state_.unsentLine = std::move(*line.value());
+        send_.pending() = PendingLine { std::move(*line.value()), {}, 0 };
     }
-    typeLine(*state_.unsentLine);
+    typeLine(*send_.pending());
 }
 
-void Sender::typeLine(const std::string &line)
+void Sender::typeLine(PendingLine &line)
 {
-    const int lineNumber = state_.file1->linesRead();
+    const int lineNumber = send_.nextLineNumber();
     // The file was checked when it was loaded, but it may have been changed since.
-    if (line.size() > kMaxNoteChars) {
+    if (line.text.size() > kMaxNoteChars) {
         stop("Error: the file changed after it was loaded: line " + std::to_string(lineNumber)
             + " is longer than a whole note." + lineNotTyped(lineNumber));
         return;
     }
-    if (auto bad = firstUntypable(line)) {
+    if (auto bad = firstUntypable(line.text)) {
         stop("Error: the file changed after it was loaded: " + describeBadByte(lineNumber, *bad)
             + "." + lineNotTyped(lineNumber));
         return;
     }
     // Until part of it is typed, the line takes the spool chosen last.
-    if (state_.keysTyped == 0)
-        state_.unsentKeys = keystrokeLine(state_.noteSpool, line);
-    const std::string &keys = state_.unsentKeys;
-    text1_.setText(std::string(kSendingPrefix) + keys);
+    if (line.typed == 0)
+        line.keys = keystrokeLine(settings_.noteSpool, line.text);
+    text1_.setText(std::string(kSendingPrefix) + line.keys);
 
     const WindowId client = ActivateClient();
-    const std::string rest = keys.substr(state_.keysTyped) + '\r';
+    const std::string rest = line.keys.substr(line.typed) + '\r';
     auto typed = platform_.sendKeys(client, rest);
     if (typed) {
-        state_.unsentLine.reset();
-        state_.unsentKeys.clear();
-        state_.keysTyped = 0;
+        send_.pending().reset();
         return;
     }
     const Error &error = typed.error();
     if (error.kind == ErrorKind::NoWindow) {
         // Closed under our hands: what was typed of the line went with it, so the next client
         // gets the whole line, on the next tick.
-        state_.client.reset();
-        state_.keysTyped = 0;
+        send_.client.reset();
+        line.typed = 0;
         return;
     }
     if (error.position != std::string::npos)
-        state_.keysTyped += std::min(error.position, rest.size() - 1);
+        line.typed += std::min(error.position, rest.size() - 1);
     if (error.kind == ErrorKind::FocusLost)
         pauseAt(error);
-    else if (state_.keysTyped > 0)
+    else if (line.typed > 0)
         stop("Error: " + error.message + " Line " + std::to_string(lineNumber)
             + " was typed only in part.");
     else
@@ -114,31 +114,32 @@ void Sender::typeLine(const std::string &line)
 
 WindowId Sender::ActivateClient()
 {
-    if (!state_.client && state_.chosenClient)
-        state_.client = state_.chosenClient;
-    if (state_.client) {
-        auto activated = platform_.activate(*state_.client);
+    std::optional<WindowId> &client = send_.client;
+    if (!client && settings_.chosenClient)
+        client = settings_.chosenClient;
+    if (client) {
+        auto activated = platform_.activate(*client);
         if (activated || activated.error().kind != ErrorKind::NoWindow)
-            return *state_.client;
-        if (state_.chosenClient == state_.client)
-            state_.chosenClient.reset();
-        state_.client.reset();
-        state_.keysTyped = 0;
+            return *client;
+        if (settings_.chosenClient == client)
+            settings_.chosenClient.reset();
+        client.reset();
+        if (send_.pending())
+            send_.pending()->typed = 0;
     }
     for (;;) {
-        auto found = platform_.appActivate(state_.clientTitle);
+        auto found = platform_.appActivate(settings_.clientTitle);
         if (found) {
-            state_.client = found.value();
+            client = found.value();
             return found.value();
         }
-        platform_.msgBox(clientWarning(state_.lineBreak), MsgStyle::Exclamation);
+        platform_.msgBox(clientWarning(), MsgStyle::Exclamation);
     }
 }
 
 void Sender::stop(std::string_view statusText)
 {
-    state_.closeFile1();
-    state_.sending = false;
+    send_.stop();
     platform_.activateOwnWindow();
     text1_.setText(statusText);
     pause_.setEnabled(false);
@@ -148,11 +149,11 @@ void Sender::stop(std::string_view statusText)
 // Start type that same line.
 void Sender::pauseAt(const Error &why)
 {
-    state_.sending = false;
-    pause_.setCaption(kStartCaption);
+    send_.pause();
     pause_.setEnabled(true);
-    const std::string line = "line " + std::to_string(state_.file1->linesRead());
-    if (state_.keysTyped == 0) {
+    const PendingLine &pending = *send_.pending();
+    const std::string line = "line " + std::to_string(send_.nextLineNumber());
+    if (pending.typed == 0) {
         text1_.setText(
             "Paused: " + line + " was not typed. " + why.message + " Choose Start to type it.");
         return;
@@ -163,8 +164,8 @@ void Sender::pauseAt(const Error &why)
         return parsed ? parsed->size() : keys.size();
     };
     text1_.setText("Paused: " + line + " was typed up to character "
-        + std::to_string(strokes(std::string_view(state_.unsentKeys).substr(0, state_.keysTyped)))
-        + " of " + std::to_string(strokes(state_.unsentKeys)) + "; the rest is still in the "
+        + std::to_string(strokes(std::string_view(pending.keys).substr(0, pending.typed))) + " of "
+        + std::to_string(strokes(pending.keys)) + "; the rest is still in the "
         + "client's input line. " + why.message + " Choose Start to type the rest.");
 }
 
@@ -184,23 +185,19 @@ void Sender::chooseclient_Click()
         return;
     }
     // A send under way moves to it too; a line begun in the old window starts afresh.
-    if (state_.client != picked->id)
-        state_.keysTyped = 0;
-    state_.chosenClient = picked->id;
-    state_.client = picked->id;
+    if (send_.client != picked->id && send_.pending())
+        send_.pending()->typed = 0;
+    settings_.chosenClient = picked->id;
+    send_.client = picked->id;
     text1_.setText(std::string(kClientChosenPrefix) + picked->title);
 }
 
 void Sender::pause_Click()
 {
-    const std::string caption = pause_.caption();
-    if (caption == kPauseCaption) {
-        state_.sending = false;
-        pause_.setCaption(kStartCaption);
-    } else if (caption == kStartCaption) {
-        pause_.setCaption(kPauseCaption);
-        state_.sending = true;
-    }
+    if (send_.state() == Send::State::Paused)
+        send_.resume();
+    else
+        send_.pause();
 }
 
 } // namespace quillpost

@@ -1,6 +1,8 @@
 #pragma once
 
-#include "app/shared_state.h"
+#include "send.h"
+#include "send_settings.h"
+
 #include "platform/controls.h"
 #include "platform/platform.h"
 
@@ -17,19 +19,16 @@ inline constexpr std::string_view kOwnWindowRefused
     = "That is one of Quillpost's own windows. Choose Options, Choose Client Window again and "
       "click your MUD client's window.";
 inline constexpr std::string_view kClientChosenPrefix = "Client window: ";
-inline constexpr std::string_view kOwnCaption = "Quillpost";
 inline constexpr std::string_view kSendingPrefix = "Status: Sending -> ";
 inline constexpr std::string_view kEndOfFile = "End of file!!!";
-inline constexpr std::string_view kPauseCaption = "&Pause";
-inline constexpr std::string_view kStartCaption = "&Start";
 
 // The timer-driven line sender, the client window check before each line, and pause/start.
-// Each line reaches the client once, in file order: a line that could not be typed is kept in
-// the shared state and typed before any other.
+// Each line reaches the client once, in file order: a line that could not be typed stays with
+// the send and is typed before any other.
 class Sender
 {
 public:
-    Sender(SharedState &state, Platform &platform, TextBox &text1, MenuItem &pause);
+    Sender(Send &send, SendSettings &settings, Platform &platform, TextBox &text1, MenuItem &pause);
 
     void Timer1_Timer();
     void pause_Click();
@@ -41,11 +40,12 @@ private:
     // attempts.
     WindowId ActivateClient();
 
-    void typeLine(const std::string &line);
+    void typeLine(PendingLine &line);
     void stop(std::string_view statusText);
     void pauseAt(const Error &why);
 
-    SharedState &state_;
+    Send &send_;
+    SendSettings &settings_;
     Platform &platform_;
     TextBox &text1_;
     MenuItem &pause_;

@@ -4,16 +4,16 @@
 
 namespace quillpost {
 
-std::string customPrompt(std::string_view lineBreak)
+std::string customPrompt()
 {
-    std::string lb(lineBreak);
+    const std::string lb(kLineBreak);
     return "Please enter the custom note spool name.  This will" + lb
         + "allow you to tailor this for other muds note-spools" + lb + lb
         + "Example: onote instead of oocn";
 }
 
-Spools::Spools(SharedState &state, Platform &platform, TextBox &text1, MenuItems &menu)
-    : state_(state), platform_(platform), text1_(text1), menu_(menu)
+Spools::Spools(SendSettings &settings, Platform &platform, TextBox &text1, MenuItems &menu)
+    : settings_(settings), platform_(platform), text1_(text1), menu_(menu)
 {
 }
 
@@ -27,7 +27,7 @@ void Spools::checkOnly(std::string_view item)
 void Spools::spool_Click(const SpoolRow &row)
 {
     checkOnly(row.item);
-    state_.noteSpool = row.word;
+    settings_.noteSpool = row.word;
     text1_.setText(row.status);
 }
 
@@ -38,7 +38,7 @@ void Spools::N_Click()
 
 void Spools::custom_Click()
 {
-    const std::string answer = platform_.inputBox(customPrompt(state_.lineBreak), kCustomTitle);
+    const std::string answer = platform_.inputBox(customPrompt(), kCustomTitle);
     if (answer.empty())
         return;
     // The word is typed before every line: a pasted line break would send it as a command of its
@@ -51,14 +51,14 @@ void Spools::custom_Click()
         return;
     }
     checkOnly(kCustomItem);
-    state_.noteSpool = answer;
-    text1_.setText(std::string(kCustomPrefix) + state_.noteSpool);
+    settings_.noteSpool = answer;
+    text1_.setText(std::string(kCustomPrefix) + settings_.noteSpool);
 }
 
 void Spools::displaycustom_Click()
 {
     if (menu_.item(kCustomItem).checked())
-        text1_.setText(std::string(kCustomPrefix) + state_.noteSpool);
+        text1_.setText(std::string(kCustomPrefix) + settings_.noteSpool);
     else
         text1_.setText(kCustomNotSet);
 }

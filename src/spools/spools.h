@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/shared_state.h"
 #include "platform/controls.h"
 #include "platform/platform.h"
+#include "sending/send_settings.h"
 
 #include <array>
 #include <string>
@@ -38,14 +38,14 @@ inline constexpr std::string_view kCustomPrefix = "Custom Value: ";
 inline constexpr std::string_view kCustomNotSet = "Custom Value: Not Set";
 inline constexpr std::string_view kDisabledCommand = "This command has been disabled.";
 
-std::string customPrompt(std::string_view lineBreak);
+std::string customPrompt();
 
 // The note spool menu: exactly one of the eleven fixed items and `custom` is checked, and the
 // active note spool is the checked item's word.
 class Spools
 {
 public:
-    Spools(SharedState &state, Platform &platform, TextBox &text1, MenuItems &menu);
+    Spools(SendSettings &settings, Platform &platform, TextBox &text1, MenuItems &menu);
 
     // The click handler of every fixed spool item (note_Click ... description_Click).
     void spool_Click(const SpoolRow &row);
@@ -56,7 +56,7 @@ public:
 private:
     void checkOnly(std::string_view item);
 
-    SharedState &state_;
+    SendSettings &settings_;
     Platform &platform_;
     TextBox &text1_;
     MenuItems &menu_;

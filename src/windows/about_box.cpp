@@ -1,6 +1,6 @@
 #include "about_box.h"
 
-#include "app/credit.h"
+#include "credit.h"
 
 #include <array>
 #include <cstdio>

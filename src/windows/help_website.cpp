@@ -4,7 +4,7 @@
 
 namespace quillpost {
 
-std::string helpText(std::string_view lineBreak)
+std::string helpText()
 {
     static constexpr std::array<std::string_view, 10> kLines {
         "Basic Help",
@@ -25,7 +25,7 @@ std::string helpText(std::string_view lineBreak)
     std::string text;
     for (std::size_t i = 0; i < kLines.size(); ++i) {
         if (i > 0)
-            text += lineBreak;
+            text += kLineBreak;
         text += kLines[i];
     }
     return text;
@@ -33,7 +33,7 @@ std::string helpText(std::string_view lineBreak)
 
 void HelpWebsite::help_Click()
 {
-    platform_.msgBox(helpText(lineBreak_), MsgStyle::Ok);
+    platform_.msgBox(helpText(), MsgStyle::Ok);
 }
 
 void HelpWebsite::website_Click()

@@ -12,15 +12,12 @@ inline constexpr std::string_view kWebsite = "http://hollowmere.example.org";
 inline constexpr std::string_view kWebsiteStatus
     = "Status: Internet Explorer executed and pointed to ";
 
-std::string helpText(std::string_view lineBreak);
+std::string helpText();
 
 class HelpWebsite
 {
 public:
-    HelpWebsite(Platform &platform, TextBox &status, const std::string &lineBreak)
-        : platform_(platform), status_(status), lineBreak_(lineBreak)
-    {
-    }
+    HelpWebsite(Platform &platform, TextBox &status) : platform_(platform), status_(status) { }
 
     void help_Click();
     void website_Click();
@@ -28,7 +25,6 @@ public:
 private:
     Platform &platform_;
     TextBox &status_;
-    const std::string &lineBreak_;
 };
 
 } // namespace quillpost

@@ -6,8 +6,8 @@
 namespace quillpost {
 
 TextViewer::TextViewer(
-    SharedState &state, Platform &platform, FileDialog &cd, TextBox &status, ViewerHost &host)
-    : state_(state), platform_(platform), cd_(cd), status_(status), host_(host)
+    const Send &send, Platform &platform, FileDialog &cd, TextBox &status, ViewerHost &host)
+    : send_(send), platform_(platform), cd_(cd), status_(status), host_(host)
 {
 }
 
@@ -21,8 +21,8 @@ void TextViewer::openview_Click()
         return;
     status_.setText(kVerifying);
 
-    // File number 1 belongs to the send until it ends; the view must not take it away.
-    if (state_.file1) {
+    // The file input belongs to the send until it ends; the view must not take it away.
+    if (send_.busy()) {
         platform_.msgBox(kViewWhileSending, MsgStyle::Exclamation);
         return;
     }
@@ -41,7 +41,7 @@ void TextViewer::openview_Click()
         if (!line.value())
             break;
         text += *line.value();
-        text += state_.lineBreak;
+        text += kLineBreak;
         if (text.size() > kCapacity) {
             platform_.msgBox(kViewTooLarge, MsgStyle::Ok);
             return;

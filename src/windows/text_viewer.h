@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/shared_state.h"
 #include "platform/controls.h"
 #include "platform/platform.h"
+#include "sending/send.h"
 
 #include <cstddef>
 #include <string_view>
@@ -46,13 +46,13 @@ public:
     static constexpr std::size_t kCapacity = 1 << 20;
 
     TextViewer(
-        SharedState &state, Platform &platform, FileDialog &cd, TextBox &status, ViewerHost &host);
+        const Send &send, Platform &platform, FileDialog &cd, TextBox &status, ViewerHost &host);
 
     void openview_Click();
     void Command1_Click();
 
 private:
-    SharedState &state_;
+    const Send &send_;
     Platform &platform_;
     FileDialog &cd_;
     TextBox &status_;

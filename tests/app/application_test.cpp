@@ -112,7 +112,7 @@ TEST(Spools, OneItemStaysCheckedAndItsWordActive)
             const std::string status = h.status();
             h.click(step.item);
             EXPECT_EQ(checkedSpools(h), Lines { step.checked });
-            EXPECT_EQ(h.app->state().noteSpool, step.spool);
+            EXPECT_EQ(h.app->settings().noteSpool, step.spool);
             ASSERT_EQ(h.platform.boxes.size(), boxes + (step.box.empty() ? 0 : 1));
             if (!step.box.empty()) {
                 EXPECT_EQ(h.status(), status);

@@ -3,6 +3,7 @@
 #include "sending/loader.h"
 #include "sending/preflight.h"
 #include "sending/text_check.h"
+#include "windows/credit.h"
 
 #include <gtest/gtest.h>
 
@@ -31,7 +32,7 @@ TEST(Sending, TypesOneLinePerTickHoldsWhilePausedAndEndsOnTheTickAfterTheLast)
     EXPECT_EQ(h.status(), "End of file!!!");
     h.tick(2);
     EXPECT_EQ(h.platform.arrived, "note + Hello\rnote + a(b)c\rnote + (x)\r");
-    EXPECT_FALSE(h.app->state().sending);
+    EXPECT_NE(h.app->send().state(), Send::State::Sending);
     EXPECT_FALSE(h.menu("pause").enabled());
     EXPECT_EQ(h.menu("pause").caption(), "&Pause");
     EXPECT_EQ(h.platform.ownActivations, 1);
@@ -41,7 +42,7 @@ TEST(Sending, TypesOneLinePerTickHoldsWhilePausedAndEndsOnTheTickAfterTheLast)
     h.click("openfile");
     EXPECT_TRUE(h.menu("pause").enabled());
     EXPECT_EQ(h.status(), "End of file!!!");
-    EXPECT_FALSE(h.app->state().sending);
+    EXPECT_NE(h.app->send().state(), Send::State::Sending);
     h.click("pause");
     h.click("pause");
     h.tick();
@@ -149,7 +150,7 @@ TEST(FocusCheck, AFocusLossPausesAtTheLineAndStartTypesWhatWasNotTyped)
         h.send("one\n(a) b\nc\n");
         h.platform.sendFailure = { 2, ErrorKind::FocusLost, typedBefore };
         h.tick(2);
-        EXPECT_FALSE(h.app->state().sending);
+        EXPECT_NE(h.app->send().state(), Send::State::Sending);
         EXPECT_EQ(h.menu("pause").caption(), "&Start");
         EXPECT_TRUE(h.menu("pause").enabled());
         EXPECT_TRUE(contains(h.status(), status)) << h.status();
@@ -196,7 +197,7 @@ TEST(Sending, AFailedTickEndsTheSendWithAnErrorNamingTheLineNotTyped)
         EXPECT_EQ(h.platform.arrived, c.arrived);
         EXPECT_EQ(h.status().rfind(c.statusStart, 0), 0u) << h.status();
         EXPECT_TRUE(contains(h.status(), c.line2)) << h.status();
-        EXPECT_FALSE(h.app->state().sending);
+        EXPECT_NE(h.app->send().state(), Send::State::Sending);
         EXPECT_FALSE(h.menu("pause").enabled());
         EXPECT_EQ(h.platform.ownActivations, 1);
         EXPECT_EQ(h.platform.openFiles(), 0);
@@ -295,7 +296,7 @@ TEST(Loading, TakesTextThatFitsANoteAndRefusesTheRestSayingWhyWithNothingOpenOrT
         // The server's own count, line breaks included, is the next box's.
         h.platform.choiceAnswers.push_back(std::string(kSendAsItIs));
         h.open("f.txt");
-        EXPECT_EQ(h.app->state().sending, says.empty());
+        EXPECT_EQ(h.app->send().state() == Send::State::Sending, says.empty());
         EXPECT_EQ(h.platform.choices.empty() ? 0 : h.platform.choices[0].second.size(), offered);
         if (says.empty())
             continue;
@@ -308,7 +309,7 @@ TEST(Loading, TakesTextThatFitsANoteAndRefusesTheRestSayingWhyWithNothingOpenOrT
         EXPECT_TRUE(contains(h.status(), says)) << h.status();
         // A refused file leaves Pause as choosing it left it; a failed read ends the send.
         EXPECT_EQ(h.menu("pause").enabled(), boxed);
-        EXPECT_FALSE(h.app->state().sending);
+        EXPECT_NE(h.app->send().state(), Send::State::Sending);
         EXPECT_EQ(h.platform.openFiles(), 0);
         EXPECT_EQ(h.platform.arrived, "");
         EXPECT_LT(h.platform.files["f.txt"].bytesRead, 4 * kMaxNoteChars)
@@ -469,7 +470,7 @@ TEST(PreflightOnLoad, AFileThatGrowsAfterTheSizeCheckIsRefusedUnread)
     h.send("short\n");
     EXPECT_EQ(h.status(), "Error: f.txt changed while it was being checked.");
     EXPECT_LT(h.platform.files["f.txt"].bytesRead, 3 * kMaxNoteChars);
-    EXPECT_FALSE(h.app->state().sending);
+    EXPECT_NE(h.app->send().state(), Send::State::Sending);
     EXPECT_EQ(h.platform.openFiles(), 0);
 }
 
