@@ -1,5 +1,7 @@
 #pragma once
 
+#include "text_check.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -16,7 +18,8 @@ struct RomLimits
     // Unread bytes the server holds for a player: a typed line this long, without its break,
     // fills them, and the server drops the connection with every line still waiting.
     static constexpr std::size_t kInputBuffer = 1014;
-    static constexpr std::size_t kNoteSize = 4096; // the stored note, "\n\r" after each line
+    static constexpr std::size_t kNoteSize
+        = kMaxNoteChars; // the stored note, "\n\r" after each line
     static constexpr int kSpamRepeats = 25; // identical lines after the first
     static constexpr std::size_t kWrapColumns = 79;
 };

@@ -20,8 +20,8 @@ std::string descriptionText()
           "derivitive using ROM 2.4 style notes.";
 }
 
-AboutBox::AboutBox(Platform &platform, TextBox &status, AboutWindow &window)
-    : platform_(platform), status_(status), window_(window)
+AboutBox::AboutBox(Platform &platform, TextBox &text1, AboutWindow &window)
+    : platform_(platform), text1_(text1), window_(window)
 {
 }
 
@@ -32,7 +32,7 @@ void AboutBox::about_Click()
         Form_Load();
     }
     window_.show();
-    status_.setText(kCreditLine);
+    text1_.setText(kCreditLine);
 }
 
 void AboutBox::Form_Load()

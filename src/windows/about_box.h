@@ -39,7 +39,7 @@ std::string descriptionText();
 class AboutBox
 {
 public:
-    AboutBox(Platform &platform, TextBox &status, AboutWindow &window);
+    AboutBox(Platform &platform, TextBox &text1, AboutWindow &window);
 
     void about_Click();
     void Form_Load();
@@ -55,7 +55,7 @@ public:
 
 private:
     Platform &platform_;
-    TextBox &status_;
+    TextBox &text1_;
     AboutWindow &window_;
 };
 

@@ -38,7 +38,7 @@ void HelpWebsite::help_Click()
 
 void HelpWebsite::website_Click()
 {
-    status_.setText(std::string(kWebsiteStatus) + std::string(kWebsite));
+    text1_.setText(std::string(kWebsiteStatus) + std::string(kWebsite));
     if (auto opened = platform_.openUrl(kWebsite); !opened)
         platform_.msgBox("The web browser could not be started for " + std::string(kWebsite) + ". "
                 + opened.error().message,

@@ -17,14 +17,14 @@ std::string helpText();
 class HelpWebsite
 {
 public:
-    HelpWebsite(Platform &platform, TextBox &status) : platform_(platform), status_(status) { }
+    HelpWebsite(Platform &platform, TextBox &text1) : platform_(platform), text1_(text1) { }
 
     void help_Click();
     void website_Click();
 
 private:
     Platform &platform_;
-    TextBox &status_;
+    TextBox &text1_;
 };
 
 } // namespace quillpost

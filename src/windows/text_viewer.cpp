@@ -6,8 +6,8 @@
 namespace quillpost {
 
 TextViewer::TextViewer(
-    const Send &send, Platform &platform, FileDialog &cd, TextBox &status, ViewerHost &host)
-    : send_(send), platform_(platform), cd_(cd), status_(status), host_(host)
+    const Send &send, Platform &platform, FileDialog &cd, TextBox &text1, ViewerHost &host)
+    : send_(send), platform_(platform), cd_(cd), text1_(text1), host_(host)
 {
 }
 
@@ -19,7 +19,7 @@ void TextViewer::openview_Click()
     const std::string path = cd_.fileName();
     if (path.empty())
         return;
-    status_.setText(kVerifying);
+    text1_.setText(kVerifying);
 
     // The file input belongs to the send until it ends; the view must not take it away.
     if (send_.busy()) {
@@ -51,7 +51,7 @@ void TextViewer::openview_Click()
 
     if (text.size() > kMaxNoteChars)
         platform_.msgBox(kViewNote, MsgStyle::Ok);
-    status_.setText(std::string(kViewingPrefix) + path);
+    text1_.setText(std::string(kViewingPrefix) + path);
     ViewerWindow &viewer = host_.textviewer();
     viewer.text1().setText(text);
     viewer.show();

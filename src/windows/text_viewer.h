@@ -46,7 +46,7 @@ public:
     static constexpr std::size_t kCapacity = 1 << 20;
 
     TextViewer(
-        const Send &send, Platform &platform, FileDialog &cd, TextBox &status, ViewerHost &host);
+        const Send &send, Platform &platform, FileDialog &cd, TextBox &text1, ViewerHost &host);
 
     void openview_Click();
     void Command1_Click();
@@ -55,7 +55,7 @@ private:
     const Send &send_;
     Platform &platform_;
     FileDialog &cd_;
-    TextBox &status_;
+    TextBox &text1_;
     ViewerHost &host_;
 };
 

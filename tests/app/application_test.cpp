@@ -163,7 +163,7 @@ TEST(AboutBox, GetKeyValueReadsTrimsAndConvertsLikeTheWindowsCalls)
     const struct
     {
         const char *name;
-        Registry::Value value; // stored as Soft\Key\V
+        MemoryRegistry::Value value; // stored as Soft\Key\V
         std::optional<bool> read; // nothing: an error
         std::string text;
         std::string initial = ""; // callers pass the text empty
@@ -173,13 +173,13 @@ TEST(AboutBox, GetKeyValueReadsTrimsAndConvertsLikeTheWindowsCalls)
         { "OnlyTheZero", regSz(""), true, "" },
         { "ExactlyTheBuffer", regSz(std::string(1024, 'k'), false), true, std::string(1024, 'k') },
         { "PastTheBuffer", regSz(std::string(1024, 'k')), false, "" },
-        { "DwordNoZero", Registry::Value(kRegDword, { 0xFF, 0x00, 0x00, 0x01 }), true, "16777471" },
-        { "OtherTypeLeavesTheText", Registry::Value(3, { 1, 2, 3 }), true, "before", "before" },
+        { "DwordNoZero", MemoryRegistry::Value(kRegDword, { 0xFF, 0x00, 0x00, 0x01 }), true, "16777471" },
+        { "OtherTypeLeavesTheText", MemoryRegistry::Value(3, { 1, 2, 3 }), true, "before", "before" },
         { "NoKey", regSz("x"), false, "", "before", false, "nowhere" },
         // The open asks for write rights.
         { "ReadOnlyKey", regSz("x"), false, "", "before", true },
         { "NoValue", regSz("x"), false, "", "before", false, "soft\\key", "missing" },
-        { "Empty", Registry::Value(kRegSz, {}), std::nullopt, "" } };
+        { "Empty", MemoryRegistry::Value(kRegSz, {}), std::nullopt, "" } };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         AppHarness h;
@@ -200,14 +200,14 @@ TEST(AboutBox, SystemInfoStartsTheToolItFindsOrSaysItIsUnavailable)
     // The name; MSINFO\PATH; whether Shared Tools Location\MSINFO is C:\T; the files that exist;
     // what is started.
     using Files = std::vector<std::string>;
-    const std::tuple<const char *, std::optional<Registry::Value>, bool, Files, Files> cases[]
+    const std::tuple<const char *, std::optional<MemoryRegistry::Value>, bool, Files, Files> cases[]
         = { { "nothing registered", {}, false, { tool }, {} },
               { "first key names the tool", regSz(tool), false, { tool }, { tool } },
               { "first key names no file, second is never tried", regSz("/nowhere"), true,
                   { inFolder }, {} },
               { "second key names the folder", {}, true, { inFolder }, { inFolder } },
               { "second key's folder lacks the tool", {}, true, {}, {} },
-              { "empty value", Registry::Value { kRegSz, {} }, true, { tool, inFolder }, {} } };
+              { "empty value", MemoryRegistry::Value { kRegSz, {} }, true, { tool, inFolder }, {} } };
     for (const auto &[name, path, folder, files, started] : cases) {
         SCOPED_TRACE(name);
         AppHarness h;

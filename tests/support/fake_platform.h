@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/controls.h"
+#include "platform/memory_registry.h"
 #include "platform/platform.h"
 #include "windows/about_box.h"
 #include "windows/text_viewer.h"
@@ -59,7 +60,7 @@ public:
     std::deque<std::string> inputAnswers;
     std::deque<std::string> choiceAnswers; // the caption to choose; none left closes the box
     std::vector<std::string> existingFiles; // what dir(), shell() and openUrl() find
-    Registry reg;
+    MemoryRegistry reg;
     AppIdentity app { "Quillpost", 1, 2, 6 };
     std::map<std::string, File> files; // what openInput() finds
     std::function<void()> whileBoxOpen; // runs while a message box is "open"

@@ -54,7 +54,7 @@ bool isOwnWindow(std::uint64_t id)
 
 // The system information tool: the first of these found on PATH, registered where the About box
 // looks for it.
-void registerSystemInformation(Registry &registry)
+void registerSystemInformation(MemoryRegistry &registry)
 {
     for (const char *tool : { "hardinfo", "hardinfo2", "kinfocenter", "lshw-gtk" }) {
         const QString path = QStandardPaths::findExecutable(QString::fromLatin1(tool));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/memory_registry.h"
 #include "platform/platform.h"
 
 #include <memory>
@@ -37,7 +38,7 @@ public:
     void end() override;
 
 private:
-    Registry registry_;
+    MemoryRegistry registry_;
     std::unique_ptr<x11::Windows> windows_; // null without an X11 display
     std::unique_ptr<x11::Typist> typist_;
 };

@@ -1,4 +1,4 @@
-#include "registry.h"
+#include "memory_registry.h"
 
 #include <algorithm>
 
@@ -16,23 +16,23 @@ std::string lower(std::string_view s)
 
 } // namespace
 
-std::string Registry::keyName(std::uint32_t root, std::string_view path)
+std::string MemoryRegistry::keyName(std::uint32_t root, std::string_view path)
 {
     return std::to_string(root) + "\\" + lower(path);
 }
 
-void Registry::addKey(std::uint32_t root, std::string_view path, bool readOnly)
+void MemoryRegistry::addKey(std::uint32_t root, std::string_view path, bool readOnly)
 {
     keys_[keyName(root, path)].readOnly = readOnly;
 }
 
-void Registry::setValue(
+void MemoryRegistry::setValue(
     std::uint32_t root, std::string_view path, std::string_view name, Value value)
 {
     keys_[keyName(root, path)].values[lower(name)] = std::move(value);
 }
 
-long Registry::RegOpenKeyExA(std::uint32_t root, std::string_view subKey, std::uint32_t,
+long MemoryRegistry::RegOpenKeyExA(std::uint32_t root, std::string_view subKey, std::uint32_t,
     std::uint32_t samDesired, RegHandle *result)
 {
     auto key = keys_.find(keyName(root, subKey));
@@ -45,8 +45,8 @@ long Registry::RegOpenKeyExA(std::uint32_t root, std::string_view subKey, std::u
     return kErrorSuccess;
 }
 
-long Registry::RegQueryValueExA(RegHandle handle, std::string_view valueName, std::uint32_t *type,
-    std::span<std::uint8_t> data, std::uint32_t *size)
+long MemoryRegistry::RegQueryValueExA(RegHandle handle, std::string_view valueName,
+    std::uint32_t *type, std::span<std::uint8_t> data, std::uint32_t *size)
 {
     auto open = open_.find(handle);
     if (open == open_.end())
@@ -68,14 +68,14 @@ long Registry::RegQueryValueExA(RegHandle handle, std::string_view valueName, st
     return kErrorSuccess;
 }
 
-long Registry::RegCloseKey(RegHandle handle)
+long MemoryRegistry::RegCloseKey(RegHandle handle)
 {
     return open_.erase(handle) == 1 ? kErrorSuccess : kErrorInvalidHandle;
 }
 
-Registry::Value regSz(std::string_view text, bool terminated)
+MemoryRegistry::Value regSz(std::string_view text, bool terminated)
 {
-    Registry::Value v { kRegSz, std::vector<std::uint8_t>(text.begin(), text.end()) };
+    MemoryRegistry::Value v { kRegSz, std::vector<std::uint8_t>(text.begin(), text.end()) };
     if (terminated)
         v.data.push_back(0);
     return v;
