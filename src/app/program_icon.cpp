@@ -1,34 +1,20 @@
 #include "program_icon.h"
 
+#include <QDirIterator>
+#include <QFileInfo>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPixmap>
+#include <QSvgRenderer>
 
 namespace quillpost {
 namespace {
 
-QPixmap drawIcon(int size)
+QPixmap render(const QString &svg, int size)
 {
     QPixmap pixmap(size, size);
     pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing, false);
-    p.scale(size / 32.0, size / 32.0);
-
-    p.setPen(QPen(QColor(0x80, 0x80, 0x80), 1));
-    p.setBrush(QColor(0xFF, 0xFF, 0xC0));
-    p.drawRect(4, 2, 20, 27);
-    p.setPen(QPen(QColor(0x00, 0x00, 0x80), 1));
-    for (int y = 7; y <= 25; y += 4)
-        p.drawLine(7, y, 20, y);
-
-    QPainterPath quill;
-    quill.moveTo(12, 28);
-    quill.cubicTo(16, 18, 22, 8, 30, 2);
-    quill.cubicTo(28, 10, 22, 20, 12, 28);
-    p.setPen(QPen(QColor(0x80, 0x00, 0x00), 1));
-    p.setBrush(QColor(0xFF, 0x00, 0x00));
-    p.drawPath(quill);
+    QPainter painter(&pixmap);
+    QSvgRenderer(svg).render(&painter);
     return pixmap;
 }
 
@@ -37,8 +23,11 @@ QPixmap drawIcon(int size)
 QIcon programIcon()
 {
     QIcon icon;
-    icon.addPixmap(drawIcon(16));
-    icon.addPixmap(drawIcon(32));
+    // src/app/CMakeLists.txt names each drawing by the size it is made for.
+    for (QDirIterator it(QStringLiteral(":/icon")); it.hasNext();) {
+        const QString svg = it.next();
+        icon.addPixmap(render(svg, QFileInfo(svg).baseName().toInt()));
+    }
     return icon;
 }
 
