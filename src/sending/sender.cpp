@@ -1,10 +1,10 @@
 #include "sender.h"
 
 #include "keystroke_line.h"
-#include "platform/send_keys.h"
 #include "text_check.h"
 
 #include <algorithm>
+#include <span>
 
 namespace quillpost {
 namespace {
@@ -84,8 +84,14 @@ void Sender::typeLine(const std::string &line)
     const std::string &keys = state_.unsentKeys;
     text1_.setText(std::string(kSendingPrefix) + keys);
 
+    auto strokes = keyStrokes(keys + KeyStroke::kEnter);
+    if (!strokes) {
+        stop("Error: " + strokes.error().message + "." + lineNotTyped(lineNumber));
+        return;
+    }
+
     const WindowId client = ActivateClient();
-    const std::string rest = keys.substr(state_.keysTyped) + '\r';
+    const auto rest = std::span<const KeyStroke>(strokes.value()).subspan(state_.keysTyped);
     auto typed = platform_.sendKeys(client, rest);
     if (typed) {
         state_.unsentLine.reset();
@@ -104,7 +110,7 @@ void Sender::typeLine(const std::string &line)
     if (error.position != std::string::npos)
         state_.keysTyped += std::min(error.position, rest.size() - 1);
     if (error.kind == ErrorKind::FocusLost)
-        pauseAt(error);
+        pauseAt(error, strokes->size() - 1);
     else if (state_.keysTyped > 0)
         stop("Error: " + error.message + " Line " + std::to_string(lineNumber)
             + " was typed only in part.");
@@ -146,7 +152,7 @@ void Sender::stop(std::string_view statusText)
 
 // The note in progress on the server can still be finished: keep the file and the line, and let
 // Start type that same line.
-void Sender::pauseAt(const Error &why)
+void Sender::pauseAt(const Error &why, std::size_t lineStrokes)
 {
     state_.sending = false;
     pause_.setCaption(kStartCaption);
@@ -158,14 +164,10 @@ void Sender::pauseAt(const Error &why)
         return;
     }
     // Counted as the characters that arrive, not the notation that produced them.
-    const auto strokes = [](std::string_view keys) {
-        auto parsed = parseSendKeys(keys);
-        return parsed ? parsed->size() : keys.size();
-    };
     text1_.setText("Paused: " + line + " was typed up to character "
-        + std::to_string(strokes(std::string_view(state_.unsentKeys).substr(0, state_.keysTyped)))
-        + " of " + std::to_string(strokes(state_.unsentKeys)) + "; the rest is still in the "
-        + "client's input line. " + why.message + " Choose Start to type the rest.");
+        + std::to_string(state_.keysTyped) + " of " + std::to_string(lineStrokes)
+        + "; the rest is still in the client's input line. " + why.message
+        + " Choose Start to type the rest.");
 }
 
 void Sender::chooseclient_Click()

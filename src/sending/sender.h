@@ -43,7 +43,7 @@ private:
 
     void typeLine(const std::string &line);
     void stop(std::string_view statusText);
-    void pauseAt(const Error &why);
+    void pauseAt(const Error &why, std::size_t lineStrokes);
 
     SharedState &state_;
     Platform &platform_;

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <vector>
+#include <span>
 
 struct _XDisplay; // Xlib's Display, kept out of this header
 
@@ -41,7 +41,7 @@ public:
     // the position of the first stroke not typed. A keyboard grab held by another program stops
     // it the same way (FocusLost). A line that needs more spare keys than there are, or typed for
     // Wine with AltGr, is sent in parts, each checked: only such a line can stop part way.
-    Outcome type(const std::vector<KeyStroke> &strokes,
+    Outcome type(std::span<const KeyStroke> strokes,
         const std::function<Outcome()> &focusCheck = {}, const Target &target = {});
 
 private:
