@@ -131,9 +131,9 @@ Outcome QtPlatform::sendKeys(WindowId target, std::span<const KeyStroke> strokes
     // The typist checks the focus again with the server grabbed, right before the keys go out,
     // so no other program can take it in between. When that check finds it gone, wait for it
     // again within the same bounded time and go on from the first stroke not typed.
-    const x11::Target typedFor {
-        windows_->runsUnderWine(target) ? x11::Client::Wine : x11::Client::Native, target.value
-    };
+    const x11::Target typedFor { windows_->runsUnderWine(target) ? x11::KeyReader::Wine
+                                                                 : x11::KeyReader::Native,
+        target.value };
     std::size_t done = 0;
     const auto stopped = [&](Error error) -> Outcome {
         if (!windows_->isOpen(target))

@@ -94,9 +94,9 @@ struct Held
 class Planner
 {
 public:
-    Planner(const Keyboard &keyboard, Client client, const std::vector<SpareKey> &spares)
+    Planner(const Keyboard &keyboard, KeyReader reader, const std::vector<SpareKey> &spares)
         : keyboard_(keyboard),
-          client_(client),
+          reader_(reader),
           xkb_(keyboard.map.get()),
           slots_(indexSlots(xkb_, spares))
     {
@@ -130,7 +130,7 @@ public:
                     continue;
                 const KeySym base = XkbKeySymEntry(xkb_, slot.keycode, 0, slot.keyGroup);
                 const bool foreign
-                    = client_ == Client::Wine && !keyboard_.typewriter.at(slot.keycode);
+                    = reader_ == KeyReader::Wine && !keyboard_.typewriter.at(slot.keycode);
                 const Score score { foreign, group != keyboard_.group, IsKeypadKey(base),
                     slot.level, plan->holdKeys.size(), slot.keycode };
                 if (!best || score < best->first)
@@ -227,7 +227,7 @@ private:
             plan.keycode = kc;
             plan.group = group;
             // Wine types with the AltGr, Alt and group of the last event it has read.
-            plan.paced = client_ == Client::Wine
+            plan.paced = reader_ == KeyReader::Wine
                 && ((held.state & ~(ShiftMask | LockMask | ControlMask)) != 0
                     || group != keyboard_.group);
             return plan;
@@ -236,7 +236,7 @@ private:
     }
 
     const Keyboard &keyboard_;
-    Client client_;
+    KeyReader reader_;
     XkbDescPtr xkb_;
     SlotIndex slots_;
 };
@@ -258,7 +258,7 @@ unsigned quietKey(const Keyboard &keyboard, const std::vector<SpareKey> &spares)
 } // namespace
 
 Result<LinePlan> planLine(
-    _XDisplay *display, std::span<const KeyStroke> strokes, Client client, SpareKeys &spares)
+    _XDisplay *display, std::span<const KeyStroke> strokes, KeyReader reader, SpareKeys &spares)
 {
     const Devices devices = keyboardDevices(display);
     auto keyboard = readKeyboard(display, devices);
@@ -267,14 +267,14 @@ Result<LinePlan> planLine(
     spares.forgetChanged(keyboard.value());
 
     // Map the whole line first: a line is typed whole or not at all.
-    const Planner planner(keyboard.value(), client, spares.bound());
+    const Planner planner(keyboard.value(), reader, spares.bound());
     LinePlan line;
     std::vector<Plan> &plans = line.plans;
     bool needsSpares = false;
     for (const KeyStroke &stroke : strokes) {
         const KeySym sym = symbolOf(stroke);
         auto plan = planner.onMap(sym);
-        if (!plan && client == Client::Wine && !stroke.isEnter())
+        if (!plan && reader == KeyReader::Wine && !stroke.isEnter())
             plan = planner.asDeadKey(sym);
         if (!plan) {
             plan = planner.onSpare(sym);
@@ -282,7 +282,7 @@ Result<LinePlan> planLine(
         }
         plans.push_back(std::move(*plan));
     }
-    if (client == Client::Wine)
+    if (reader == KeyReader::Wine)
         line.quietKey = quietKey(keyboard.value(), spares.bound());
     if (!needsSpares) {
         line.batches = { { plans.size(), {} } };
@@ -301,7 +301,7 @@ Result<LinePlan> planLine(
     return line;
 }
 
-Outcome planSpareStrokes(_XDisplay *display, std::span<const KeyStroke> strokes, Client client,
+Outcome planSpareStrokes(_XDisplay *display, std::span<const KeyStroke> strokes, KeyReader reader,
     LinePlan &line, std::size_t begin, std::size_t end)
 {
     const auto deadline = std::chrono::steady_clock::now() + kBindWait;
@@ -309,7 +309,7 @@ Outcome planSpareStrokes(_XDisplay *display, std::span<const KeyStroke> strokes,
         auto keyboard = readKeyboard(display, keyboardDevices(display));
         if (!keyboard)
             return keyboard.error();
-        const Planner planner(keyboard.value(), client, {});
+        const Planner planner(keyboard.value(), reader, {});
         bool shown = true;
         for (std::size_t i = begin; i < end && shown; ++i) {
             Plan &plan = line.plans[i];

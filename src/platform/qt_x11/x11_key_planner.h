@@ -18,7 +18,7 @@ class SpareKeys;
 // the group from the last key event it has read, not from the key it translates: typed for Wine,
 // a line keeps to typewriter keys, types an accent as its dead key and a space, and marks the
 // keys that need AltGr (x11_wine_pacing.h sends them apart).
-enum class Client { Native, Wine };
+enum class KeyReader { Native, Wine };
 
 // One stroke, ready to send: keys to hold, the key itself, and the group to type it in.
 struct Plan
@@ -53,12 +53,12 @@ struct LinePlan
 // key can give; Typing, a display without XKB or whose map cannot be read. The strokes are
 // printable ASCII or Enter (checkStrokes).
 Result<LinePlan> planLine(
-    _XDisplay *display, std::span<const KeyStroke> strokes, Client client, SpareKeys &spares);
+    _XDisplay *display, std::span<const KeyStroke> strokes, KeyReader reader, SpareKeys &spares);
 
 // Once a batch's spare keys are bound: plans its strokes [begin, end) that go through them against
 // the map as it is now, which gives the keys and levels that reach them. Typing, when the map
 // does not show the bindings within a short time.
-Outcome planSpareStrokes(_XDisplay *display, std::span<const KeyStroke> strokes, Client client,
+Outcome planSpareStrokes(_XDisplay *display, std::span<const KeyStroke> strokes, KeyReader reader,
     LinePlan &line, std::size_t begin, std::size_t end);
 
 } // namespace quillpost::x11

@@ -267,7 +267,7 @@ Outcome Typist::type(std::span<const KeyStroke> strokes, const std::function<Out
             "The display does not accept synthetic keys (no XTEST)." };
 
     ErrorTrap trap(d);
-    auto line = planLine(d, strokes, target.client, *spares_);
+    auto line = planLine(d, strokes, target.reader, *spares_);
     if (!line)
         return line.error();
     std::vector<Plan> &plans = line->plans;
@@ -280,7 +280,7 @@ Outcome Typist::type(std::span<const KeyStroke> strokes, const std::function<Out
         needed.push_back(plan.keycode);
     }
 
-    WineProgress wine(d, target.client, target.window);
+    WineProgress wine(d, target.reader, target.window);
     LineGuard guard(d);
     if (auto released = releaseHeldKeys(d, std::move(needed)); !released)
         return released;
@@ -291,7 +291,7 @@ Outcome Typist::type(std::span<const KeyStroke> strokes, const std::function<Out
         spares_->change(batch.binds);
         if (line->usesSpares) {
             if (auto planned
-                = planSpareStrokes(d, strokes, target.client, line.value(), begin, batch.end);
+                = planSpareStrokes(d, strokes, target.reader, line.value(), begin, batch.end);
                 !planned)
                 return planned;
         }

@@ -16,7 +16,7 @@ namespace quillpost::x11 {
 // Who the keys are for: Wine's windows are typed for differently (x11_key_planner.h).
 struct Target
 {
-    Client client = Client::Native;
+    KeyReader reader = KeyReader::Native;
     std::uint64_t window = 0; // the client's top-level window, where Wine notes its progress
 };
 

@@ -35,9 +35,9 @@ std::size_t partEnd(const std::vector<Plan> &plans, std::size_t begin, std::size
     return i;
 }
 
-WineProgress::WineProgress(Display *d, Client client, std::uint64_t window) : display_(d)
+WineProgress::WineProgress(Display *d, KeyReader reader, std::uint64_t window) : display_(d)
 {
-    if (client != Client::Wine || !window)
+    if (reader != KeyReader::Wine || !window)
         return;
     stampAtom_ = XInternAtom(d, "_NET_WM_USER_TIME", False);
     window_ = windowProperty(d, window, XInternAtom(d, "_NET_WM_USER_TIME_WINDOW", False))

@@ -28,8 +28,8 @@ std::size_t partEnd(const std::vector<Plan> &plans, std::size_t begin, std::size
 class WineProgress
 {
 public:
-    // Inactive for a client that is not Wine's, or with no window.
-    WineProgress(_XDisplay *display, Client client, std::uint64_t window);
+    // Inactive for keys Wine does not read, or with no window.
+    WineProgress(_XDisplay *display, KeyReader reader, std::uint64_t window);
 
     bool active() const { return window_ != 0; }
 
