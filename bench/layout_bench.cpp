@@ -63,7 +63,7 @@ int main(int argc, char **argv)
         Samples &samples = results[layout];
         for (int n = 0; n < perBlock; ++n) {
             const std::string line = noteLine(random, kLineLength);
-            const std::vector<KeyStroke> strokes = lineStrokes(line);
+            const std::vector<KeyStroke> strokes = strokesOf(line + '\r');
             const Sample sample
                 = terminal.typeAndRead(line + '\r', [&] { return typist.type(strokes).ok(); });
             std::string stray;

@@ -24,15 +24,6 @@ std::string noteLine(std::mt19937 &random, std::size_t length)
     return line;
 }
 
-std::vector<KeyStroke> lineStrokes(const std::string &line)
-{
-    std::vector<KeyStroke> strokes;
-    for (char c : line)
-        strokes.push_back(KeyStroke::chr(c));
-    strokes.push_back(KeyStroke::key(NamedKey::Enter));
-    return strokes;
-}
-
 bool takeFocus(
     const test::XSession &session, const std::string &title, std::chrono::milliseconds timeout)
 {

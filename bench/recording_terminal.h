@@ -17,8 +17,6 @@ constexpr auto kArrivalLimit = std::chrono::seconds(10);
 
 // A line of `length` characters as a note has them: letters, digits, blanks and punctuation.
 std::string noteLine(std::mt19937 &random, std::size_t length);
-// Its characters and Enter, as the typist takes them.
-std::vector<KeyStroke> lineStrokes(const std::string &line);
 
 // Brings the window titled `title` to the front, once there is one within `timeout`, and waits
 // until it has the keyboard focus; whether it came.

@@ -127,7 +127,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "layout %s lacks a character of the line\n", layout.c_str());
         return 1;
     }
-    const std::vector<KeyStroke> strokes = lineStrokes(line);
+    const std::vector<KeyStroke> strokes = strokesOf(line + '\r');
     x11::Typist typist(session.connection());
 
     std::vector<Contender> contenders {

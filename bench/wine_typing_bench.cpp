@@ -124,7 +124,7 @@ int main(int argc, char **argv)
         return 1;
     }
 
-    const std::vector<KeyStroke> strokes = lineStrokes(line);
+    const std::vector<KeyStroke> strokes = strokesOf(line + '\r');
     x11::Typist typist(session.connection());
 
     std::vector<Sample> wine, onLinux;

@@ -74,11 +74,8 @@ int wmain(int argc, wchar_t **argv)
         std::fprintf(stderr, "no line, no recorder file or no window\n");
         return 1;
     }
-    std::vector<KeyStroke> strokes;
-    for (char c : line)
-        strokes.push_back(KeyStroke::chr(c));
-    strokes.push_back(KeyStroke::key(NamedKey::Enter));
     const std::string expected = line + '\r';
+    const std::vector<KeyStroke> strokes = strokesOf(expected);
 
     // Sleep(1) then wakes each millisecond: the resolution of the arrival times.
     timeBeginPeriod(1);
@@ -93,7 +90,7 @@ int wmain(int argc, wchar_t **argv)
         const LONGLONG begin = end;
         end = begin + static_cast<LONGLONG>(expected.size());
         const auto start = Clock::now();
-        const bool typed = !win32::typeStrokes(window.value(), strokes);
+        const bool typed = win32::typeStrokes(window.value(), strokes).ok();
         const double returned = secondsSince(start);
         while (sizeOf(recorded) < end && Clock::now() - start < kArrivalLimit)
             Sleep(1);

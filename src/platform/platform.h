@@ -3,9 +3,11 @@
 #include "line_reader.h"
 #include "registry.h"
 #include "result.h"
+#include "send_keys.h"
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -62,12 +64,12 @@ public:
     // Brings the program's own main window back to the front.
     virtual void activateOwnWindow() = 0;
 
-    // Types `keys` (send_keys.h notation) into `target`, only once that window holds the keyboard
-    // focus; waits a short, bounded time for it and types nothing (FocusLost) if it never comes.
-    // The whole text is read and mapped to keys before the first key is pressed. When typing
-    // stops part way (FocusLost, Typing), the error's position is the offset in `keys` where the
-    // first stroke not typed begins, so the rest can be sent later; NoWindow once it is closed.
-    virtual Outcome sendKeys(WindowId target, std::string_view keys) = 0;
+    // Types `strokes` into `target`, only once that window holds the keyboard focus; waits a
+    // short, bounded time for it and types nothing (FocusLost) if it never comes. Every stroke is
+    // mapped to keys before the first key is pressed. When typing stops part way (FocusLost,
+    // Typing), the error's position is the index of the first stroke not typed, so the rest can
+    // be sent later; NoWindow once the window is closed.
+    virtual Outcome sendKeys(WindowId target, std::span<const KeyStroke> strokes) = 0;
 
     // A modal box; the title bar shows the application's title.
     virtual void msgBox(std::string_view prompt, MsgStyle style) = 0;

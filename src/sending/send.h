@@ -3,12 +3,14 @@
 #include "platform/controls.h"
 #include "platform/line_reader.h"
 #include "platform/platform.h"
+#include "platform/send_keys.h"
 
 #include <cstddef>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quillpost {
 
@@ -19,9 +21,10 @@ inline constexpr std::string_view kStartCaption = "&Start";
 struct PendingLine
 {
     std::string text;
-    std::string keys; // its keystroke text
-    // How much of `keys` already reached the client when typing stopped part way: the rest goes
-    // after it, never the whole line again.
+    std::string keys; // its keystroke text, as the status box shows it
+    std::vector<KeyStroke> strokes; // what `keys` types, Enter last
+    // How many strokes already reached the client when typing stopped part way: the rest goes
+    // after them, never the whole line again.
     std::size_t typed = 0;
 };
 

@@ -1,10 +1,10 @@
 #include "sender.h"
 
 #include "keystroke_line.h"
-#include "platform/send_keys.h"
 #include "text_check.h"
 
 #include <algorithm>
+#include <span>
 
 namespace quillpost {
 namespace {
@@ -62,7 +62,7 @@ void Sender::Timer1_Timer()
             stop(kEndOfFile);
             return;
         }
-        send_.pending() = PendingLine { std::move(*line.value()), {}, 0 };
+        send_.pending() = PendingLine { std::move(*line.value()), {}, {}, 0 };
     }
     typeLine(*send_.pending());
 }
@@ -82,12 +82,19 @@ void Sender::typeLine(PendingLine &line)
         return;
     }
     // Until part of it is typed, the line takes the spool chosen last.
-    if (line.typed == 0)
+    if (line.typed == 0) {
         line.keys = keystrokeLine(settings_.noteSpool, line.text);
+        auto strokes = keyStrokes(line.keys + KeyStroke::kEnter);
+        if (!strokes) {
+            stop("Error: " + strokes.error().message + "." + lineNotTyped(lineNumber));
+            return;
+        }
+        line.strokes = std::move(strokes.value());
+    }
     text1_.setText(std::string(kSendingPrefix) + line.keys);
 
     const WindowId client = ActivateClient();
-    const std::string rest = line.keys.substr(line.typed) + '\r';
+    const auto rest = std::span<const KeyStroke>(line.strokes).subspan(line.typed);
     auto typed = platform_.sendKeys(client, rest);
     if (typed) {
         send_.pending().reset();
@@ -159,14 +166,10 @@ void Sender::pauseAt(const Error &why)
         return;
     }
     // Counted as the characters that arrive, not the notation that produced them.
-    const auto strokes = [](std::string_view keys) {
-        auto parsed = parseSendKeys(keys);
-        return parsed ? parsed->size() : keys.size();
-    };
-    text1_.setText("Paused: " + line + " was typed up to character "
-        + std::to_string(strokes(std::string_view(pending.keys).substr(0, pending.typed))) + " of "
-        + std::to_string(strokes(pending.keys)) + "; the rest is still in the "
-        + "client's input line. " + why.message + " Choose Start to type the rest.");
+    text1_.setText("Paused: " + line + " was typed up to character " + std::to_string(pending.typed)
+        + " of " + std::to_string(pending.strokes.size() - 1)
+        + "; the rest is still in the client's input line. " + why.message
+        + " Choose Start to type the rest.");
 }
 
 void Sender::chooseclient_Click()

@@ -139,7 +139,7 @@ TEST(FocusCheck, AFocusLossPausesAtTheLineAndStartTypesWhatWasNotTyped)
     // end.
     const std::tuple<std::size_t, std::string, std::string, std::string> cases[] = {
         { 0, "line 2 was not typed", "note + one\r", "note + one\rqnote + (a) b\rqnote + c\r" },
-        { std::string("note += {(}").size(), "line 2 was typed up to character 8 of 12",
+        { std::string("note + (").size(), "line 2 was typed up to character 8 of 12",
             "note + one\rnote + (", "note + one\rnote + (a) b\rqnote + c\r" },
     };
     for (const auto &[typedBefore, status, atPause, arrived] : cases) {

@@ -86,18 +86,18 @@ Result<PickedWindow> FakePlatform::pickWindow()
     return takeNext(picks).value_or(Error { ErrorKind::Cancelled, "No window was chosen." });
 }
 
-Outcome FakePlatform::sendKeys(WindowId target, std::string_view text)
+Outcome FakePlatform::sendKeys(WindowId target, std::span<const KeyStroke> strokes)
 {
     ++sends_;
     if (!clientOpen || target != client)
         return closed();
+    if (auto checked = checkStrokes(strokes); !checked)
+        return checked;
     const bool fails = sendFailure && sendFailure->atSend == sends_;
-    const std::string_view typed = text.substr(0, fails ? sendFailure->typed : text.size());
-    auto strokes = parseSendKeys(typed);
-    if (!strokes)
-        return strokes.error();
-    for (const KeyStroke &k : strokes.value())
-        arrived += k.isCharacter() ? k.character : k.named == NamedKey::Enter ? '\r' : '?';
+    const auto typed
+        = strokes.first(fails ? std::min(sendFailure->typed, strokes.size()) : strokes.size());
+    for (const KeyStroke &k : typed)
+        arrived += k.character;
     if (!fails)
         return Ok {};
     return Error { sendFailure->kind,

@@ -26,7 +26,7 @@ public:
         std::string prompt;
         MsgStyle style;
     };
-    // The `atSend`-th sendKeys call (from 1) fails with `kind` after typing `typed` characters.
+    // The `atSend`-th sendKeys call (from 1) fails with `kind` after typing `typed` strokes.
     struct SendFailure
     {
         int atSend;
@@ -83,7 +83,7 @@ public:
     Outcome activate(WindowId window) override;
     Result<PickedWindow> pickWindow() override;
     void activateOwnWindow() override { ++ownActivations; }
-    Outcome sendKeys(WindowId target, std::string_view keys) override;
+    Outcome sendKeys(WindowId target, std::span<const KeyStroke> strokes) override;
     void msgBox(std::string_view prompt, MsgStyle style) override;
     int choiceBox(std::string_view prompt, const std::vector<std::string> &choices) override;
     std::string inputBox(std::string_view prompt, std::string_view title) override;

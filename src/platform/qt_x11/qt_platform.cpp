@@ -1,6 +1,5 @@
 #include "qt_platform.h"
 
-#include "platform/send_keys.h"
 #include "qt_controls.h"
 #include "x11_typist.h"
 #include "x11_windows.h"
@@ -125,24 +124,21 @@ void QtPlatform::activateOwnWindow()
         (void)windows_->activate(WindowId { static_cast<std::uint64_t>(w->winId()) });
 }
 
-Outcome QtPlatform::sendKeys(WindowId target, std::string_view keys)
+Outcome QtPlatform::sendKeys(WindowId target, std::span<const KeyStroke> strokes)
 {
     if (!windows_)
         return kNoX11;
-    auto strokes = parseSendKeys(keys);
-    if (!strokes)
-        return strokes.error();
     // The typist checks the focus again with the server grabbed, right before the keys go out,
     // so no other program can take it in between. When that check finds it gone, wait for it
     // again within the same bounded time and go on from the first stroke not typed.
-    const x11::Target typedFor {
-        windows_->runsUnderWine(target) ? x11::Client::Wine : x11::Client::Native, target.value
-    };
+    const x11::Target typedFor { windows_->runsUnderWine(target) ? x11::KeyReader::Wine
+                                                                 : x11::KeyReader::Native,
+        target.value };
     std::size_t done = 0;
     const auto stopped = [&](Error error) -> Outcome {
         if (!windows_->isOpen(target))
             return kClosed;
-        error.position = strokeOffset(keys, done);
+        error.position = done;
         return error;
     };
     const auto deadline = std::chrono::steady_clock::now() + kFocusWait;
@@ -151,10 +147,8 @@ Outcome QtPlatform::sendKeys(WindowId target, std::string_view keys)
             deadline - std::chrono::steady_clock::now());
         if (auto focus = windows_->waitForFocus(target, std::max(left, 0ms)); !focus)
             return stopped(focus.error());
-        const std::vector<KeyStroke> rest(
-            strokes->begin() + static_cast<long>(done), strokes->end());
         auto typed = typist_->type(
-            rest, [&] { return windows_->waitForFocus(target, 0ms); }, typedFor);
+            strokes.subspan(done), [&] { return windows_->waitForFocus(target, 0ms); }, typedFor);
         if (typed)
             return typed;
         if (typed.error().position != std::string::npos)

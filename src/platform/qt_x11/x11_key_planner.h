@@ -5,6 +5,7 @@
 #include "x11_keymap.h"
 
 #include <cstddef>
+#include <span>
 #include <vector>
 
 struct _XDisplay; // Xlib's Display, kept out of this header
@@ -16,8 +17,8 @@ class SpareKeys;
 // Who reads the keys. Wine knows only the keys of the typewriter block, and takes AltGr, Alt and
 // the group from the last key event it has read, not from the key it translates: typed for Wine,
 // a line keeps to typewriter keys, types an accent as its dead key and a space, and marks the
-// keys that need AltGr (x11_typist.cpp sends them apart).
-enum class Client { Native, Wine };
+// keys that need AltGr (x11_wine_pacing.h sends them apart).
+enum class KeyReader { Native, Wine };
 
 // One stroke, ready to send: keys to hold, the key itself, and the group to type it in.
 struct Plan
@@ -27,7 +28,6 @@ struct Plan
     KeySymbol spareSym = 0; // set when the stroke goes through a spare key
     unsigned thenKey = 0; // tapped after the key (space after a dead key), 0 for none
     int group = 0;
-    bool togglesLock = false;
     bool paced = false; // for Wine: typed with AltGr, Alt or another group
 };
 
@@ -43,25 +43,22 @@ struct LinePlan
 {
     std::vector<Plan> plans; // one for each stroke
     std::vector<Batch> batches;
-    unsigned device = 0; // the keyboard whose map XTest events are read with
     bool usesSpares = false; // some strokes go through spare keys
     unsigned quietKey = 0; // for Wine: a keycode that types nothing, 0 when there is none
 };
 
-// Unmappable at the first character outside printable ASCII, which no keyboard map is asked for.
-Outcome checkCharacters(const std::vector<KeyStroke> &strokes);
-
 // Maps the line against the XTest device's keyboard map, read afresh for it. Characters the map
 // lacks go through spare keycodes: those `spares` holds already are used again, others are bound,
 // in batches when there are too few keycodes for the line. Unmappable names the first stroke no
-// key can give; Typing, a display without XKB or whose map cannot be read.
+// key can give; Typing, a display without XKB or whose map cannot be read. The strokes are
+// printable ASCII or Enter (checkStrokes).
 Result<LinePlan> planLine(
-    _XDisplay *display, const std::vector<KeyStroke> &strokes, Client client, SpareKeys &spares);
+    _XDisplay *display, std::span<const KeyStroke> strokes, KeyReader reader, SpareKeys &spares);
 
 // Once a batch's spare keys are bound: plans its strokes [begin, end) that go through them against
 // the map as it is now, which gives the keys and levels that reach them. Typing, when the map
 // does not show the bindings within a short time.
-Outcome planSpareStrokes(_XDisplay *display, const std::vector<KeyStroke> &strokes, Client client,
+Outcome planSpareStrokes(_XDisplay *display, std::span<const KeyStroke> strokes, KeyReader reader,
     LinePlan &line, std::size_t begin, std::size_t end);
 
 } // namespace quillpost::x11

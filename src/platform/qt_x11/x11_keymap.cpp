@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <memory>
 #include <string_view>
@@ -116,6 +117,86 @@ Result<Keyboard> readKeyboard(Display *d, const Devices &devices)
         }
     }
     return keyboard;
+}
+
+std::optional<int> keyGroup(XkbDescPtr xkb, unsigned kc, int group)
+{
+    const int groups = XkbKeyNumGroups(xkb, kc);
+    if (groups == 0)
+        return std::nullopt;
+    if (group < groups)
+        return group;
+    const unsigned info = XkbKeyGroupInfo(xkb, kc);
+    switch (XkbOutOfRangeGroupAction(info)) {
+    case XkbClampIntoRange:
+        return groups - 1;
+    case XkbRedirectIntoRange: {
+        const int target = XkbOutOfRangeGroupNumber(info);
+        return target < groups ? target : 0;
+    }
+    default:
+        return group % groups;
+    }
+}
+
+int levelFor(XkbDescPtr xkb, unsigned kc, int keyGroup, unsigned state)
+{
+    const XkbKeyTypePtr type = XkbKeyKeyType(xkb, kc, keyGroup);
+    const unsigned relevant = state & type->mods.mask;
+    for (int i = 0; i < type->map_count; ++i) {
+        const XkbKTMapEntryRec &entry = type->map[i];
+        if (entry.active && entry.mods.mask == relevant)
+            return entry.level;
+    }
+    return 0;
+}
+
+std::vector<unsigned> statesFor(XkbDescPtr xkb, unsigned kc, int keyGroup, int level)
+{
+    std::vector<unsigned> states;
+    if (level == 0)
+        states.push_back(0);
+    const XkbKeyTypePtr type = XkbKeyKeyType(xkb, kc, keyGroup);
+    for (int i = 0; i < type->map_count; ++i) {
+        if (type->map[i].active && type->map[i].level == level)
+            states.push_back(type->map[i].mods.mask);
+    }
+    std::stable_sort(states.begin(), states.end(),
+        [](unsigned a, unsigned b) { return std::popcount(a) < std::popcount(b); });
+    return states;
+}
+
+namespace {
+
+const XkbAction *actionAt(XkbDescPtr xkb, unsigned kc, int keyGroup, int level)
+{
+    if (!XkbKeyHasActions(xkb, kc))
+        return nullptr;
+    return XkbKeyActionEntry(xkb, kc, level, keyGroup);
+}
+
+} // namespace
+
+bool actsAt(XkbDescPtr xkb, unsigned kc, int keyGroup, int level)
+{
+    const XkbAction *action = actionAt(xkb, kc, keyGroup, level);
+    return action && action->type != XkbSA_NoAction;
+}
+
+unsigned modifiersSetBy(XkbDescPtr xkb, unsigned kc, int keyGroup, int level)
+{
+    const XkbAction *action = actionAt(xkb, kc, keyGroup, level);
+    if (!action || action->type != XkbSA_SetMods)
+        return 0;
+    if (action->mods.flags & XkbSA_UseModMapMods)
+        return xkb->map->modmap[kc];
+    unsigned mask = action->mods.real_mods;
+    const unsigned virtualMods = XkbModActionVMods(&action->mods);
+    for (int i = 0; i < XkbNumVirtualMods; ++i) {
+        if (virtualMods & (1u << i))
+            mask |= xkb->server->vmods[i];
+    }
+    return mask;
 }
 
 } // namespace quillpost::x11

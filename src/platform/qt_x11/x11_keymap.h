@@ -4,6 +4,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -55,5 +56,24 @@ struct Keyboard
 
 // Typing, when the display has no XKB or the map cannot be read.
 Result<Keyboard> readKeyboard(_XDisplay *display, const Devices &devices);
+
+// What a map says about key `kc`, as the server reads it. A group is the keyboard's effective
+// group; a key group, the key's own group that it selects.
+
+// The key group `group` selects, after the key's rule for groups it does not have; nullopt for a
+// key without symbols.
+std::optional<int> keyGroup(_XkbDesc *map, unsigned kc, int group);
+
+// The level that the modifiers `state` select in a key group.
+int levelFor(_XkbDesc *map, unsigned kc, int keyGroup, unsigned state);
+
+// The modifier states that select `level`, fewest modifiers first.
+std::vector<unsigned> statesFor(_XkbDesc *map, unsigned kc, int keyGroup, int level);
+
+// Whether the key does anything at that level but type (sets a modifier, switches the group).
+bool actsAt(_XkbDesc *map, unsigned kc, int keyGroup, int level);
+
+// The real modifiers the key sets while held at that level, 0 unless its action is SetMods.
+unsigned modifiersSetBy(_XkbDesc *map, unsigned kc, int keyGroup, int level);
 
 } // namespace quillpost::x11

@@ -1,5 +1,6 @@
 #include "x11_spare_keys.h"
 #include "x11_error_trap.h"
+#include "x11_properties.h"
 
 #include <algorithm>
 #include <iterator>
@@ -30,15 +31,6 @@ constexpr std::size_t kSparePool = 16;
 // xterm reads a line within 10 ms on an idle machine (up to 200 ms with six servers busy on two
 // cores); this is ten times the idle figure. Lines a tick apart never wait for it.
 constexpr auto kClientGrace = 100ms;
-
-struct XFreeDeleter
-{
-    void operator()(void *p) const
-    {
-        if (p)
-            XFree(p);
-    }
-};
 
 const SpareKey *boundKey(const std::vector<SpareKey> &bound, unsigned kc)
 {
@@ -129,7 +121,7 @@ SparePool findSpares(Display *d, const Keyboard &keyboard, const Devices &device
     SparePool pool;
     int minKc = 0, maxKc = 0;
     XDisplayKeycodes(d, &minKc, &maxKc);
-    std::unique_ptr<KeySym, XFreeDeleter> core(XGetKeyboardMapping(
+    XPtr<KeySym> core(XGetKeyboardMapping(
         d, static_cast<KeyCode>(minKc), maxKc - minKc + 1, &pool.symsPerKeycode));
     if (!core || pool.symsPerKeycode <= 0)
         return pool;

@@ -2,13 +2,12 @@
 #include "x11_error_trap.h"
 #include "x11_key_planner.h"
 #include "x11_spare_keys.h"
-#include "x11_windows.h"
+#include "x11_wine_pacing.h"
 
 #include <algorithm>
 #include <chrono>
 #include <iterator>
 #include <memory>
-#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
@@ -16,7 +15,6 @@
 
 // Xlib last: it defines None, Status, Bool and more as macros.
 #include <X11/XKBlib.h>
-#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 
@@ -26,12 +24,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Wine reads a key's AltGr, Alt and group from the last key event it has read when the program
-// translates the key: keys typed with and without AltGr go in separate parts, and a part goes out
-// only once Wine has translated the one before (WineProgress), for at most this long.
-constexpr auto kWineReadWait = 300ms;
-constexpr auto kWineBreath = 3ms;
-constexpr std::size_t kWinePart = 16;
 constexpr auto kReleaseWait = 300ms;
 constexpr auto kPoll = 2ms;
 
@@ -88,17 +80,6 @@ public:
         group_ = group;
     }
 
-    // A lock key in the line is meant to toggle the lock for the user, not for the rest of the
-    // line: note what it changed, hand it back at the end, and type on unlocked.
-    void takeToggledLocks()
-    {
-        XkbStateRec state {};
-        XkbGetState(d_, XkbUseCoreKbd, &state);
-        toggled_ ^= state.locked_mods;
-        if (state.locked_mods)
-            XkbLockModifiers(d_, XkbUseCoreKbd, state.locked_mods, 0);
-    }
-
     void restore()
     {
         if (restored_)
@@ -108,8 +89,7 @@ public:
             XTestFakeKeyEvent(d_, *it, False, CurrentTime);
         down_.clear();
         if (saved_) {
-            const unsigned locked = lockedBefore_ ^ toggled_;
-            XkbLockModifiers(d_, XkbUseCoreKbd, 0xff, locked);
+            XkbLockModifiers(d_, XkbUseCoreKbd, 0xff, lockedBefore_);
             XkbLockGroup(d_, XkbUseCoreKbd, static_cast<unsigned>(groupBefore_));
         }
         XSync(d_, False);
@@ -122,7 +102,6 @@ private:
     unsigned lockedBefore_ = 0;
     int groupBefore_ = 0;
     int group_ = 0;
-    unsigned toggled_ = 0;
     bool restored_ = false;
 };
 
@@ -221,70 +200,6 @@ bool keyboardHeldByOther(Display *d)
 const Error kKeyboardHeld { ErrorKind::FocusLost,
     "Another program holds the keyboard (an open menu, a screen lock or a shortcut in progress)." };
 
-// Wine stamps a window's user time window with the server time of each key press it reads
-// (_NET_WM_USER_TIME) when that time is later than the last stamp: the one sign, seen from here,
-// of how far it has got.
-class WineProgress
-{
-public:
-    WineProgress(Display *d, const Target &target) : d_(d)
-    {
-        if (target.client != Client::Wine || !target.window)
-            return;
-        stamp_ = XInternAtom(d, "_NET_WM_USER_TIME", False);
-        window_ = target.window;
-        if (const auto w = property(XInternAtom(d, "_NET_WM_USER_TIME_WINDOW", False), XA_WINDOW))
-            window_ = *w;
-    }
-
-    bool active() const { return window_ != 0; }
-
-    // Until Wine has translated every key sent so far. It reads events only once it has
-    // translated all it read before, so a key press it reads after them says so; the press is
-    // of a key that gives nothing, sent with the modifiers of the keys before it. Twice: the
-    // first may be read along with the keys, while Wine is still reading them.
-    void waitUntilTranslated(LineGuard &guard, unsigned quietKey)
-    {
-        for (int round = 0; round < 2; ++round) {
-            XSync(d_, False);
-            // Past the clock's millisecond, and past the end of a read Wine may be in.
-            std::this_thread::sleep_for(kWineBreath);
-            const unsigned long mark = serverTime(d_);
-            guard.press(quietKey);
-            guard.release(quietKey);
-            XSync(d_, False);
-            const auto deadline = std::chrono::steady_clock::now() + kWineReadWait;
-            while (static_cast<long>(stamp() - mark) < 0
-                && std::chrono::steady_clock::now() < deadline)
-                std::this_thread::sleep_for(kPoll / 2);
-        }
-    }
-
-private:
-    unsigned long stamp() const { return property(stamp_, XA_CARDINAL).value_or(0); }
-
-    std::optional<unsigned long> property(Atom name, Atom type) const
-    {
-        ErrorTrap trap(d_);
-        Atom actual = None;
-        int format = 0;
-        unsigned long count = 0, after = 0;
-        unsigned char *data = nullptr;
-        const int rc = XGetWindowProperty(
-            d_, window_, name, 0, 1, False, type, &actual, &format, &count, &after, &data);
-        std::optional<unsigned long> value;
-        if (rc == Success && !trap.failed() && data && format == 32 && count == 1)
-            value = *reinterpret_cast<unsigned long *>(data) & 0xffffffffUL;
-        if (data)
-            XFree(data);
-        return value;
-    }
-
-    Display *d_;
-    Window window_ = 0;
-    Atom stamp_ = None;
-};
-
 // The keys held down for strokes. For Wine, keys the next stroke holds too stay down: pressed
 // again, AltGr would give Wine an event without it.
 class Holds
@@ -328,23 +243,6 @@ private:
     std::vector<unsigned> held_;
 };
 
-// Where the part that starts at `begin` ends. For Wine, when the line mixes keys typed with
-// AltGr (or Alt, or another group, or dead keys) and without, a part holds keys of one kind only,
-// a dead key comes last in its part, and a part is short: Wine translates a long run of keys
-// reading further events as it goes, and would read the next part's too early.
-std::size_t partEnd(const std::vector<Plan> &plans, std::size_t begin, std::size_t end, bool wine)
-{
-    const bool mixed = std::any_of(
-        plans.begin(), plans.end(), [](const Plan &p) { return p.paced || p.thenKey; });
-    if (!wine || !mixed)
-        return end;
-    std::size_t i = begin + 1;
-    while (i < end && i - begin < kWinePart && !plans[i - 1].thenKey
-        && plans[i].paced == plans[begin].paced && plans[i].group == plans[begin].group)
-        ++i;
-    return i;
-}
-
 } // namespace
 
 Typist::Typist(_XDisplay *display)
@@ -354,13 +252,13 @@ Typist::Typist(_XDisplay *display)
 
 Typist::~Typist() = default;
 
-Outcome Typist::type(const std::vector<KeyStroke> &strokes,
-    const std::function<Outcome()> &focusCheck, const Target &target)
+Outcome Typist::type(std::span<const KeyStroke> strokes, const std::function<Outcome()> &focusCheck,
+    const Target &target)
 {
     Display *d = display_;
     if (strokes.empty())
         return Ok {};
-    if (auto checked = checkCharacters(strokes); !checked)
+    if (auto checked = checkStrokes(strokes); !checked)
         return checked;
 
     int event = 0, error = 0, major = 0, minor = 0;
@@ -369,7 +267,7 @@ Outcome Typist::type(const std::vector<KeyStroke> &strokes,
             "The display does not accept synthetic keys (no XTEST)." };
 
     ErrorTrap trap(d);
-    auto line = planLine(d, strokes, target.client, *spares_);
+    auto line = planLine(d, strokes, target.reader, *spares_);
     if (!line)
         return line.error();
     std::vector<Plan> &plans = line->plans;
@@ -382,7 +280,7 @@ Outcome Typist::type(const std::vector<KeyStroke> &strokes,
         needed.push_back(plan.keycode);
     }
 
-    WineProgress wine(d, target);
+    WineProgress wine(d, target.reader, target.window);
     LineGuard guard(d);
     if (auto released = releaseHeldKeys(d, std::move(needed)); !released)
         return released;
@@ -393,7 +291,7 @@ Outcome Typist::type(const std::vector<KeyStroke> &strokes,
         spares_->change(batch.binds);
         if (line->usesSpares) {
             if (auto planned
-                = planSpareStrokes(d, strokes, target.client, line.value(), begin, batch.end);
+                = planSpareStrokes(d, strokes, target.reader, line.value(), begin, batch.end);
                 !planned)
                 return planned;
         }
@@ -416,15 +314,16 @@ Outcome Typist::type(const std::vector<KeyStroke> &strokes,
                     const Plan &plan = plans[i];
                     guard.useGroup(plan.group);
                     holds.type(plan);
-                    if (plan.togglesLock)
-                        guard.takeToggledLocks();
                 }
                 XSync(d, False);
                 spares_->sent();
             }
             // Not under the grab: Wine's sign of progress is a request of its own.
             if (wine.active() && end < plans.size() && line->quietKey)
-                wine.waitUntilTranslated(guard, line->quietKey);
+                wine.waitUntilTranslated([&] {
+                    guard.press(line->quietKey);
+                    guard.release(line->quietKey);
+                });
             holds.holdOnly({});
             begin = end;
         }

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <vector>
+#include <span>
 
 struct _XDisplay; // Xlib's Display, kept out of this header
 
@@ -16,7 +16,7 @@ namespace quillpost::x11 {
 // Who the keys are for: Wine's windows are typed for differently (x11_key_planner.h).
 struct Target
 {
-    Client client = Client::Native;
+    KeyReader reader = KeyReader::Native;
     std::uint64_t window = 0; // the client's top-level window, where Wine notes its progress
 };
 
@@ -41,7 +41,7 @@ public:
     // the position of the first stroke not typed. A keyboard grab held by another program stops
     // it the same way (FocusLost). A line that needs more spare keys than there are, or typed for
     // Wine with AltGr, is sent in parts, each checked: only such a line can stop part way.
-    Outcome type(const std::vector<KeyStroke> &strokes,
+    Outcome type(std::span<const KeyStroke> strokes,
         const std::function<Outcome()> &focusCheck = {}, const Target &target = {});
 
 private:

@@ -1,5 +1,7 @@
 #include "x11_windows.h"
 #include "x11_error_trap.h"
+#include "x11_properties.h"
+#include "x11_window_picker.h"
 
 #include <algorithm>
 #include <initializer_list>
@@ -15,9 +17,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <X11/cursorfont.h>
 #include <X11/extensions/sync.h>
-#include <X11/keysym.h>
 
 namespace quillpost::x11 {
 
@@ -26,74 +26,6 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr auto kFocusPoll = 10ms;
-
-struct XFreeDeleter
-{
-    void operator()(void *p) const
-    {
-        if (p)
-            XFree(p);
-    }
-};
-
-template <class T> using XPtr = std::unique_ptr<T, XFreeDeleter>;
-
-struct Atoms
-{
-    Atom netClientList, netWmName, utf8String, netWmPid, wmState, netActiveWindow, netSupported,
-        netSupportingWmCheck, netWmDesktop, netCurrentDesktop;
-};
-
-Atoms internAtoms(Display *d)
-{
-    const char *names[] = { "_NET_CLIENT_LIST", "_NET_WM_NAME", "UTF8_STRING", "_NET_WM_PID",
-        "WM_STATE", "_NET_ACTIVE_WINDOW", "_NET_SUPPORTED", "_NET_SUPPORTING_WM_CHECK",
-        "_NET_WM_DESKTOP", "_NET_CURRENT_DESKTOP" };
-    Atom a[std::size(names)] = {};
-    XInternAtoms(d, const_cast<char **>(names), std::size(names), False, a);
-    return { a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9] };
-}
-
-struct Property
-{
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0;
-    XPtr<unsigned char> data;
-};
-
-// Reads a whole property (up to 1 MiB); nullopt when the window or the property is not there.
-std::optional<Property> readProperty(Display *d, Window w, Atom name, Atom type = AnyPropertyType)
-{
-    Property p;
-    unsigned long after = 0;
-    unsigned char *data = nullptr;
-    ErrorTrap trap(d);
-    const int rc = XGetWindowProperty(
-        d, w, name, 0, 1L << 18, False, type, &p.type, &p.format, &p.count, &after, &data);
-    p.data.reset(data);
-    if (rc != Success || trap.failed() || p.type == None || !p.data)
-        return std::nullopt;
-    return p;
-}
-
-// Format-32 items arrive as longs whatever the machine's word size.
-std::vector<Window> windowsIn(const Property &p)
-{
-    if (p.format != 32)
-        return {};
-    const auto *items = reinterpret_cast<const unsigned long *>(p.data.get());
-    return { items, items + p.count };
-}
-
-std::optional<Window> windowProperty(Display *d, Window w, Atom name)
-{
-    const auto p = readProperty(d, w, name, XA_WINDOW);
-    const auto items = p ? windowsIn(*p) : std::vector<Window> {};
-    if (items.empty())
-        return std::nullopt;
-    return items.front();
-}
 
 // An EWMH window manager is running when the check window it names names itself; a property
 // left behind by a manager that has gone names a window that no longer exists.
@@ -178,45 +110,6 @@ std::vector<Window> topLevelClients(Display *d, const Atoms &atoms)
     return clients;
 }
 
-std::string latin1ToUtf8(const unsigned char *text, std::size_t length)
-{
-    std::string out;
-    for (std::size_t i = 0; i < length; ++i) {
-        const unsigned char c = text[i];
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
-std::optional<std::string> titleOf(Display *d, const Atoms &atoms, Window w)
-{
-    if (const auto p = readProperty(d, w, atoms.netWmName, atoms.utf8String); p && p->format == 8)
-        return std::string(reinterpret_cast<const char *>(p->data.get()), p->count);
-
-    const auto p = readProperty(d, w, XA_WM_NAME);
-    if (!p || p->format != 8)
-        return std::nullopt;
-    if (p->type == XA_STRING)
-        return latin1ToUtf8(p->data.get(), p->count);
-    if (p->type == atoms.utf8String)
-        return std::string(reinterpret_cast<const char *>(p->data.get()), p->count);
-
-    // COMPOUND_TEXT and the like: let Xlib convert.
-    XTextProperty text { p->data.get(), p->type, p->format, p->count };
-    char **list = nullptr;
-    int count = 0;
-    if (Xutf8TextPropertyToTextList(d, &text, &list, &count) < Success || !list)
-        return std::nullopt;
-    std::string title = count > 0 ? list[0] : "";
-    XFreeStringList(list);
-    return title;
-}
-
 char asciiLower(char c)
 {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
@@ -227,14 +120,6 @@ bool startsWithIgnoringCase(std::string_view text, std::string_view prefix)
     return text.size() >= prefix.size()
         && std::equal(prefix.begin(), prefix.end(), text.begin(),
             [](char a, char b) { return asciiLower(a) == asciiLower(b); });
-}
-
-std::optional<unsigned long> cardinal(Display *d, Window w, Atom name)
-{
-    const auto p = readProperty(d, w, name, XA_CARDINAL);
-    if (!p || p->format != 32 || p->count < 1)
-        return std::nullopt;
-    return reinterpret_cast<const unsigned long *>(p->data.get())[0];
 }
 
 bool iconic(Display *d, const Atoms &atoms, Window w)
@@ -296,10 +181,8 @@ bool Windows::isOurs(std::uint64_t window) const
     if (isOwn_ && isOwn_(window))
         return true;
     // Dialogs Qt opened on its own are not known to the caller but carry our process id.
-    const auto pid = readProperty(display_, window, internAtoms(display_).netWmPid, XA_CARDINAL);
-    return pid && pid->format == 32 && pid->count >= 1
-        && reinterpret_cast<const unsigned long *>(pid->data.get())[0]
-        == static_cast<unsigned long>(getpid());
+    const auto pid = cardinal(display_, window, internAtoms(display_).netWmPid);
+    return pid && *pid == static_cast<unsigned long>(getpid());
 }
 
 Result<WindowId> Windows::find(std::string_view title) const
@@ -415,67 +298,13 @@ Outcome Windows::waitForFocus(WindowId window, std::chrono::milliseconds limit) 
     return Error { ErrorKind::FocusLost, message + "." };
 }
 
-// As xwininfo and xprop do: grabs on a connection of our own, so that the grab's events never
-// reach the toolkit's event reader.
 Result<PickedWindow> Windows::pick(std::chrono::milliseconds limit) const
 {
-    const Error failed { ErrorKind::NoWindow,
-        "The pointer could not be taken to choose a window." };
-    std::unique_ptr<Display, int (*)(Display *)> own(
-        XOpenDisplay(DisplayString(display_)), XCloseDisplay);
-    if (!own)
-        return failed;
-    Display *d = own.get();
-    const Window root = DefaultRootWindow(d);
-    const Cursor crosshair = XCreateFontCursor(d, XC_crosshair);
-    // The menu that started this may hold the pointer for a moment after it closed.
-    int grab = GrabFrozen;
-    for (int tries = 0; tries < 50 && grab != GrabSuccess; ++tries) {
-        grab = XGrabPointer(d, root, False, ButtonPressMask | ButtonReleaseMask, GrabModeAsync,
-            GrabModeAsync, root, crosshair, CurrentTime);
-        if (grab != GrabSuccess)
-            std::this_thread::sleep_for(20ms);
-    }
-    if (grab != GrabSuccess) {
-        XFreeCursor(d, crosshair);
-        return failed;
-    }
-    // Without the keyboard, Esc is lost but any other button still cancels.
-    XGrabKeyboard(d, root, False, GrabModeAsync, GrabModeAsync, CurrentTime);
-
-    std::optional<Window> clicked;
-    bool cancelled = false;
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!clicked && !cancelled && std::chrono::steady_clock::now() < deadline) {
-        if (!XPending(d)) {
-            std::this_thread::sleep_for(kFocusPoll);
-            continue;
-        }
-        XEvent event {};
-        XNextEvent(d, &event);
-        if (event.type == KeyPress)
-            cancelled = XLookupKeysym(&event.xkey, 0) == XK_Escape;
-        else if (event.type == ButtonPress && event.xbutton.button == Button1)
-            clicked = event.xbutton.subwindow; // the frame under the pointer, or none
-        else if (event.type == ButtonPress)
-            cancelled = true;
-    }
-    // The release ends the click here rather than in the window clicked.
-    XEvent release {};
-    for (int waits = 0; clicked && waits < 50 && !XCheckMaskEvent(d, ButtonReleaseMask, &release);
-         ++waits)
-        std::this_thread::sleep_for(kFocusPoll);
-    XUngrabKeyboard(d, CurrentTime);
-    XUngrabPointer(d, CurrentTime);
-    XFreeCursor(d, crosshair);
-    XSync(d, False);
+    auto clicked = clickWindow(display_, limit);
     if (!clicked)
-        return Error { ErrorKind::Cancelled, "No window was chosen." };
-    if (*clicked == None)
-        return Error { ErrorKind::NoWindow, "That was the desktop, not a window." };
-
+        return clicked.error();
     const Atoms atoms = internAtoms(display_);
-    const Window client = clientIn(display_, atoms, *clicked);
+    const Window client = clientIn(display_, atoms, clicked.value());
     return PickedWindow { WindowId { client }, titleOf(display_, atoms, client).value_or(""),
         isOurs(client) };
 }

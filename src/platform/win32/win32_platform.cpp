@@ -1,6 +1,5 @@
 #include "win32_platform.h"
 
-#include "platform/send_keys.h"
 #include "win32_boxes.h"
 #include "win32_text.h"
 #include "win32_typist.h"
@@ -76,24 +75,18 @@ void Win32Platform::activateOwnWindow()
     SetActiveWindow(main);
 }
 
-Outcome Win32Platform::sendKeys(WindowId target, std::string_view keys)
+Outcome Win32Platform::sendKeys(WindowId target, std::span<const KeyStroke> strokes)
 {
-    auto strokes = parseSendKeys(keys);
-    if (!strokes)
-        return strokes.error();
+    if (auto checked = checkStrokes(strokes); !checked)
+        return checked;
     if (!IsWindow(toHwnd(target)))
         return Error { ErrorKind::NoWindow, "The client's window has been closed." };
     if (!waitInFront(target, kFocusWait, kSteadyFront))
         return Error { ErrorKind::FocusLost, "The client did not come to the front.", 0 };
-    auto stop = typeStrokes(target, strokes.value());
+    auto typed = typeStrokes(target, strokes);
     // Even a line stopped part way leaves keys in the client's queue.
-    letClientRead(stop ? stop->stroke : strokes->size());
-    if (stop) {
-        Error error = stop->error;
-        error.position = strokeOffset(keys, stop->stroke);
-        return error;
-    }
-    return Ok {};
+    letClientRead(typed ? strokes.size() : typed.error().position);
+    return typed;
 }
 
 void Win32Platform::msgBox(std::string_view prompt, MsgStyle style)

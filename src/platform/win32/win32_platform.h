@@ -14,7 +14,7 @@ public:
     Outcome activate(WindowId window) override;
     Result<PickedWindow> pickWindow() override;
     void activateOwnWindow() override;
-    Outcome sendKeys(WindowId target, std::string_view keys) override;
+    Outcome sendKeys(WindowId target, std::span<const KeyStroke> strokes) override;
     void msgBox(std::string_view prompt, MsgStyle style) override;
     int choiceBox(std::string_view prompt, const std::vector<std::string> &choices) override;
     std::string inputBox(std::string_view prompt, std::string_view title) override;
