@@ -1,5 +1,7 @@
 #include "command_line.h"
 
+#include <quillpost_version.h>
+
 namespace quillpost {
 namespace {
 

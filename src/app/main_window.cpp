@@ -14,12 +14,6 @@
 #include <QTimer>
 
 namespace quillpost {
-namespace {
-
-constexpr int kClientWidth = 4530; // twips
-constexpr int kClientHeight = 765;
-
-} // namespace
 
 MainWindow::MainWindow()
     : text1_(nullptr),
@@ -30,29 +24,30 @@ MainWindow::MainWindow()
       cdAdapter_(this),
       windowAdapter_(this)
 {
-    setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("Quillpost"));
+    const layout::MainWindowLayout &l = layout::kMainWindow;
+    setObjectName(qt::toQt(l.name));
+    setWindowTitle(qt::toQt(l.caption));
     setWindowIcon(programIcon());
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
         | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    setFont(statusFont());
+    setFont(fontOf(layout::kTextFont));
 
     auto *client = new QWidget(this);
     setCentralWidget(client);
     const Twips twips(this);
 
     // Created first and parked below the client area: never seen, never focused.
-    n_ = new QPushButton(QStringLiteral("No Note Type"), client);
-    n_->setGeometry(twips.rect(1440, 840, 1695, 375));
+    n_ = new QPushButton(qt::toQt(l.n.caption), client);
+    n_->setGeometry(twips.rect(l.n.rect));
     n_->setEnabled(false);
     n_->setFocusPolicy(Qt::NoFocus);
 
     text1_ = new QPlainTextEdit(client);
-    text1_->setObjectName(QStringLiteral("Text1"));
-    text1_->setGeometry(twips.rect(0, 0, 4575, 765));
+    text1_->setObjectName(qt::toQt(l.text1.name));
+    text1_->setGeometry(twips.rect(l.text1.rect));
     text1_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     text1_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    text1_->setPlainText(QStringLiteral("Status:"));
+    text1_->setPlainText(qt::toQt(l.text1.caption));
     text1_->setTabChangesFocus(true);
     text1Adapter_ = qt::TextBoxAdapter(text1_);
     setTabOrder(text1_, n_);
@@ -63,7 +58,8 @@ MainWindow::MainWindow()
     timer1_->start();
 
     buildMenus();
-    resize(twips.x(kClientWidth), twips.y(kClientHeight) + menuBar()->sizeHint().height());
+    const QSize area = twips.size(l.client);
+    resize(area.width(), area.height() + menuBar()->sizeHint().height());
 }
 
 MainWindow::~MainWindow() = default;
@@ -121,6 +117,8 @@ MenuItem &MainWindow::item(std::string_view name)
 void MainWindow::attach(Application &app)
 {
     app_ = &app;
+    viewerHost_.attach(app);
+    frmAbout_.attach(app);
     connect(timer1_, &QTimer::timeout, this, [this] {
         // While one of our modal boxes, dialogs or menus is open, a line would pull the focus away
         // from it, and what the user types there would go to the client. An open menu also holds
@@ -130,6 +128,11 @@ void MainWindow::attach(Application &app)
         app_->Timer1_Timer();
     });
     connect(n_, &QPushButton::clicked, this, [this] { app_->click("N"); });
+}
+
+int MainWindow::exec()
+{
+    return QApplication::exec();
 }
 
 void MainWindow::resizeEvent(QResizeEvent *event)

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "application.h"
+#include "other_windows.h"
+#include "start_up.h"
 
 #include "platform/qt_x11/qt_controls.h"
 
@@ -17,8 +18,8 @@ class QTimer;
 namespace quillpost {
 
 // The main window `Form1`: builds its controls and the menu tree, and forwards every event to the
-// Application.
-class MainWindow : public QMainWindow, public MenuItems
+// Application. It holds the other windows.
+class MainWindow : public QMainWindow, public MenuItems, public Desktop
 {
     Q_OBJECT
 
@@ -26,11 +27,12 @@ public:
     MainWindow();
     ~MainWindow() override;
 
-    Form1 controls();
+    Form1 controls() override;
+    OtherWindows otherWindows() override { return { viewerHost_, frmAbout_ }; }
     MenuItem &item(std::string_view name) override;
-
-    // Connects the events; the window forwards nothing before this.
-    void attach(Application &app);
+    void attach(Application &app) override;
+    void showMainWindow() override { show(); }
+    int exec() override;
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -49,6 +51,8 @@ private:
     qt::FileDialogAdapter cdAdapter_;
     qt::WindowAdapter windowAdapter_;
     std::map<std::string, std::unique_ptr<qt::MenuItemAdapter>, std::less<>> items_;
+    QtViewerHost viewerHost_;
+    QtAboutWindow frmAbout_;
 };
 
 } // namespace quillpost

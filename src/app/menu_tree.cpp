@@ -1,11 +1,16 @@
 #include "menu_tree.h"
 
+#include "sending/intervals.h"
+#include "spools/spools.h"
+
+#include <algorithm>
 #include <array>
 
 namespace quillpost {
 namespace {
 
-constexpr std::array kMenuTree = {
+// Menu order, up to the first spool item.
+constexpr std::array kFileMenu = {
     MenuRow { 1, "file", "&File" },
     MenuRow { 2, "openfile", "&Open file to Send", false, true, "Ctrl+O" },
     MenuRow { 2, "sep1", "-" },
@@ -13,27 +18,18 @@ constexpr std::array kMenuTree = {
     MenuRow { 2, "abcdf", "-" },
     MenuRow { 2, "exit", "E&xit", false, true, "F7" },
     MenuRow { 1, "notetype", "&Note Type" },
-    MenuRow { 2, "note", "&note", true, true, {}, true },
-    MenuRow { 2, "oocn", "&oocn", false, true, {}, true },
-    MenuRow { 2, "quest", "&quest", false, true, {}, true },
-    MenuRow { 2, "news", "&news", false, true, {}, true },
-    MenuRow { 2, "immn", "&immn", false, true, {}, true },
-    MenuRow { 2, "code", "&code", false, true, {}, true },
-    MenuRow { 2, "storyn", "&storyn", false, true, {}, true },
-    MenuRow { 2, "history", "&history", false, true, {}, true },
-    MenuRow { 2, "anote", "&anote", false, true, {}, true },
-    MenuRow { 2, "background", "&background", false, true, {}, true },
-    MenuRow { 2, "description", "&description", false, true, {}, true },
+};
+
+// After the spool items, up to the first interval item.
+constexpr std::array kAfterSpools = {
     MenuRow { 2, "abc", "-" },
     MenuRow { 2, "custom", "Custom Note Spool Name (For Mud Variations)", false, true, {}, true },
     MenuRow { 2, "displaycustom", "Display set Custom Value" },
     MenuRow { 1, "options", "&Options" },
     MenuRow { 2, "settimerinterval", "&Set Timer Interval" },
-    MenuRow { 3, "one", "&1 second" },
-    MenuRow { 3, "two", "&2 seconds" },
-    MenuRow { 3, "three", "&3 seconds" },
-    MenuRow { 3, "four", "&4 seconds" },
-    MenuRow { 3, "five", "&5 seconds" },
+};
+
+constexpr std::array kAfterIntervals = {
     MenuRow { 2, "showtimerinterval", "Show Timer Interval" },
     MenuRow { 2, "sep3", "-" },
     MenuRow { 2, "chooseclient", "Choose &Client Window..." },
@@ -44,6 +40,33 @@ constexpr std::array kMenuTree = {
     MenuRow { 2, "sep2", "-" },
     MenuRow { 2, "help", "&Help" },
 };
+
+constexpr auto kSpoolItems = [] {
+    std::array<MenuRow, kSpoolRows.size()> rows {};
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        // The first spool, note, is the one in use at start.
+        rows[i] = { 2, kSpoolRows[i].item, kSpoolRows[i].caption, i == 0, true, {}, true };
+    }
+    return rows;
+}();
+
+constexpr auto kIntervalItems = [] {
+    std::array<MenuRow, kIntervalRows.size()> rows {};
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        rows[i] = { 3, kIntervalRows[i].item, kIntervalRows[i].caption };
+    return rows;
+}();
+
+template <class... Parts> constexpr auto joined(const Parts &...parts)
+{
+    std::array<MenuRow, (std::tuple_size_v<Parts> + ...)> rows {};
+    auto out = rows.begin();
+    ((out = std::ranges::copy(parts, out).out), ...);
+    return rows;
+}
+
+constexpr auto kMenuTree
+    = joined(kFileMenu, kSpoolItems, kAfterSpools, kIntervalItems, kAfterIntervals);
 
 } // namespace
 

@@ -1,6 +1,7 @@
 #include "other_windows.h"
 
 #include "program_icon.h"
+#include "start_up.h"
 #include "ui_metrics.h"
 
 #include <QCloseEvent>
@@ -11,29 +12,30 @@
 
 namespace quillpost {
 
-ViewerWidget::ViewerWidget(Application *&app)
+ViewerWidget::ViewerWidget(Application &app)
     : QWidget(nullptr,
         Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       text1_(nullptr),
       command1_(nullptr),
       text1Adapter_(nullptr)
 {
-    setObjectName(QStringLiteral("textviewer"));
-    setWindowTitle(QStringLiteral("Text Viewer"));
+    const layout::ViewerLayout &l = layout::kViewer;
+    setObjectName(qt::toQt(l.name));
+    setWindowTitle(qt::toQt(l.caption));
     setWindowIcon(programIcon());
     setAttribute(Qt::WA_DeleteOnClose);
     const Twips twips(this);
-    setFixedSize(twips.size(6360, 4785));
+    setFixedSize(twips.size(l.client));
 
     // Created in this order so Tab goes from the text to the button.
-    command1_ = new QPushButton(QStringLiteral("Close"), this);
-    command1_->setObjectName(QStringLiteral("Command1"));
-    command1_->setGeometry(twips.rect(2280, 4200, 1815, 495));
+    command1_ = new QPushButton(qt::toQt(l.command1.caption), this);
+    command1_->setObjectName(qt::toQt(l.command1.name));
+    command1_->setGeometry(twips.rect(l.command1.rect));
     command1_->setAutoDefault(false);
     text1_ = new QPlainTextEdit(this);
-    text1_->setObjectName(QStringLiteral("Text1"));
-    text1_->setGeometry(twips.rect(0, 0, 6375, 4095));
-    text1_->setFont(statusFont());
+    text1_->setObjectName(qt::toQt(l.text1.name));
+    text1_->setGeometry(twips.rect(l.text1.rect));
+    text1_->setFont(fontOf(layout::kTextFont));
     text1_->setLineWrapMode(QPlainTextEdit::NoWrap);
     text1_->setTabChangesFocus(true);
     text1_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -41,10 +43,7 @@ ViewerWidget::ViewerWidget(Application *&app)
     setTabOrder(text1_, command1_);
     text1Adapter_ = qt::TextBoxAdapter(text1_);
 
-    connect(command1_, &QPushButton::clicked, this, [&app] {
-        if (app)
-            app->textviewer_Command1_Click();
-    });
+    connect(command1_, &QPushButton::clicked, this, [&app] { app.textviewer_Command1_Click(); });
 }
 
 void ViewerWidget::show()
@@ -62,80 +61,74 @@ QtViewerHost::~QtViewerHost()
 ViewerWindow &QtViewerHost::textviewer()
 {
     if (viewer_.isNull())
-        viewer_ = new ViewerWidget(app_);
+        viewer_ = new ViewerWidget(attached(app_));
     return *viewer_;
 }
 
-AboutDialog::AboutDialog(Application *&app)
+AboutDialog::AboutDialog(Application &app)
     : QDialog(nullptr,
         Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       app_(app)
 {
-    setObjectName(QStringLiteral("frmAbout"));
+    const layout::AboutLayout &l = layout::kAbout;
+    setObjectName(qt::toQt(l.name));
     setWindowIcon(programIcon());
     setModal(false);
     const Twips twips(this);
-    setFixedSize(twips.size(5730, 3555));
+    setFixedSize(twips.size(l.client));
 
-    auto *ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("cmdOK"));
-    ok->setGeometry(twips.rect(4245, 2625, 1260, 345));
+    auto button = [&](const layout::Control &c) {
+        auto *b = new QPushButton(qt::toQt(c.caption), this);
+        b->setObjectName(qt::toQt(c.name));
+        b->setGeometry(twips.rect(c.rect));
+        return b;
+    };
+    QPushButton *ok = button(l.cmdOK);
     ok->setDefault(true);
     auto *icon = new QLabel(this);
-    icon->setObjectName(QStringLiteral("picIcon"));
-    icon->setGeometry(twips.rect(240, 240, 540, 540));
+    icon->setObjectName(qt::toQt(l.picIcon.name));
+    icon->setGeometry(twips.rect(l.picIcon.rect));
     icon->setPixmap(programIcon().pixmap(32, 32));
     icon->setAlignment(Qt::AlignCenter);
-    auto *sysInfo = new QPushButton(QStringLiteral("&System Info..."), this);
-    sysInfo->setObjectName(QStringLiteral("cmdSysInfo"));
-    sysInfo->setGeometry(twips.rect(4260, 3075, 1245, 345));
+    QPushButton *sysInfo = button(l.cmdSysInfo);
     sysInfo->setAutoDefault(false);
     setTabOrder(ok, sysInfo);
 
-    auto label = [&](AboutLabel which, const char *name, QRect rect) {
-        auto *l = new QLabel(this);
-        l->setObjectName(QString::fromLatin1(name));
-        l->setGeometry(rect);
-        l->setWordWrap(true);
-        l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        labels[which] = std::make_unique<qt::LabelAdapter>(l);
-        return l;
-    };
-    QLabel *title = label(AboutLabel::lblTitle, "lblTitle", twips.rect(1050, 240, 3885, 480));
-    QFont big = title->font();
-    big.setPointSizeF(big.pointSizeF() * 1.5);
-    big.setBold(true);
-    title->setFont(big);
-    label(AboutLabel::lblVersion, "lblVersion", twips.rect(1050, 780, 3885, 225));
-    label(AboutLabel::lblDescription, "lblDescription", twips.rect(1050, 1125, 3885, 1170));
-    label(AboutLabel::lblDisclaimer, "lblDisclaimer", twips.rect(255, 2625, 3870, 825));
+    for (const layout::AboutLabelPlace &place : l.labels) {
+        auto *label = new QLabel(this);
+        label->setObjectName(qt::toQt(place.name));
+        label->setGeometry(twips.rect(place.rect));
+        label->setWordWrap(true);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        if (place.which == AboutLabel::lblTitle) {
+            QFont big = label->font();
+            big.setPointSizeF(big.pointSizeF() * l.titleScale[0] / l.titleScale[1]);
+            big.setBold(true);
+            label->setFont(big);
+        }
+        labels[place.which] = std::make_unique<qt::LabelAdapter>(label);
+    }
 
-    // The etched separator: a gray line with a white one just below it.
-    auto line = [&](QColor color, int left, int top, int height) {
+    const layout::Rect etch = l.separator;
+    const int half = etch.height / 2;
+    auto line = [&](QColor color, layout::Rect rect) {
         auto *f = new QFrame(this);
-        f->setGeometry(twips.rect(left, top, 5654 - left, height));
+        f->setGeometry(twips.rect(rect));
         f->setAutoFillBackground(true);
         QPalette pal = f->palette();
         pal.setColor(QPalette::Window, color);
         f->setPalette(pal);
     };
-    line(QColor(128, 128, 128), 90, 2445, 15);
-    line(Qt::white, 105, 2460, 30);
+    line(QColor(128, 128, 128), { etch.left, etch.top, etch.width, half });
+    line(Qt::white, { etch.left + half, etch.top + half, etch.width - half, etch.height });
 
-    connect(ok, &QPushButton::clicked, this, [&app] {
-        if (app)
-            app->frmAbout_cmdOK_Click();
-    });
-    connect(sysInfo, &QPushButton::clicked, this, [&app] {
-        if (app)
-            app->frmAbout_cmdSysInfo_Click();
-    });
+    connect(ok, &QPushButton::clicked, this, [&app] { app.frmAbout_cmdOK_Click(); });
+    connect(sysInfo, &QPushButton::clicked, this, [&app] { app.frmAbout_cmdSysInfo_Click(); });
 }
 
 void AboutDialog::reject()
 {
-    if (app_)
-        app_->frmAbout_cmdOK_Click();
+    app_.frmAbout_cmdOK_Click();
 }
 
 QtAboutWindow::~QtAboutWindow()
@@ -145,9 +138,9 @@ QtAboutWindow::~QtAboutWindow()
 
 void QtAboutWindow::load()
 {
-    dialog_ = new AboutDialog(app_);
+    dialog_ = new AboutDialog(attached(app_));
     const Twips twips(dialog_);
-    dialog_->setGeometry(QRect(twips.rect(2340, 1935, 0, 0).topLeft(), dialog_->size()));
+    dialog_->setGeometry(QRect(twips.point(layout::kAbout.origin), dialog_->size()));
 }
 
 void QtAboutWindow::setCaption(std::string_view caption)

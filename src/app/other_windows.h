@@ -24,7 +24,7 @@ class ViewerWidget : public QWidget, public ViewerWindow
     Q_OBJECT
 
 public:
-    explicit ViewerWidget(Application *&app);
+    explicit ViewerWidget(Application &app);
     TextBox &text1() override { return text1Adapter_; }
     void show() override;
     void hide() override { QWidget::hide(); }
@@ -39,12 +39,15 @@ private:
 class QtViewerHost : public ViewerHost
 {
 public:
-    explicit QtViewerHost(Application *&app) : app_(app) { }
+    QtViewerHost() = default;
+    QtViewerHost(const QtViewerHost &) = delete;
+    QtViewerHost &operator=(const QtViewerHost &) = delete;
     ~QtViewerHost() override;
+    void attach(Application &app) { app_ = &app; }
     ViewerWindow &textviewer() override;
 
 private:
-    Application *&app_;
+    Application *app_ = nullptr;
     QPointer<ViewerWidget> viewer_;
 };
 
@@ -53,22 +56,25 @@ class AboutDialog : public QDialog
     Q_OBJECT
 
 public:
-    explicit AboutDialog(Application *&app);
+    explicit AboutDialog(Application &app);
     std::map<AboutLabel, std::unique_ptr<qt::LabelAdapter>> labels;
 
 protected:
     void reject() override; // Esc and the title bar's close button unload, as OK does
 
 private:
-    Application *&app_;
+    Application &app_;
 };
 
 // `frmAbout`: loading creates the dialog and its controls, unloading destroys them.
 class QtAboutWindow : public AboutWindow
 {
 public:
-    explicit QtAboutWindow(Application *&app) : app_(app) { }
+    QtAboutWindow() = default;
+    QtAboutWindow(const QtAboutWindow &) = delete;
+    QtAboutWindow &operator=(const QtAboutWindow &) = delete;
     ~QtAboutWindow() override;
+    void attach(Application &app) { app_ = &app; }
     bool isLoaded() const override { return !dialog_.isNull(); }
     void load() override;
     void setCaption(std::string_view caption) override;
@@ -77,7 +83,7 @@ public:
     void unload() override;
 
 private:
-    Application *&app_;
+    Application *app_ = nullptr;
     QPointer<AboutDialog> dialog_;
 };
 

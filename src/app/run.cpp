@@ -1,11 +1,8 @@
 #include "run.h"
 
-#include "application.h"
 #include "command_line.h"
 #include "main_window.h"
-#include "other_windows.h"
-
-#include "platform/factory.h"
+#include "start_up.h"
 
 #include <QApplication>
 #include <QSocketNotifier>
@@ -69,20 +66,8 @@ int run(int argc, char **argv)
     QApplication::setApplicationVersion(QString::fromLatin1(
         programVersion().data(), static_cast<qsizetype>(programVersion().size())));
 
-    MainWindow window;
-    auto platform = makePlatform();
-    // The other windows reach the application through this, once it exists.
-    Application *appForWindows = nullptr;
-    QtViewerHost viewerHost(appForWindows);
-    QtAboutWindow frmAbout(appForWindows);
-    Application app(*platform, window.controls(), OtherWindows { viewerHost, frmAbout });
-    appForWindows = &app;
-    app.Form_Load();
-    app.setClientTitle(line.clientTitle);
-    window.attach(app);
-    window.show();
     const auto endSignals = quitOnEndSignals();
-    return QApplication::exec();
+    return startUp(line, [] { return std::make_unique<MainWindow>(); });
 }
 
 } // namespace quillpost

@@ -19,26 +19,32 @@ int Twips::y(int twips) const
     return qt::twipsToPixels(twips, dpiY_);
 }
 
-QRect Twips::rect(int left, int top, int width, int height) const
+QPoint Twips::point(layout::Point point) const
 {
-    return QRect(x(left), y(top), x(width), y(height));
+    return QPoint(x(point.left), y(point.top));
 }
 
-QSize Twips::size(int width, int height) const
+QRect Twips::rect(layout::Rect rect) const
 {
-    return QSize(x(width), y(height));
+    return QRect(x(rect.left), y(rect.top), x(rect.width), y(rect.height));
 }
 
-QFont statusFont()
+QSize Twips::size(layout::Size size) const
 {
-    QFont font(QStringLiteral("Verdana"));
-    font.setPointSizeF(8.25);
-    font.setWeight(QFont::Normal);
-    if (!QFontDatabase::families().contains(QStringLiteral("Verdana"))) {
-        font.setFamily(QStringLiteral("Sans Serif"));
-        font.setStyleHint(QFont::SansSerif);
+    return QSize(x(size.width), y(size.height));
+}
+
+QFont fontOf(const layout::Font &font)
+{
+    const QString face = qt::toQt(font.face);
+    QFont qfont(face);
+    qfont.setPointSizeF(font.hundredthsOfPoint / 100.0);
+    qfont.setWeight(QFont::Normal);
+    if (!QFontDatabase::families().contains(face)) {
+        qfont.setFamily(QStringLiteral("Sans Serif"));
+        qfont.setStyleHint(QFont::SansSerif);
     }
-    return font;
+    return qfont;
 }
 
 } // namespace quillpost

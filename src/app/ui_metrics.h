@@ -1,6 +1,9 @@
 #pragma once
 
+#include "window_layout.h"
+
 #include <QFont>
+#include <QPoint>
 #include <QRect>
 #include <QSize>
 
@@ -15,15 +18,16 @@ public:
     explicit Twips(const QWidget *widget);
     int x(int twips) const;
     int y(int twips) const;
-    QRect rect(int left, int top, int width, int height) const;
-    QSize size(int width, int height) const;
+    QPoint point(layout::Point point) const;
+    QRect rect(layout::Rect rect) const;
+    QSize size(layout::Size size) const;
 
 private:
     int dpiX_;
     int dpiY_;
 };
 
-// Verdana 8.25 pt where it is installed, else the desktop's sans-serif.
-QFont statusFont();
+// The font where it is installed, else the desktop's sans-serif.
+QFont fontOf(const layout::Font &font);
 
 } // namespace quillpost

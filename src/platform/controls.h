@@ -14,7 +14,6 @@ class TextBox
 {
 public:
     virtual ~TextBox() = default;
-    virtual std::string text() const = 0;
     virtual void setText(std::string_view text) = 0; // replaces the whole text
 };
 
@@ -46,7 +45,6 @@ public:
     virtual ~FileDialog() = default;
     virtual std::string fileName() const = 0;
     virtual void setFileName(std::string_view name) = 0;
-    virtual std::string dialogTitle() const = 0;
     virtual void setDialogTitle(std::string_view title) = 0;
     virtual void showOpen() = 0;
 };
@@ -70,8 +68,6 @@ public:
     virtual void setWidth(int twips) = 0;
     virtual void setHeight(int twips) = 0;
     virtual WindowState windowState() const = 0;
-    virtual void show() = 0; // modeless; brings it forward when it is shown already
-    virtual void hide() = 0;
 };
 
 } // namespace quillpost

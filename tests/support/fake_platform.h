@@ -104,7 +104,6 @@ class FakeTextBox : public TextBox
 {
 public:
     std::string value;
-    std::string text() const override { return value; }
     void setText(std::string_view text) override { value = text; }
 };
 
@@ -137,7 +136,6 @@ public:
     std::string name, title;
     std::string fileName() const override { return name; }
     void setFileName(std::string_view n) override { name = n; }
-    std::string dialogTitle() const override { return title; }
     void setDialogTitle(std::string_view t) override { title = t; }
     void showOpen() override;
 };
@@ -185,8 +183,6 @@ public:
     void setWidth(int twips) override { w = twips; }
     void setHeight(int twips) override { h = twips; }
     WindowState windowState() const override { return state; }
-    void show() override { }
-    void hide() override { }
 };
 
 } // namespace quillpost::test

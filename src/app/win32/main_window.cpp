@@ -1,16 +1,13 @@
 #include "main_window.h"
 
 #include "app/menu_tree.h"
-#include "platform/win32/win32_text.h"
-#include "platform/win32/win32_ui.h"
+#include "layout_controls.h"
 
 #include <stdexcept>
 
 namespace quillpost {
 namespace {
 
-constexpr int kClientWidth = 4530; // twips
-constexpr int kClientHeight = 765;
 constexpr UINT kFirstCommand = 1000;
 constexpr int kText1Id = 1;
 constexpr int kNId = 2;
@@ -38,6 +35,13 @@ bool held(int vk)
     return (GetKeyState(vk) & 0x8000) != 0;
 }
 
+// Keys for a modeless dialog (Tab, Enter, Esc) go to that dialog.
+bool dialogMessage(MSG &msg, HWND main)
+{
+    HWND active = GetActiveWindow();
+    return active && active != main && IsDialogMessageW(active, &msg);
+}
+
 } // namespace
 
 MainWindow::MainWindow()
@@ -53,18 +57,18 @@ MainWindow::MainWindow()
     wc.lpszClassName = win32::kMainWindowClass;
     RegisterClassExW(&wc);
 
-    window_ = CreateWindowExW(0, win32::kMainWindowClass, L"Quillpost", kStyle, CW_USEDEFAULT,
-        CW_USEDEFAULT, 100, 100, nullptr, nullptr, wc.hInstance, this);
+    const layout::MainWindowLayout &l = layout::kMainWindow;
+    window_ = CreateWindowExW(0, win32::kMainWindowClass, win32::widen(l.caption).c_str(), kStyle,
+        CW_USEDEFAULT, CW_USEDEFAULT, 100, 100, nullptr, nullptr, wc.hInstance, this);
     if (!window_)
         throw std::runtime_error("the main window could not be created");
-    font_ = win32::verdanaFont(825);
+    font_ = win32::createFont(layout::kTextFont);
     SendMessageW(window_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
 
     // Created first and parked below the client area: never seen, never focused.
-    n_ = win32::addControl(window_, L"BUTTON", BS_PUSHBUTTON | WS_DISABLED, kNId, L"No Note Type",
-        1440, 840, 1695, 375);
-    text1_ = win32::addControl(window_, L"EDIT", ES_MULTILINE | ES_AUTOVSCROLL | WS_TABSTOP,
-        kText1Id, L"Status:", 0, 0, 4575, 765);
+    n_ = win32::addControl(window_, L"BUTTON", BS_PUSHBUTTON | WS_DISABLED, kNId, l.n);
+    text1_ = win32::addControl(
+        window_, L"EDIT", ES_MULTILINE | ES_AUTOVSCROLL | WS_TABSTOP, kText1Id, l.text1);
     SendMessageW(text1_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
 
     text1Adapter_ = std::make_unique<win32::WindowText>(text1_);
@@ -73,7 +77,7 @@ MainWindow::MainWindow()
     windowAdapter_ = std::make_unique<win32::TopWindow>(window_);
 
     buildMenus();
-    win32::setClientTwips(window_, kClientWidth, kClientHeight);
+    win32::setClientTwips(window_, l.client);
     menuHook_ = SetWindowsHookExW(WH_MSGFILTER, menuKeyHook, nullptr, GetCurrentThreadId());
 }
 
@@ -137,14 +141,30 @@ MenuItem &MainWindow::item(std::string_view name)
 void MainWindow::attach(Application &app)
 {
     app_ = &app;
+    viewerHost_.attach(app);
+    frmAbout_.attach(app);
 }
 
-void MainWindow::show()
+void MainWindow::showMainWindow()
 {
     ShowWindow(window_, SW_SHOWNORMAL);
     UpdateWindow(window_);
     SetForegroundWindow(window_);
     SetFocus(text1_);
+}
+
+int MainWindow::exec()
+{
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        if (TranslateAcceleratorW(window_, accelerators_, &msg))
+            continue;
+        if (dialogMessage(msg, window_))
+            continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return static_cast<int>(msg.wParam);
 }
 
 void MainWindow::command(UINT id)

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "app/application.h"
+#include "app/start_up.h"
+#include "other_windows.h"
 #include "platform/win32/win32_controls.h"
 
 #include <windows.h>
@@ -13,8 +14,8 @@
 namespace quillpost {
 
 // The main window `Form1` in plain Win32: builds its controls and the menu bar from the menu tree
-// and forwards every event to the Application.
-class MainWindow : public MenuItems
+// and forwards every event to the Application. It holds the other windows.
+class MainWindow : public MenuItems, public Desktop
 {
 public:
     MainWindow();
@@ -22,14 +23,12 @@ public:
     MainWindow(const MainWindow &) = delete;
     MainWindow &operator=(const MainWindow &) = delete;
 
-    Form1 controls();
+    Form1 controls() override;
+    OtherWindows otherWindows() override { return { viewerHost_, frmAbout_ }; }
     MenuItem &item(std::string_view name) override;
-    HWND handle() const { return window_; }
-    HACCEL accelerators() const { return accelerators_; }
-
-    // Connects the events; the window forwards nothing before this.
-    void attach(Application &app);
-    void show();
+    void attach(Application &app) override;
+    void showMainWindow() override;
+    int exec() override;
 
 private:
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -54,6 +53,8 @@ private:
     std::unique_ptr<win32::OpenFileDialog> cd_;
     std::unique_ptr<win32::TopWindow> windowAdapter_;
     std::map<std::string, std::unique_ptr<win32::MenuCommand>, std::less<>> items_;
+    Win32ViewerHost viewerHost_;
+    Win32AboutWindow frmAbout_;
 };
 
 } // namespace quillpost

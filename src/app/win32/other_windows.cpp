@@ -1,7 +1,7 @@
 #include "other_windows.h"
 
-#include "platform/win32/win32_text.h"
-#include "platform/win32/win32_ui.h"
+#include "app/start_up.h"
+#include "layout_controls.h"
 
 namespace quillpost {
 namespace {
@@ -35,20 +35,20 @@ void bringForward(HWND window)
 
 } // namespace
 
-ViewerDialog::ViewerDialog(Application *&app) : app_(app)
+ViewerDialog::ViewerDialog(Application &app) : app_(app)
 {
+    const layout::ViewerLayout &l = layout::kViewer;
     // Not a tool window: Wine leaves those to draw their own frame, outside the window manager.
     dialog_ = emptyDialog(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME, 0, proc, this);
-    SetWindowTextW(dialog_, L"Text Viewer");
-    win32::setClientTwips(dialog_, 6360, 4785);
+    SetWindowTextW(dialog_, win32::widen(l.caption).c_str());
+    win32::setClientTwips(dialog_, l.client);
     // Created in this order so Tab goes from the text to the button.
     HWND text = win32::addControl(dialog_, L"EDIT",
         ES_MULTILINE | ES_AUTOHSCROLL | ES_AUTOVSCROLL | ES_WANTRETURN | WS_HSCROLL | WS_VSCROLL
             | WS_BORDER | WS_TABSTOP,
-        kViewerText, L"", 0, 0, 6375, 4095);
-    win32::addControl(dialog_, L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, kViewerClose, L"Close", 2280,
-        4200, 1815, 495);
-    font_ = win32::verdanaFont(825);
+        kViewerText, l.text1);
+    win32::addControl(dialog_, L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, kViewerClose, l.command1);
+    font_ = win32::createFont(layout::kTextFont);
     SendMessageW(text, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
     // An edit control takes 30000 characters unless told otherwise; the viewer takes a megabyte.
     SendMessageW(text, EM_SETLIMITTEXT, 0x7FFFFFFE, 0);
@@ -84,8 +84,8 @@ INT_PTR CALLBACK ViewerDialog::proc(HWND dialog, UINT message, WPARAM wParam, LP
         // wants the top of the file with nothing selected. Posted, so it comes after that.
         if (LOWORD(wParam) == kViewerText && HIWORD(wParam) == EN_SETFOCUS)
             PostMessageW(reinterpret_cast<HWND>(lParam), EM_SETSEL, 0, 0);
-        else if (LOWORD(wParam) == kViewerClose && self->app_)
-            self->app_->textviewer_Command1_Click();
+        else if (LOWORD(wParam) == kViewerClose)
+            self->app_.textviewer_Command1_Click();
         else if (LOWORD(wParam) == IDCANCEL)
             DestroyWindow(dialog);
         return TRUE;
@@ -99,7 +99,7 @@ INT_PTR CALLBACK ViewerDialog::proc(HWND dialog, UINT message, WPARAM wParam, LP
 ViewerWindow &Win32ViewerHost::textviewer()
 {
     if (!viewer_ || !viewer_->alive())
-        viewer_ = std::make_unique<ViewerDialog>(app_);
+        viewer_ = std::make_unique<ViewerDialog>(attached(app_));
     return *viewer_;
 }
 
@@ -111,32 +111,28 @@ Win32AboutWindow::~Win32AboutWindow()
 
 void Win32AboutWindow::load()
 {
+    const layout::AboutLayout &l = layout::kAbout;
     dialog_ = emptyDialog(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME, 0, proc, this);
-    win32::setClientTwips(dialog_, 5730, 3555, 2340, 1935);
-    HWND ok = win32::addControl(
-        dialog_, L"BUTTON", BS_DEFPUSHBUTTON | WS_TABSTOP, IDOK, L"OK", 4245, 2625, 1260, 345);
-    win32::addControl(dialog_, L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, kSysInfo, L"&System Info...",
-        4260, 3075, 1245, 345);
-    HWND icon = win32::addControl(
-        dialog_, L"STATIC", SS_ICON | SS_CENTERIMAGE, -1, L"", 240, 240, 540, 540);
+    win32::setClientTwips(dialog_, l.client.width, l.client.height, l.origin.left, l.origin.top);
+    HWND ok = win32::addControl(dialog_, L"BUTTON", BS_DEFPUSHBUTTON | WS_TABSTOP, IDOK, l.cmdOK);
+    win32::addControl(dialog_, L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, kSysInfo, l.cmdSysInfo);
+    HWND icon = win32::addControl(dialog_, L"STATIC", SS_ICON | SS_CENTERIMAGE, -1, l.picIcon);
     SendMessageW(icon, STM_SETICON, reinterpret_cast<WPARAM>(win32::programIcon(32)), 0);
 
-    auto label = [&](AboutLabel which, int left, int top, int width, int height) {
-        HWND l = win32::addControl(dialog_, L"STATIC", SS_LEFT, -1, L"", left, top, width, height);
-        labels_[which] = win32::WindowText(l);
-        return l;
-    };
-    HWND title = label(AboutLabel::lblTitle, 1050, 240, 3885, 480);
-    LOGFONTW big {};
-    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(dialog_, WM_GETFONT, 0, 0)), sizeof big, &big);
-    big.lfHeight = big.lfHeight * 3 / 2;
-    big.lfWeight = FW_BOLD;
-    titleFont_ = CreateFontIndirectW(&big);
-    SendMessageW(title, WM_SETFONT, reinterpret_cast<WPARAM>(titleFont_), FALSE);
-    label(AboutLabel::lblVersion, 1050, 780, 3885, 225);
-    label(AboutLabel::lblDescription, 1050, 1125, 3885, 1170);
-    label(AboutLabel::lblDisclaimer, 255, 2625, 3870, 825);
-    win32::addControl(dialog_, L"STATIC", SS_ETCHEDHORZ, -1, L"", 90, 2445, 5654 - 90, 30);
+    for (const layout::AboutLabelPlace &place : l.labels) {
+        HWND label = win32::addControl(dialog_, L"STATIC", SS_LEFT, -1, L"", place.rect);
+        labels_[place.which] = win32::WindowText(label);
+        if (place.which != AboutLabel::lblTitle)
+            continue;
+        LOGFONTW big {};
+        GetObjectW(
+            reinterpret_cast<HFONT>(SendMessageW(dialog_, WM_GETFONT, 0, 0)), sizeof big, &big);
+        big.lfHeight = big.lfHeight * l.titleScale[0] / l.titleScale[1];
+        big.lfWeight = FW_BOLD;
+        titleFont_ = CreateFontIndirectW(&big);
+        SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(titleFont_), FALSE);
+    }
+    win32::addControl(dialog_, L"STATIC", SS_ETCHEDHORZ, -1, L"", l.separator);
     SetFocus(ok);
 }
 

@@ -16,7 +16,7 @@ namespace quillpost {
 class ViewerDialog : public ViewerWindow
 {
 public:
-    explicit ViewerDialog(Application *&app);
+    explicit ViewerDialog(Application &app);
     ~ViewerDialog() override;
     TextBox &text1() override { return text1_; }
     void show() override;
@@ -26,7 +26,7 @@ public:
 private:
     static INT_PTR CALLBACK proc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
-    Application *&app_;
+    Application &app_;
     HWND dialog_ = nullptr;
     HFONT font_ = nullptr;
     win32::WindowText text1_;
@@ -35,11 +35,11 @@ private:
 class Win32ViewerHost : public ViewerHost
 {
 public:
-    explicit Win32ViewerHost(Application *&app) : app_(app) { }
+    void attach(Application &app) { app_ = &app; }
     ViewerWindow &textviewer() override;
 
 private:
-    Application *&app_;
+    Application *app_ = nullptr;
     std::unique_ptr<ViewerDialog> viewer_;
 };
 
@@ -47,8 +47,11 @@ private:
 class Win32AboutWindow : public AboutWindow
 {
 public:
-    explicit Win32AboutWindow(Application *&app) : app_(app) { }
+    Win32AboutWindow() = default;
+    Win32AboutWindow(const Win32AboutWindow &) = delete;
+    Win32AboutWindow &operator=(const Win32AboutWindow &) = delete;
     ~Win32AboutWindow() override;
+    void attach(Application &app) { app_ = &app; }
     bool isLoaded() const override { return IsWindow(dialog_); }
     void load() override;
     void setCaption(std::string_view caption) override;
@@ -59,7 +62,7 @@ public:
 private:
     static INT_PTR CALLBACK proc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
-    Application *&app_;
+    Application *app_ = nullptr;
     HWND dialog_ = nullptr;
     HFONT titleFont_ = nullptr;
     std::map<AboutLabel, win32::WindowText> labels_;

@@ -1,11 +1,8 @@
 #include "app/run.h"
 
-#include "app/application.h"
 #include "app/command_line.h"
+#include "app/start_up.h"
 #include "main_window.h"
-#include "other_windows.h"
-
-#include "platform/factory.h"
 
 #include <windows.h>
 
@@ -17,13 +14,6 @@
 
 namespace quillpost {
 namespace {
-
-// Keys for a modeless dialog (Tab, Enter, Esc) go to that dialog.
-bool dialogMessage(MSG &msg, HWND main)
-{
-    HWND active = GetActiveWindow();
-    return active && active != main && IsDialogMessageW(active, &msg);
-}
 
 // A windowed program has no console of its own: the text goes to the one it was started from,
 // or into a box.
@@ -52,30 +42,9 @@ int run(int argc, char **argv)
 
     // The send timer is armed for each tick; the system's default grain would make it late.
     timeBeginPeriod(1);
-    auto platform = makePlatform();
-    MainWindow window;
-    // The other windows reach the application through this, once it exists.
-    Application *appForWindows = nullptr;
-    Win32ViewerHost viewerHost(appForWindows);
-    Win32AboutWindow frmAbout(appForWindows);
-    Application app(*platform, window.controls(), OtherWindows { viewerHost, frmAbout });
-    appForWindows = &app;
-    app.Form_Load();
-    app.setClientTitle(line.clientTitle);
-    window.attach(app);
-    window.show();
-
-    MSG msg;
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        if (TranslateAcceleratorW(window.handle(), window.accelerators(), &msg))
-            continue;
-        if (dialogMessage(msg, window.handle()))
-            continue;
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
+    const int code = startUp(line, [] { return std::make_unique<MainWindow>(); });
     timeEndPeriod(1);
-    return static_cast<int>(msg.wParam);
+    return code;
 }
 
 } // namespace quillpost

@@ -25,11 +25,6 @@ std::string fromQt(const QString &text)
     return text.toUtf8().toStdString();
 }
 
-std::string TextBoxAdapter::text() const
-{
-    return fromQt(edit_->toPlainText());
-}
-
 void TextBoxAdapter::setText(std::string_view text)
 {
     edit_->setPlainText(toQtLines(text));
@@ -152,28 +147,11 @@ WindowState WindowAdapter::windowState() const
     return WindowState::Normal;
 }
 
-void WindowAdapter::show()
-{
-    widget_->show();
-    widget_->raise();
-    widget_->activateWindow();
-}
-
-void WindowAdapter::hide()
-{
-    widget_->hide();
-}
-
 } // namespace quillpost::qt
 
 #include <QLabel>
 
 namespace quillpost::qt {
-
-std::string LabelAdapter::text() const
-{
-    return fromQt(label_->text());
-}
 
 void LabelAdapter::setText(std::string_view text)
 {

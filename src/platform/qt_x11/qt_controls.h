@@ -22,7 +22,6 @@ class TextBoxAdapter : public TextBox
 {
 public:
     explicit TextBoxAdapter(QPlainTextEdit *edit) : edit_(edit) { }
-    std::string text() const override;
     void setText(std::string_view text) override;
 
 private:
@@ -68,7 +67,6 @@ public:
     ~FileDialogAdapter() override;
     std::string fileName() const override { return fileName_; }
     void setFileName(std::string_view name) override { fileName_ = name; }
-    std::string dialogTitle() const override { return title_; }
     void setDialogTitle(std::string_view title) override { title_ = title; }
     void showOpen() override;
 
@@ -89,8 +87,6 @@ public:
     void setWidth(int twips) override;
     void setHeight(int twips) override;
     WindowState windowState() const override;
-    void show() override;
-    void hide() override;
 
 private:
     QWidget *widget_;
@@ -109,7 +105,6 @@ class LabelAdapter : public TextBox
 {
 public:
     explicit LabelAdapter(QLabel *label) : label_(label) { }
-    std::string text() const override;
     void setText(std::string_view text) override;
 
 private:

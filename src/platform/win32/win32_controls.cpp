@@ -8,14 +8,6 @@
 
 namespace quillpost::win32 {
 
-std::string WindowText::text() const
-{
-    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(control_)) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(
-        GetWindowTextW(control_, text.data(), static_cast<int>(text.size()))));
-    return narrow(text);
-}
-
 void WindowText::setText(std::string_view text)
 {
     SetWindowTextW(control_, widen(text).c_str());
@@ -189,17 +181,6 @@ WindowState TopWindow::windowState() const
     if (IsZoomed(window_))
         return WindowState::Maximized;
     return WindowState::Normal;
-}
-
-void TopWindow::show()
-{
-    ShowWindow(window_, IsIconic(window_) ? SW_RESTORE : SW_SHOW);
-    SetForegroundWindow(window_);
-}
-
-void TopWindow::hide()
-{
-    ShowWindow(window_, SW_HIDE);
 }
 
 } // namespace quillpost::win32

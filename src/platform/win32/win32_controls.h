@@ -15,7 +15,6 @@ class WindowText : public TextBox
 {
 public:
     explicit WindowText(HWND control = nullptr) : control_(control) { }
-    std::string text() const override;
     void setText(std::string_view text) override;
 
 private:
@@ -75,7 +74,6 @@ public:
     explicit OpenFileDialog(HWND owner) : owner_(owner) { }
     std::string fileName() const override { return fileName_; }
     void setFileName(std::string_view name) override { fileName_ = name; }
-    std::string dialogTitle() const override { return title_; }
     void setDialogTitle(std::string_view title) override { title_ = title; }
     void showOpen() override;
 
@@ -95,8 +93,6 @@ public:
     void setWidth(int twips) override;
     void setHeight(int twips) override;
     WindowState windowState() const override;
-    void show() override;
-    void hide() override;
 
 private:
     RECT rect() const;

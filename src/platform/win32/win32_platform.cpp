@@ -6,6 +6,8 @@
 #include "win32_ui.h"
 #include "win32_windows.h"
 
+#include <quillpost_version.h>
+
 #include <shellapi.h>
 
 #include <algorithm>

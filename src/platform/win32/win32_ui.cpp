@@ -86,11 +86,11 @@ void setClientTwips(HWND window, int width, int height, int left, int top)
         top < 0 ? 0 : twipsToPixels(top, dpi) + r.top, r.right - r.left, r.bottom - r.top, flags);
 }
 
-HFONT verdanaFont(int hundredthsOfPoint, bool bold)
+HFONT createFont(const std::wstring &face, int hundredthsOfPoint)
 {
-    return CreateFontW(-MulDiv(hundredthsOfPoint, systemDpi(), 7200), 0, 0, 0,
-        bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Verdana");
+    return CreateFontW(-MulDiv(hundredthsOfPoint, systemDpi(), 7200), 0, 0, 0, FW_NORMAL, FALSE,
+        FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+        DEFAULT_PITCH | FF_SWISS, face.c_str());
 }
 
 HICON programIcon(int size)

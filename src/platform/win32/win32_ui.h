@@ -44,8 +44,8 @@ HWND addControl(HWND parent, const wchar_t *controlClass, DWORD style, int id,
 // in twips when left >= 0.
 void setClientTwips(HWND window, int width, int height, int left = -1, int top = -1);
 
-// Verdana at `points` (hundredths of a point), or the system's face when it is missing.
-HFONT verdanaFont(int hundredthsOfPoint, bool bold = false);
+// The face at hundredths of a point, or the system's face when it is missing.
+HFONT createFont(const std::wstring &face, int hundredthsOfPoint);
 
 // The program icon from the executable's resources, at 16 or 32 pixels.
 HICON programIcon(int size);
