@@ -18,7 +18,7 @@ Outcome checkStrokes(std::span<const KeyStroke> strokes)
 {
     for (std::size_t i = 0; i < strokes.size(); ++i) {
         const char c = strokes[i].character;
-        if ((c >= 0x20 && c <= 0x7e) || strokes[i].isEnter())
+        if (isPrintableAscii(c) || strokes[i].isEnter())
             continue;
         char code[8];
         std::snprintf(code, sizeof code, "0x%02X", static_cast<unsigned char>(c));

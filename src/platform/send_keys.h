@@ -8,6 +8,12 @@
 
 namespace quillpost {
 
+// The only characters the program types, and so the only ones a file to send may hold.
+constexpr bool isPrintableAscii(char c)
+{
+    return c >= 0x20 && c <= 0x7e;
+}
+
 // One key to press: a printable ASCII character, which must arrive as that character whatever key
 // the user's layout puts it on, or Enter.
 struct KeyStroke

@@ -9,11 +9,6 @@ namespace {
 
 constexpr std::string_view kCommands = "+^%~(){}[]";
 
-bool isPrintable(char c)
-{
-    return c >= 32 && c <= 126;
-}
-
 std::string escaped(std::string_view text)
 {
     std::string out;
@@ -48,12 +43,12 @@ std::optional<char> characterKey(std::string_view keys, std::size_t &at)
         return std::nullopt;
     const char c = keys[at];
     if (c == '{') {
-        if (at + 2 >= keys.size() || keys[at + 2] != '}' || !isPrintable(keys[at + 1]))
+        if (at + 2 >= keys.size() || keys[at + 2] != '}' || !isPrintableAscii(keys[at + 1]))
             return std::nullopt;
         at += 3;
         return keys[at - 2];
     }
-    if (!isPrintable(c) || kCommands.find(c) != std::string_view::npos)
+    if (!isPrintableAscii(c) || kCommands.find(c) != std::string_view::npos)
         return std::nullopt;
     ++at;
     return c;
@@ -66,7 +61,7 @@ Error unreadable(std::string_view keys, std::size_t at)
         what = "\"+\" with no key after it";
     else if (keys[at] == '{')
         what = "braces that do not hold one printable character";
-    else if (!isPrintable(keys[at]))
+    else if (!isPrintableAscii(keys[at]))
         what = "a character that is not printable ASCII (code "
             + std::to_string(static_cast<unsigned char>(keys[at])) + ")";
     else

@@ -1,13 +1,14 @@
 #include "text_check.h"
 
+#include "platform/send_keys.h"
+
 namespace quillpost {
 
 std::optional<BadByte> firstUntypable(std::string_view line)
 {
     for (std::size_t i = 0; i < line.size(); ++i) {
-        const auto b = static_cast<unsigned char>(line[i]);
-        if (b < 32 || b > 126)
-            return BadByte { i + 1, b };
+        if (!isPrintableAscii(line[i]))
+            return BadByte { i + 1, static_cast<unsigned char>(line[i]) };
     }
     return std::nullopt;
 }

@@ -1,0 +1,219 @@
+#include "support/app_harness.h"
+
+#include "sending/intervals.h"
+#include "sending/sender.h"
+#include "windows/credit.h"
+
+#include <gtest/gtest.h>
+
+namespace quillpost::test {
+namespace {
+
+TEST(Sending, TypesOneLinePerTickHoldsWhilePausedAndEndsOnTheTickAfterTheLast)
+{
+    AppHarness h;
+    h.tick(3);
+    EXPECT_EQ(h.status(), kCreditLine) << "ticks while idle change nothing";
+    EXPECT_FALSE(h.menu("pause").enabled()) << "nothing to pause yet";
+    h.send("Hello\r\na(b)c\r\n(x)\r\n");
+    h.tick();
+    EXPECT_EQ(h.status(), "Status: Sending -> note += Hello");
+    h.click("pause");
+    EXPECT_EQ(h.menu("pause").caption(), "&Start");
+    h.tick(4);
+    EXPECT_EQ(h.platform.arrived, "note + Hello\r");
+    h.click("pause");
+    EXPECT_EQ(h.menu("pause").caption(), "&Pause");
+    h.tick(2);
+    EXPECT_EQ(h.status(), "Status: Sending -> note += {(}x{)}");
+    EXPECT_EQ(h.platform.ownActivations, 0);
+    h.tick();
+    EXPECT_EQ(h.status(), "End of file!!!");
+    h.tick(2);
+    EXPECT_EQ(h.platform.arrived, "note + Hello\rnote + a(b)c\rnote + (x)\r");
+    EXPECT_NE(h.app->send().state(), Send::State::Sending);
+    EXPECT_FALSE(h.menu("pause").enabled());
+    EXPECT_EQ(h.menu("pause").caption(), "&Pause");
+    EXPECT_EQ(h.platform.ownActivations, 1);
+    EXPECT_EQ(h.platform.openFiles(), 0);
+
+    // A cancelled load only enables Pause; Start with no file open ends at the next tick.
+    h.click("openfile");
+    EXPECT_TRUE(h.menu("pause").enabled());
+    EXPECT_EQ(h.status(), "End of file!!!");
+    EXPECT_NE(h.app->send().state(), Send::State::Sending);
+    h.click("pause");
+    h.click("pause");
+    h.tick();
+    EXPECT_FALSE(h.menu("pause").enabled());
+}
+
+// Real clients retitle their window as they run; the send keeps the window it found until that
+// window is closed, and only then looks again by title.
+TEST(ClientCheck, KeepsTheWindowItFoundUntilItClosesThenLooksAgain)
+{
+    AppHarness h;
+    h.send("one\ntwo\nthree\nfour\nfive\n");
+    h.tick();
+    h.platform.clientTitle = "(*) Hollowmere - zmud";
+    h.tick();
+    EXPECT_EQ(h.platform.activated, Lines { "zMUD" }) << "looked up by title only once";
+
+    // Closed between ticks: the warning until a new client is there; ticks that fall due while
+    // it is open type nothing, and the line waits for the new client.
+    h.platform.clientOpen = false;
+    h.platform.clientTitle = "zMUD";
+    h.platform.whileBoxOpen = [&] {
+        h.tick(4);
+        if (h.platform.arrived != "note + one\rnote + two\r")
+            throw std::logic_error("ticks typed while the warning was open");
+        if (h.platform.boxes.size() == 3)
+            h.platform.reopenClient();
+    };
+    h.tick();
+    ASSERT_EQ(h.platform.boxes.size(), 3u);
+    EXPECT_TRUE(contains(h.platform.boxes[0].prompt, "Zmud is not opened"));
+    EXPECT_EQ(h.platform.boxes[0].style, MsgStyle::Exclamation);
+    EXPECT_EQ(h.status(), "Status: Sending -> note += three");
+
+    // Closed while a line was cut short: its start went with the old window, so the new one
+    // gets the whole line.
+    h.platform.whileBoxOpen = nullptr;
+    h.platform.sendFailure = { 4, ErrorKind::FocusLost, 5 }; // half a line, then the window goes
+    h.tick();
+    h.platform.reopenClient();
+    h.click("pause");
+    h.tick(3);
+    EXPECT_EQ(h.platform.arrived,
+        "note + one\rnote + two\rnote + three\rnote note + four\rnote + five\r");
+    EXPECT_EQ(h.status(), "End of file!!!");
+
+    // Still open, but no longer a "zMUD" window: the next send must not take it.
+    h.platform.clientTitle = "xterm";
+    h.platform.whileBoxOpen = [&] { h.platform.clientTitle = "zMUD"; };
+    h.open("f.txt");
+    h.tick();
+    EXPECT_EQ(h.platform.boxes.size(), 4u);
+    EXPECT_EQ(h.platform.activated.back(), "zMUD");
+}
+
+// A window chosen by clicking is the client for the rest of the run, whatever its title, until
+// it closes; then the title rule applies again.
+TEST(ClientChoice, TheChosenWindowServesUntilItClosesThenTheTitleRuleAgain)
+{
+    AppHarness h;
+    h.app->setClientTitle("Mud");
+    h.platform.client = WindowId { 0x77 };
+    h.platform.clientTitle = "Hollowmere - Mudlet";
+    h.platform.picks.push_back(PickedWindow { { 0x77 }, "Hollowmere - Mudlet" });
+    h.click("chooseclient");
+    EXPECT_EQ(h.status(), "Client window: Hollowmere - Mudlet");
+
+    h.send("one\ntwo\n");
+    h.tick(3);
+    // Esc, and a click on the program's own window, which a box refuses, keep the chosen one.
+    h.platform.picks.push_back(PickedWindow { { 0x99 }, "Quillpost", true });
+    h.click("chooseclient");
+    EXPECT_EQ(h.status(), kChooseClientCancelled);
+    h.click("chooseclient");
+    EXPECT_EQ(h.status(), kChooseClientCancelled);
+    h.open("f.txt");
+    h.tick();
+    EXPECT_TRUE(h.platform.activated.empty()) << "the chosen window was looked up by title";
+
+    h.platform.reopenClient();
+    h.platform.clientTitle = "mudlet";
+    h.tick(2);
+    EXPECT_EQ(h.platform.activated, Lines { "Mud" });
+    EXPECT_EQ(h.platform.arrived, "note + one\rnote + two\rnote + one\rnote + two\r");
+    EXPECT_EQ(h.platform.boxes.size(), 1u);
+}
+
+// A focus loss pauses at the line; ticks then do nothing, and Start types what was not typed:
+// the whole line, or, when part of it is already in the client's input line, only the rest,
+// with the spool it was begun with.
+TEST(FocusCheck, AFocusLossPausesAtTheLineAndStartTypesWhatWasNotTyped)
+{
+    // How much of line 2 is typed before the loss, the status, and what arrived then and at the
+    // end.
+    const std::tuple<std::size_t, std::string, std::string, std::string> cases[] = {
+        { 0, "line 2 was not typed", "note + one\r", "note + one\rqnote + (a) b\rqnote + c\r" },
+        { std::string("note + (").size(), "line 2 was typed up to character 8 of 12",
+            "note + one\rnote + (", "note + one\rnote + (a) b\rqnote + c\r" },
+    };
+    for (const auto &[typedBefore, status, atPause, arrived] : cases) {
+        SCOPED_TRACE(status);
+        AppHarness h;
+        // Loaded over another file, which leaves Pause disabled: the pause must enable it.
+        h.send("other\n");
+        h.send("one\n(a) b\nc\n");
+        h.platform.sendFailure = { 2, ErrorKind::FocusLost, typedBefore };
+        h.tick(2);
+        EXPECT_NE(h.app->send().state(), Send::State::Sending);
+        EXPECT_EQ(h.menu("pause").caption(), "&Start");
+        EXPECT_TRUE(h.menu("pause").enabled());
+        EXPECT_TRUE(contains(h.status(), status)) << h.status();
+        EXPECT_TRUE(contains(h.status(), "xterm")) << h.status();
+        h.tick(3);
+        EXPECT_EQ(h.platform.arrived, atPause) << "ticks typed while paused";
+        h.click("quest");
+        h.click("pause");
+        h.tick(3);
+        EXPECT_EQ(h.platform.arrived, arrived);
+        EXPECT_EQ(h.status(), "End of file!!!");
+    }
+}
+
+TEST(Sending, AFailedTickEndsTheSendWithAnErrorNamingTheLineNotTyped)
+{
+    // The send that fails, or how the file changes, after the file was loaded.
+    using Failure = FakePlatform::SendFailure;
+    const struct
+    {
+        std::optional<Failure> failure;
+        std::function<void(FakePlatform::File &)> change;
+        std::string statusStart;
+        std::string line2 = "Line 2 was not typed.";
+        std::string arrived = "note + one\r";
+    } cases[] = {
+        { Failure { 2, ErrorKind::Typing }, {}, "Error: The display refused the keys." },
+        { Failure { 2, ErrorKind::Typing, 5 }, {}, "Error: The display refused the keys.",
+            "Line 2 was typed only in part.", "note + one\rnote " },
+        { {}, [](auto &f) { f.failAfter = 5; }, "Error: Could not read f.txt after line 1." },
+        { {}, [](auto &f) { f.contents = "one\ntw\to\nthree\n"; },
+            "Error: the file changed after it was loaded" },
+        { {}, [](auto &f) { f.contents = "one\n" + std::string(9000, 'g'); },
+            "Error: the file changed after it was loaded: line 2 is longer than a whole note." },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.statusStart);
+        AppHarness h;
+        h.send("one\ntwo\nthree\n");
+        h.platform.sendFailure = c.failure;
+        if (c.change)
+            c.change(h.platform.files["f.txt"]);
+        h.tick(3);
+        EXPECT_EQ(h.platform.arrived, c.arrived);
+        EXPECT_EQ(h.status().rfind(c.statusStart, 0), 0u) << h.status();
+        EXPECT_TRUE(contains(h.status(), c.line2)) << h.status();
+        EXPECT_NE(h.app->send().state(), Send::State::Sending);
+        EXPECT_FALSE(h.menu("pause").enabled());
+        EXPECT_EQ(h.platform.ownActivations, 1);
+        EXPECT_EQ(h.platform.openFiles(), 0);
+    }
+}
+
+// The report follows the value, singular or plural, with the two blanks its number format leaves.
+TEST(Intervals, TheReportFollowsTheTimerInTheSingularOrPlural)
+{
+    AppHarness h;
+    h.click("showtimerinterval");
+    EXPECT_EQ(h.status(), "The timer interval is set at  1 second.");
+    h.click("five");
+    EXPECT_EQ(h.timer1.value, 5000);
+    h.click("showtimerinterval");
+    EXPECT_EQ(h.status(), "The timer interval is set at  5 seconds.");
+}
+
+} // namespace
+} // namespace quillpost::test

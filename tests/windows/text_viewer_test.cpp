@@ -1,0 +1,88 @@
+#include "support/app_harness.h"
+
+#include "sending/loader.h"
+#include "windows/text_viewer.h"
+
+#include <gtest/gtest.h>
+
+namespace quillpost::test {
+namespace {
+
+TEST(Viewer, ShowsEveryLineWithCrLfOrSaysWhatFailedLeavingNothingOpen)
+{
+    // The file (nothing: none) and where reading it fails; the characters viewed, CR LF included
+    // (nothing: no viewer); what a box says.
+    const std::size_t never = std::string::npos;
+    const std::tuple<std::optional<std::string>, std::size_t, std::optional<std::size_t>,
+        std::string_view>
+        cases[] = {
+            { "", never, 0, "" },
+            { "no final break", never, 16, "" },
+            { std::string(4094, 'x'), never, 4096, "" },
+            { std::string(4095, 'x'), never, 4097, kViewNote },
+            { "a\r\n\r\nb\rc", never, 11, "" },
+            { std::nullopt, never, std::nullopt,
+                "Could not open f.txt: No such file or directory." },
+            { "line one\nline two\n", 10, std::nullopt, "Could not read f.txt after line 1." },
+            { std::string(3 * TextViewer::kCapacity, 'z'), never, std::nullopt, kViewTooLarge },
+        };
+    for (const auto &[file, failAfter, viewed, box] : cases) {
+        SCOPED_TRACE(testing::Message() << viewed.value_or(0) << ' ' << box);
+        AppHarness h;
+        if (file)
+            h.platform.addFile("f.txt", *file, failAfter);
+        h.open("f.txt", "openview");
+        ASSERT_EQ(h.platform.boxes.size(), box.empty() ? 0u : 1u);
+        if (!box.empty()) {
+            EXPECT_EQ(h.platform.boxes[0].prompt, box);
+        }
+        ASSERT_EQ(h.viewer.used, viewed.has_value());
+        if (viewed) {
+            const std::string &text = h.viewer.box.value;
+            EXPECT_EQ(text.size(), *viewed);
+            EXPECT_TRUE(text.empty() || text.ends_with("\r\n"));
+            EXPECT_EQ(h.status(), "Status: Viewing file f.txt");
+        }
+        EXPECT_EQ(h.platform.openFiles(), 0);
+        EXPECT_LT(h.platform.files["f.txt"].bytesRead, 2 * TextViewer::kCapacity);
+    }
+}
+
+TEST(Viewer, IsOneWindowThatCloseEmptiesAndHides)
+{
+    AppHarness h;
+    h.platform.addFile("a.txt", "first\n");
+    h.platform.addFile("b.txt", "second\n");
+    h.open("a.txt", "openview");
+    h.open("b.txt", "openview");
+    EXPECT_EQ(h.viewer.box.value, "second\r\n");
+    h.app->textviewer_Command1_Click();
+    EXPECT_EQ(h.viewer.box.value, "");
+    EXPECT_FALSE(h.viewer.shown);
+    h.open("a.txt", "openview");
+    EXPECT_TRUE(h.viewer.shown);
+
+    h.open("", "openview"); // cancelled
+    EXPECT_EQ(h.viewer.box.value, "first\r\n");
+    EXPECT_TRUE(h.platform.boxes.empty());
+}
+
+TEST(Viewer, LeavesASendOrAPausedSendAsItWas)
+{
+    AppHarness h;
+    h.send("one\ntwo\n");
+    h.tick();
+    h.open("f.txt", "openview");
+    h.click("pause");
+    h.open("f.txt", "openview");
+    ASSERT_EQ(h.platform.boxes.size(), 2u);
+    EXPECT_EQ(h.platform.boxes[0].prompt, kViewWhileSending);
+    EXPECT_EQ(h.status(), kVerifying);
+    EXPECT_FALSE(h.viewer.used);
+    h.click("pause");
+    h.tick(2);
+    EXPECT_EQ(h.platform.arrived, "note + one\rnote + two\r");
+}
+
+} // namespace
+} // namespace quillpost::test
