@@ -30,6 +30,13 @@ struct PickedWindow
     bool own = false; // one of the program's own windows
 };
 
+// What a window says of itself: enough to tell which program it belongs to.
+struct WindowInfo
+{
+    std::string title;
+    std::string windowClass; // X11: the class of WM_CLASS; Windows: the window class's name
+};
+
 enum class MsgStyle { Ok = 0, Exclamation = 48 };
 
 enum class ShellStyle { NormalFocus = 1, MaximizedFocus = 3 };
@@ -56,6 +63,12 @@ public:
     // Brings a window found earlier to the front, whatever its title has become since; NoWindow
     // once it has been closed.
     virtual Outcome activate(WindowId window) = 0;
+
+    // Finds a window by its title as appActivate() does, without bringing it to the front.
+    virtual Result<WindowId> findWindow(std::string_view title) = 0;
+
+    // NoWindow once the window has been closed.
+    virtual Result<WindowInfo> describeWindow(WindowId window) = 0;
 
     // Asks the user to click a window, with a crosshair pointer as window pickers show, and
     // returns the top-level window clicked; Cancelled when the user pressed Esc instead.

@@ -88,7 +88,8 @@ Result<Loader::Plan> Loader::checkAgainstServer(const std::string &path, std::st
     auto reader = platform_.openInput(path);
     if (!reader)
         return reader.error();
-    Preflight check(settings_.noteSpool);
+    const ClientHabits *client = clientHabits();
+    Preflight check(settings_.noteSpool, client);
     std::vector<std::string> lines;
     // Past this many lines every further one is refused anyway (each stores at least "\n\r"),
     // so reading stops there; such a file is only ever sent as it is, never rebuilt from a part.
@@ -117,8 +118,15 @@ Result<Loader::Plan> Loader::checkAgainstServer(const std::string &path, std::st
     std::vector<std::string> choices { std::string(kSendAsItIs), std::string(kCancelSend) };
     if (offerWrap)
         choices.insert(choices.begin(), std::string(kWrapAndSend));
-    const std::string prompt = "On a ROM 2.4 style server this file would not arrive as written:"
-        + lb + lb + describeFindings(check.findings(), lb) + lb
+    const std::string advice
+        = check.anyForClient() ? std::string(client->advice) + lb + lb : std::string();
+    const std::string prompt
+        = (client && check.anyForClient() ? "Through " + std::string(client->name)
+                      + " to a ROM 2.4 "
+                        "style server this file would not arrive as written:"
+                                          : "On a ROM 2.4 style server this file would not arrive "
+                                            "as written:")
+        + lb + lb + describeFindings(check.findings(), lb, client) + lb + advice
         + (offerWrap ? "Wrap the long lines at 79 columns and send, send it as it is, or "
                        "cancel?"
                      : "Send it as it is, or cancel?");
@@ -128,7 +136,7 @@ Result<Loader::Plan> Loader::checkAgainstServer(const std::string &path, std::st
     if (choices[static_cast<std::size_t>(chosen)] == kSendAsItIs)
         return Plan::AsItIs;
 
-    Preflight again(settings_.noteSpool);
+    Preflight again(settings_.noteSpool, client);
     for (const std::string &line : lines) {
         for (std::string &part : wrapLine(line, RomLimits::kWrapColumns)) {
             again.add(part);
@@ -140,12 +148,24 @@ Result<Loader::Plan> Loader::checkAgainstServer(const std::string &path, std::st
         const std::vector<std::string> last { std::string(kSendAsItIs), std::string(kCancelSend) };
         const int sendAnyway = platform_.choiceBox(
             "Wrapped at 79 columns, the file would still not arrive as written:" + lb + lb
-                + describeFindings(again.findings(), lb) + lb + "Send it as it is, or cancel?",
+                + describeFindings(again.findings(), lb, client) + lb + advice
+                + "Send it as it is, or cancel?",
             last);
         if (sendAnyway != 0)
             return Plan::Cancelled;
     }
     return Plan::Wrapped;
+}
+
+// The client the send would go to, if it is open now and known to take lines for its own.
+const ClientHabits *Loader::clientHabits()
+{
+    auto window = settings_.chosenClient ? Result<WindowId>(*settings_.chosenClient)
+                                         : platform_.findWindow(settings_.clientTitle);
+    if (!window)
+        return nullptr;
+    auto info = platform_.describeWindow(window.value());
+    return info ? habitsOf(info.value()) : nullptr;
 }
 
 // Retrying would fail the same way for ever: end with nothing open and nothing to send, and the

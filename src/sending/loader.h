@@ -1,5 +1,6 @@
 #pragma once
 
+#include "client_habits.h"
 #include "send.h"
 #include "send_settings.h"
 
@@ -39,6 +40,7 @@ private:
     // Warns before anything is typed when a ROM 2.4 style server would cut, refuse or change
     // some of the file, and lets the user wrap it, send it anyway or cancel.
     Result<Plan> checkAgainstServer(const std::string &path, std::string &wrapped);
+    const ClientHabits *clientHabits();
     void refuseUnreadable(const Error &error);
 
     Send &send_;

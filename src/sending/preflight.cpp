@@ -11,6 +11,19 @@ void Preflight::add(std::string_view line)
     ++lines_;
     // The server sees what the sender types: the spool word, " + ", the line.
     const std::size_t prefix = spool_.size() + 3;
+    if (client_) {
+        const std::string typed = spool_ + " + " + std::string(line);
+        if (!client_->separator.empty() && typed.find(client_->separator) != std::string::npos) {
+            findings_.push_back({ Finding::Kind::Split, lines_ });
+            anyForClient_ = true;
+        }
+        if (const std::string_view alias = aliasTaking(*client_, typed); !alias.empty()) {
+            const auto which = std::find(client_->aliases.begin(), client_->aliases.end(), alias);
+            findings_.push_back({ Finding::Kind::Taken, lines_,
+                static_cast<std::size_t>(which - client_->aliases.begin()) });
+            anyForClient_ = true;
+        }
+    }
     if (prefix + line.size() >= RomLimits::kInputBuffer) {
         findings_.push_back(
             { Finding::Kind::Disconnect, lines_, RomLimits::kInputBuffer - prefix, line.size() });
@@ -50,9 +63,10 @@ void Preflight::add(std::string_view line)
         noteSize_ += text.size() + 2;
 }
 
-std::string describeFindings(
-    const std::vector<Finding> &findings, std::string_view lineBreak, std::size_t shown)
+std::string describeFindings(const std::vector<Finding> &findings, std::string_view lineBreak,
+    const ClientHabits *client, std::size_t shown)
 {
+    const std::string clientName(client ? client->name : "the client");
     const auto describe = [&](const Finding &f) {
         std::string item = "line " + std::to_string(f.line) + ": ";
         switch (f.kind) {
@@ -74,6 +88,14 @@ std::string describeFindings(
             break;
         case Finding::Kind::Tilde:
             item += "\"~\" turned into \"-\"";
+            break;
+        case Finding::Kind::Split:
+            item += clientName + " splits it at \"" + std::string(client ? client->separator : "")
+                + "\" and sends the parts as commands of their own";
+            break;
+        case Finding::Kind::Taken:
+            item += clientName + " takes it for its own alias \""
+                + std::string(client ? client->aliases[f.detail] : "") + "...\" and never sends it";
             break;
         case Finding::Kind::Spam:
             item = "lines " + std::to_string(f.detail) + " to " + std::to_string(f.line) + ": "

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "client_habits.h"
 #include "text_check.h"
 
 #include <cstddef>
@@ -26,10 +27,10 @@ struct RomLimits
 
 struct Finding
 {
-    enum class Kind { Cut, Disconnect, TooLong, LeadingBlanks, Tilde, Spam } kind;
+    enum class Kind { Cut, Disconnect, TooLong, LeadingBlanks, Tilde, Spam, Split, Taken } kind;
     int line; // from 1
     // Cut: characters kept of the line; Disconnect: the shortest line that disconnects;
-    // Spam: the first line of the run.
+    // Spam: the first line of the run; Taken: which of the client's aliases takes it.
     std::size_t detail = 0;
     std::size_t length = 0; // Cut, Disconnect: the line's length
 };
@@ -39,16 +40,23 @@ struct Finding
 class Preflight
 {
 public:
-    explicit Preflight(std::string_view spool) : spool_(spool) { }
+    // `client`, when known, adds what it would do to a line before the server sees it.
+    explicit Preflight(std::string_view spool, const ClientHabits *client = nullptr)
+        : spool_(spool), client_(client)
+    {
+    }
 
     void add(std::string_view line);
 
     const std::vector<Finding> &findings() const { return findings_; }
     // Some line is cut or disconnects: those are what wrapping mends.
     bool anyCut() const { return anyCut_; }
+    // Some line the client would split or keep: only a change of its settings mends that.
+    bool anyForClient() const { return anyForClient_; }
 
 private:
     std::string spool_;
+    const ClientHabits *client_;
     std::vector<Finding> findings_;
     int lines_ = 0;
     std::size_t noteSize_ = 0;
@@ -56,12 +64,14 @@ private:
     int repeats_ = 0;
     int runStart_ = 0;
     bool anyCut_ = false;
+    bool anyForClient_ = false;
     bool disconnected_ = false;
 };
 
 // One finding a line, the first `shown` of them, for a message box; a disconnect is always named.
-std::string describeFindings(
-    const std::vector<Finding> &findings, std::string_view lineBreak, std::size_t shown = 8);
+// `client` names what the client would do.
+std::string describeFindings(const std::vector<Finding> &findings, std::string_view lineBreak,
+    const ClientHabits *client = nullptr, std::size_t shown = 8);
 
 // Splits a line longer than `columns` at its last blank within them (the blank is dropped, as
 // the server would drop it as a leading blank), or hard where a word is longer than a line.

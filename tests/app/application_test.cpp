@@ -29,7 +29,7 @@ TEST(CommandLine, ReadsTheClientTitleAndAnswersHelpAndVersion)
     // The arguments, the action, the client title it runs with, a part of its text.
     const std::tuple<Lines, Action, std::string, std::string> cases[] = {
         { {}, Action::Run, "zMUD", "" },
-        { { "--client", "Mudlet - Hollowmere" }, Action::Run, "Mudlet - Hollowmere", "" },
+        { { "--client", "Hollowmere - Mudlet" }, Action::Run, "Hollowmere - Mudlet", "" },
         { { "--client=tt++" }, Action::Run, "tt++", "" },
         { { "--client", "a", "--help" }, Action::Help, "", "--client TITLE" },
         { { "--version" }, Action::Version, "", "quillpost 1.2.6" },

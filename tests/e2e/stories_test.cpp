@@ -93,7 +93,7 @@ TEST_F(EndToEnd, MainWindowViewerAndAboutBoxOpenFromTheKeyboardAtTheirSizes)
 // The chosen window serves until it closes, and then the title rule finds the next client.
 TEST_F(EndToEnd, AClientChosenByClickingServesUntilItClosesThenTheTitleRuleAgain)
 {
-    RecordingClient &mudlet = startClient({ .title = "Mudlet - Hollowmere" });
+    RecordingClient &mudlet = startClient({ .title = "Hollowmere - Mudlet 4.18.5" });
     menu("o", { "c" });
     pick(main_);
     answerBox("Return");

@@ -144,6 +144,42 @@ TEST(PreflightOnLoad, AsksBeforeTheFirstLineAndTypesWhatWasChosen)
     }
 }
 
+// A client known to split lines at its separator or to take them for its aliases is named in
+// the same box, with what to switch off; for another client, or none open, the file just goes.
+TEST(PreflightOnLoad, NamesTheLinesAKnownClientWouldSplitOrKeep)
+{
+    const std::string file = "plain\nsmile;;wave\nsay `echo hello\nends in `echo \n";
+    // The client's title and class, and whether the box comes.
+    const std::tuple<std::string, std::string, bool> clients[] = {
+        { "Hollowmere - Mudlet 4.18.5", "XTerm", true },
+        { "zMUD", "mudlet", true },
+        { "zMUD", "XTerm", false },
+    };
+    for (const auto &[title, windowClass, asks] : clients) {
+        SCOPED_TRACE(title + " " + windowClass);
+        AppHarness h;
+        h.app->setClientTitle(title);
+        h.platform.clientTitle = title;
+        h.platform.clientClass = windowClass;
+        h.platform.choiceAnswers.emplace_back(kSendAsItIs);
+        h.send(file);
+        ASSERT_EQ(h.platform.choices.size(), asks ? 1u : 0u);
+        h.tick(5);
+        EXPECT_EQ(h.platform.arrived,
+            "note + plain\rnote + smile;;wave\rnote + say `echo hello\rnote + ends in `echo \r");
+        if (!asks)
+            continue;
+        const auto &[prompt, offered] = h.platform.choices[0];
+        EXPECT_EQ(offered, (Lines { std::string(kSendAsItIs), std::string(kCancelSend) }));
+        EXPECT_TRUE(prompt.starts_with("Through Mudlet")) << prompt;
+        EXPECT_TRUE(contains(prompt, "line 2: Mudlet splits it at \";;\"")) << prompt;
+        EXPECT_TRUE(contains(prompt, "line 3: Mudlet takes it for its own alias \"`echo ...\""))
+            << prompt;
+        EXPECT_FALSE(contains(prompt, "line 4")) << prompt;
+        EXPECT_TRUE(contains(prompt, "clear the command separator")) << prompt;
+    }
+}
+
 TEST(PreflightOnLoad, AFileThatGrowsAfterTheSizeCheckIsRefusedUnread)
 {
     AppHarness h;

@@ -62,7 +62,7 @@ TEST(Preflight, ADisconnectIsNamedEvenPastTheFindingsShown)
         check.add("~");
     check.add(std::string(2000, 'k'));
     EXPECT_TRUE(check.anyCut()) << "wrapping is offered";
-    const std::string text = describeFindings(check.findings(), "|", 8);
+    const std::string text = describeFindings(check.findings(), "|", nullptr, 8);
     EXPECT_TRUE(text.starts_with("line 1: \"~\" turned into \"-\"|")) << text;
     EXPECT_TRUE(text.ends_with("|... and 2 more.|line 11: so long (2000 characters; 1007 are "
                                "enough) that the server would disconnect you, and the rest of "

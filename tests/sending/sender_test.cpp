@@ -104,10 +104,10 @@ TEST(ClientChoice, TheChosenWindowServesUntilItClosesThenTheTitleRuleAgain)
     AppHarness h;
     h.app->setClientTitle("Mud");
     h.platform.client = WindowId { 0x77 };
-    h.platform.clientTitle = "Hollowmere - Mudlet";
-    h.platform.picks.push_back(PickedWindow { { 0x77 }, "Hollowmere - Mudlet" });
+    h.platform.clientTitle = "Hollowmere - Mudlet 4.18.5";
+    h.platform.picks.push_back(PickedWindow { { 0x77 }, "Hollowmere - Mudlet 4.18.5" });
     h.click("chooseclient");
-    EXPECT_EQ(h.status(), "Client window: Hollowmere - Mudlet");
+    EXPECT_EQ(h.status(), "Client window: Hollowmere - Mudlet 4.18.5");
 
     h.send("one\ntwo\n");
     h.tick(3);

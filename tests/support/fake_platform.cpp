@@ -74,6 +74,20 @@ Result<WindowId> FakePlatform::appActivate(std::string_view title)
     return client;
 }
 
+Result<WindowId> FakePlatform::findWindow(std::string_view title)
+{
+    auto found = appActivate(title);
+    activated.pop_back(); // nothing was brought forward
+    return found;
+}
+
+Result<WindowInfo> FakePlatform::describeWindow(WindowId window)
+{
+    if (!clientOpen || window != client)
+        return closed();
+    return WindowInfo { clientTitle, clientClass };
+}
+
 Outcome FakePlatform::activate(WindowId window)
 {
     if (!clientOpen || window != client)

@@ -54,6 +54,7 @@ public:
     // --- the desktop
     bool clientOpen = true;
     std::string clientTitle = "zMUD"; // found by a title it begins with, ignoring case
+    std::string clientClass = "XTerm";
     WindowId client { 0x2a }; // a reopened client is another window; a chosen one too
     std::optional<SendFailure> sendFailure;
     std::deque<Result<PickedWindow>> picks; // what pickWindow() returns next; none left: Esc
@@ -81,6 +82,8 @@ public:
 
     Result<WindowId> appActivate(std::string_view title) override;
     Outcome activate(WindowId window) override;
+    Result<WindowId> findWindow(std::string_view title) override;
+    Result<WindowInfo> describeWindow(WindowId window) override;
     Result<PickedWindow> pickWindow() override;
     void activateOwnWindow() override { ++ownActivations; }
     Outcome sendKeys(WindowId target, std::span<const KeyStroke> strokes) override;

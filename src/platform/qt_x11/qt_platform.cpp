@@ -92,6 +92,22 @@ Result<WindowId> QtPlatform::appActivate(std::string_view title)
     return window.value();
 }
 
+Result<WindowId> QtPlatform::findWindow(std::string_view title)
+{
+    if (!windows_)
+        return kNoX11;
+    return windows_->find(title);
+}
+
+Result<WindowInfo> QtPlatform::describeWindow(WindowId window)
+{
+    if (!windows_)
+        return kNoX11;
+    if (!windows_->isOpen(window))
+        return kClosed;
+    return windows_->describe(window);
+}
+
 Outcome QtPlatform::activate(WindowId window)
 {
     if (!windows_)

@@ -257,15 +257,32 @@ bool Windows::hasFocus(WindowId window) const
     return focusTop && focusTop == topLevelOf(display_, window.value);
 }
 
-bool Windows::runsUnderWine(WindowId window) const
+namespace {
+
+std::string classOf(Display *display, XWindow window)
 {
     XClassHint hint {};
-    ErrorTrap trap(display_);
-    if (!XGetClassHint(display_, window.value, &hint) || trap.failed())
-        return false;
-    const std::string name = hint.res_class ? hint.res_class : "";
+    ErrorTrap trap(display);
+    if (!XGetClassHint(display, window, &hint) || trap.failed())
+        return "";
+    std::string name = hint.res_class ? hint.res_class : "";
     XFree(hint.res_name);
     XFree(hint.res_class);
+    return name;
+}
+
+} // namespace
+
+WindowInfo Windows::describe(WindowId window) const
+{
+    const Atoms atoms = internAtoms(display_);
+    return WindowInfo { titleOf(display_, atoms, window.value).value_or(""),
+        classOf(display_, window.value) };
+}
+
+bool Windows::runsUnderWine(WindowId window) const
+{
+    const std::string name = classOf(display_, window.value);
     return name.size() > 4 && startsWithIgnoringCase(name.substr(name.size() - 4), ".exe");
 }
 

@@ -43,6 +43,9 @@ public:
     // Blocks until then, or until `limit` has passed (Cancelled).
     Result<PickedWindow> pick(std::chrono::milliseconds limit) const;
 
+    // Its title and the class of its WM_CLASS, "" for what it does not have.
+    WindowInfo describe(WindowId window) const;
+
     // Whether the window belongs to a Windows program run by Wine, whose X class is the name of
     // its .exe.
     bool runsUnderWine(WindowId window) const;

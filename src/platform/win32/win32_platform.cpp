@@ -53,6 +53,16 @@ Result<WindowId> Win32Platform::appActivate(std::string_view title)
     return window.value();
 }
 
+Result<WindowId> Win32Platform::findWindow(std::string_view title)
+{
+    return win32::findWindow(title);
+}
+
+Result<WindowInfo> Win32Platform::describeWindow(WindowId window)
+{
+    return describe(window);
+}
+
 Outcome Win32Platform::activate(WindowId window)
 {
     return bringToFront(window);

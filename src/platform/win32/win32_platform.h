@@ -12,6 +12,8 @@ class Win32Platform : public Platform
 public:
     Result<WindowId> appActivate(std::string_view title) override;
     Outcome activate(WindowId window) override;
+    Result<WindowId> findWindow(std::string_view title) override;
+    Result<WindowInfo> describeWindow(WindowId window) override;
     Result<PickedWindow> pickWindow() override;
     void activateOwnWindow() override;
     Outcome sendKeys(WindowId target, std::span<const KeyStroke> strokes) override;

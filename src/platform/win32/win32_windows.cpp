@@ -2,6 +2,7 @@
 
 #include "win32_text.h"
 
+#include <iterator>
 #include <thread>
 #include <vector>
 
@@ -137,6 +138,16 @@ Result<WindowId> findWindow(std::string_view title)
             && equalIgnoringCase(std::wstring_view(c.title).substr(0, wanted.size()), wanted))
             return toId(c.window);
     return Error { ErrorKind::NoWindow, "There is no window titled " + std::string(title) + "." };
+}
+
+Result<WindowInfo> describe(WindowId id)
+{
+    HWND window = toHwnd(id);
+    if (!IsWindow(window))
+        return Error { ErrorKind::NoWindow, "The client's window has been closed." };
+    wchar_t name[256] = {};
+    GetClassNameW(window, name, static_cast<int>(std::size(name)));
+    return WindowInfo { narrow(titleOf(window)), narrow(name) };
 }
 
 Outcome bringToFront(WindowId id)

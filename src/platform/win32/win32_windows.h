@@ -23,6 +23,9 @@ Outcome bringToFront(WindowId window);
 // when nothing is clicked within `timeout`.
 Result<PickedWindow> pickWindow(std::chrono::milliseconds timeout);
 
+// Its title and class name; NoWindow once it has been closed.
+Result<WindowInfo> describe(WindowId window);
+
 bool inFront(WindowId window);
 // Polls until `window` has been the foreground window for `steady` without a break, or until
 // `timeout` has passed.

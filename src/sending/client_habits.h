@@ -1,0 +1,28 @@
+#pragma once
+
+#include "platform/platform.h"
+
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace quillpost {
+
+// What a MUD client does with a typed line of its own accord, before the server sees it.
+struct ClientHabits
+{
+    std::string_view name;
+    // Splits a line there and sends the parts as commands of their own; "" for none.
+    std::string_view separator;
+    // Aliases that take a line holding one of these, followed by anything, and never send it.
+    std::span<const std::string_view> aliases;
+    std::string_view advice; // what the player switches off so that every line goes out
+};
+
+// The habits of the client that `window` belongs to, when it is one known to have any.
+const ClientHabits *habitsOf(const WindowInfo &window);
+
+// The alias that takes `line`, or "" when none does.
+std::string_view aliasTaking(const ClientHabits &client, std::string_view line);
+
+} // namespace quillpost
