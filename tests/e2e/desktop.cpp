@@ -51,6 +51,17 @@ std::string titleOf(Display *d, Window w)
     return title.empty() ? property(d, w, "WM_NAME") : title;
 }
 
+bool takesPings(Display *d, Window w, Atom ping)
+{
+    Atom *protocols = nullptr;
+    int count = 0;
+    if (!XGetWMProtocols(d, w, &protocols, &count))
+        return false;
+    const bool takes = std::find(protocols, protocols + count, ping) != protocols + count;
+    XFree(protocols);
+    return takes;
+}
+
 } // namespace
 
 Desktop::Desktop(const XSession &session)
@@ -97,6 +108,14 @@ XWindow Desktop::waitForWindow(std::string_view title, const std::vector<XWindow
     return found;
 }
 
+XWindow Desktop::waitForFront(std::string_view title, const std::vector<XWindow> &except) const
+{
+    const XWindow window = waitForWindow(title, except);
+    if (!waitFor([&] { return hasFocus(window); }))
+        throw std::runtime_error("window \"" + std::string(title) + "\" did not come to the front");
+    return window;
+}
+
 void Desktop::waitUntilGone(XWindow window, std::chrono::milliseconds timeout) const
 {
     const bool gone = waitFor([&] { return !windows_.isOpen(WindowId { window }); }, timeout);
@@ -141,12 +160,49 @@ bool Desktop::popupShown() const
 
 void Desktop::activate(XWindow window) const
 {
-    if (hasFocus(window))
+    if (!hasFocus(window)) {
+        xdotool({ "windowactivate", std::to_string(window) });
+        if (!waitFor([&] { return hasFocus(window); }))
+            throw std::runtime_error("window \"" + titleOf(session_.connection(), window)
+                + "\" did not get the keyboard focus");
+    }
+    // Keys that reach a program before it has read its focus change go astray: Qt drops them,
+    // and Wine hands them to the window that had the focus.
+    caughtUp(window);
+}
+
+void Desktop::caughtUp(XWindow window) const
+{
+    // Its own connection, so that the root's events it asks for stay out of the test's.
+    const Connection connection = session_.connect();
+    Display *d = connection.get();
+    const Window root = DefaultRootWindow(d);
+    const Atom ping = XInternAtom(d, "_NET_WM_PING", False);
+    if (!takesPings(d, window, ping))
         return;
-    xdotool({ "windowactivate", std::to_string(window) });
-    if (!waitFor([&] { return hasFocus(window); }, 5s))
-        throw std::runtime_error("window \"" + titleOf(session_.connection(), window)
-            + "\" did not get the keyboard focus");
+    // The answer goes to the root: Qt sends it as StructureNotify, Wine as SubstructureNotify.
+    XSelectInput(d, root, StructureNotifyMask | SubstructureNotifyMask);
+    XEvent event {};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(ping);
+    event.xclient.data.l[1] = CurrentTime;
+    event.xclient.data.l[2] = static_cast<long>(window);
+    XSendEvent(d, window, False, NoEventMask, &event);
+    XFlush(d);
+    const bool answered = waitFor([&] {
+        XEvent reply {};
+        while (XCheckTypedWindowEvent(d, root, ClientMessage, &reply)) {
+            if (static_cast<Atom>(reply.xclient.data.l[0]) == ping
+                && static_cast<XWindow>(reply.xclient.data.l[2]) == window)
+                return true;
+        }
+        return false;
+    });
+    if (!answered)
+        throw std::runtime_error("window \"" + titleOf(d, window) + "\" did not answer a ping");
 }
 
 bool Desktop::pointerGrabbed() const
@@ -208,7 +264,7 @@ bool Desktop::screenshot(const std::string &file) const
 void Desktop::xdotool(std::vector<std::string> args) const
 {
     args.insert(args.begin(), "xdotool");
-    if (session_.run(args, 10s) != 0) {
+    if (session_.run(args) != 0) {
         std::string command;
         for (const auto &a : args)
             command += a + " ";

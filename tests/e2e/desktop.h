@@ -38,8 +38,10 @@ public:
     std::vector<XWindow> windowsTitled(std::string_view title) const;
     // The first window titled `title` that is not in `except`, once there is one.
     XWindow waitForWindow(std::string_view title, const std::vector<XWindow> &except = {},
-        std::chrono::milliseconds timeout = 10s) const;
-    void waitUntilGone(XWindow window, std::chrono::milliseconds timeout = 10s) const;
+        std::chrono::milliseconds timeout = kPatience) const;
+    // The same, once it has also come to the front, as a window that activates itself does.
+    XWindow waitForFront(std::string_view title, const std::vector<XWindow> &except = {}) const;
+    void waitUntilGone(XWindow window, std::chrono::milliseconds timeout = kPatience) const;
 
     // Size of the window's client area and where that area sits on the screen.
     ScreenRect clientArea(XWindow window) const;
@@ -57,7 +59,8 @@ public:
     // Asks the window manager to close `window`, as its title bar's close button does.
     void close(XWindow window) const;
 
-    // Brings `window` to the front through the window manager and waits for its focus.
+    // Brings `window` to the front through the window manager and waits for its focus, and until
+    // its program has read that change.
     void activate(XWindow window) const;
     // xdotool key names ("ctrl+o", "Return"), pressed into `window` once it has the focus, each
     // held down for 100 ms as a finger holds it.
@@ -71,6 +74,9 @@ public:
 
 private:
     void xdotool(std::vector<std::string> args) const;
+    // Once the program of `window` has read every event sent to it before this call, where it
+    // answers _NET_WM_PING (Qt and Wine do, xterm does not).
+    void caughtUp(XWindow window) const;
 
     const XSession &session_;
     void *previousErrorHandler_;

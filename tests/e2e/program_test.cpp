@@ -54,7 +54,7 @@ RecordingClient::RecordingClient(
         process_ = session.spawn(args);
         window_ = desktop.waitForWindow(options.title, before, kWineStart);
         // Wine brings a new window to the front a moment after it is mapped.
-        waitFor([&] { return desktop.hasFocus(window_); }, 5s);
+        waitFor([&] { return desktop.hasFocus(window_); });
         return;
     }
     // `>>`: cat writes with O_APPEND, so the file only ever grows and reads never see a hole.
@@ -65,7 +65,8 @@ RecordingClient::RecordingClient(
         "sh", "-c", "stty raw -echo && " + recorder, file_, kRetitlingRecorder });
     if (!waitFor([&] { return std::filesystem::exists(file_); }))
         throw std::runtime_error("the \"" + options.title + "\" xterm did not start its recorder");
-    window_ = desktop.waitForWindow(options.title, before);
+    // The window manager gives a new xterm the focus: keys meant for another window must wait.
+    window_ = desktop.waitForFront(options.title, before);
 }
 
 void RecordingClient::close(const Desktop &desktop)
@@ -142,14 +143,14 @@ RecordingClient &ProgramTest::startClient(RecordingClient::Options options)
 // At the end of the file the program brings its own window back: nothing more will be typed.
 void ProgramTest::expectSendEnds(const RecordingClient &client, const std::string &expected)
 {
-    EXPECT_TRUE(waitFor([&] { return desktop_.hasFocus(main_); }, 5s))
+    EXPECT_TRUE(waitFor([&] { return desktop_.hasFocus(main_); }))
         << "the program did not come back to the front, as it does at the end of the file";
     EXPECT_EQ(client.received(), expected);
 }
 
 void ProgramTest::pick(XWindow window)
 {
-    ASSERT_TRUE(waitFor([&] { return desktop_.pointerGrabbed(); }, 5s)) << "no picker";
+    ASSERT_TRUE(waitFor([&] { return desktop_.pointerGrabbed(); })) << "no picker";
     desktop_.click(window);
 }
 
@@ -166,7 +167,7 @@ void ProgramTest::sendFile(const std::string &bytes)
 void ProgramTest::menu(const std::string &accessKey, const std::vector<std::string> &keys)
 {
     press(main_, { "alt+" + accessKey });
-    ASSERT_TRUE(waitFor([&] { return desktop_.popupShown(); }, 5s)) << "no menu";
+    ASSERT_TRUE(waitFor([&] { return desktop_.popupShown(); })) << "no menu";
     if (!keys.empty())
         desktop_.press(keys);
 }

@@ -46,7 +46,8 @@ public:
     void close(const Desktop &desktop);
     std::string received() const;
     // What arrived once at least `size` bytes have, or when `timeout` has passed.
-    std::string receivedAtLeast(std::size_t size, std::chrono::milliseconds timeout = 20s) const;
+    std::string receivedAtLeast(
+        std::size_t size, std::chrono::milliseconds timeout = kPatience) const;
     // Whether nothing came after `at` within `period` (two ticks at the start interval).
     bool staysAt(const std::string &at, std::chrono::milliseconds period = 2500ms) const;
 
@@ -58,7 +59,7 @@ private:
 
 constexpr std::string_view kMainTitle = "Quillpost";
 constexpr std::string_view kOpenDialogTitle = "Open File to send to Zmud";
-constexpr auto kWineStart = 30s; // the first program in a prefix starts its services too
+constexpr auto kWineStart = 2 * kPatience; // the first program in a prefix starts its services too
 
 // The program on its own X server with a window manager, driven only through the keyboard, as a
 // player would. A failing test leaves a screenshot of the whole screen in the build folder.

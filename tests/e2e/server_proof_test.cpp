@@ -37,7 +37,8 @@ protected:
             std::cerr << "TinTin++ showed:\n" << readFile(dir_.file("client.log"));
         if (server_.running()) {
             ::kill(server_.pid(), SIGTERM);
-            EXPECT_EQ(server_.wait(5s), 0) << "the note server did not stop cleanly on SIGTERM";
+            EXPECT_EQ(server_.wait(kPatience), 0)
+                << "the note server did not stop cleanly on SIGTERM";
         }
     }
 
@@ -64,7 +65,7 @@ protected:
         }
         command.insert(command.begin(), { "xterm", "-T", "zMUD", "-geometry", "100x30+0+0", "-e" });
         client_ = session_.spawn(command);
-        require(waitFor([&] { return saw("server.log", " connected"); }, 15s),
+        require(waitFor([&] { return saw("server.log", " connected"); }),
             "the client did not connect to the note server");
         desktop_.waitForWindow("zMUD");
         startProgram();
@@ -84,12 +85,11 @@ protected:
         for (const std::string &line : lines)
             want += line + "\n\r"; // as ROM stores each line of a note
         const auto boxOpen = [&] { return !messageBoxes().empty(); };
-        waitFor(
-            [&] { return stored() == want || boxOpen(); }, std::chrono::seconds(lines.size() + 10));
+        waitFor([&] { return stored() == want || boxOpen(); },
+            std::chrono::seconds(lines.size()) + kPatience); // a line a tick
         EXPECT_FALSE(boxOpen()) << "a box is open";
         // At the end of the file Quillpost takes the focus back from the client.
-        EXPECT_TRUE(waitFor([&] { return desktop_.hasFocus(main_); }, 5s))
-            << "the send did not end";
+        EXPECT_TRUE(waitFor([&] { return desktop_.hasFocus(main_); })) << "the send did not end";
         EXPECT_EQ(stored(), want);
     }
 
@@ -153,7 +153,8 @@ TEST_P(Arrives, AsTheServerStoresEachLineOfTheFile)
     if (c.lastRefused)
         expected.pop_back();
     expectStored(expected);
-    EXPECT_EQ(waitFor([&] { return saw("client.log", "Note too long."); }, c.lastRefused ? 5s : 0s),
+    EXPECT_EQ(waitFor([&] { return saw("client.log", "Note too long."); },
+                  c.lastRefused ? kPatience : 0s),
         c.lastRefused)
         << "whether the server said \"Note too long.\"";
 }
@@ -197,7 +198,7 @@ TEST_P(LongLines, WrappedAtWordsOrCutWhereTheServerCutsIt)
         desktop_.press(box, { "Return" });
         desktop_.waitUntilGone(box);
     }
-    require(waitFor([&] { return !desktop_.popupShown(); }, 5s), "the menu stayed open");
+    require(waitFor([&] { return !desktop_.popupShown(); }), "the menu stayed open");
 
     sendFile("before\n" + line + "\nafter\n");
     answerBox(c.wrap ? "alt+w" : "alt+a");
@@ -216,7 +217,7 @@ TEST_F(ServerProof, PauseHoldsTheNextLineAndStartGoesOnWithIt)
     start(Client::TinTin);
     sendFile("one\ntwo\nthree\nfour\nfive\nsix\n");
     // Just after a line is stored, the better part of a tick before the next.
-    require(waitFor([&] { return storedLines() >= 2; }, 10s), "two lines were not stored");
+    require(waitFor([&] { return storedLines() >= 2; }), "two lines were not stored");
     desktop_.press(main_, { "alt+p" });
     const std::string paused = stored();
     EXPECT_LT(storedLines(), lines.size()) << "the file ended before the pause";

@@ -113,7 +113,7 @@ TEST_P(WindowsWithAndWithoutManager, ActivateMovesTheFocusEvenToAHiddenWindowAnd
     for (int way = 0; way < (GetParam() ? 2 : 1); ++way) {
         SCOPED_TRACE(way);
         ASSERT_TRUE(windows_.activate(notes).ok());
-        ASSERT_TRUE(windows_.waitForFocus(notes, 5s).ok());
+        ASSERT_TRUE(windows_.waitForFocus(notes, test::kPatience).ok());
         EXPECT_FALSE(windows_.hasFocus(zmud));
         if (!GetParam())
             XUnmapWindow(d, zmud.value);
@@ -125,7 +125,7 @@ TEST_P(WindowsWithAndWithoutManager, ActivateMovesTheFocusEvenToAHiddenWindowAnd
         ASSERT_TRUE(waitFor([&] { return !viewable(session_.connection(), zmud); }));
 
         ASSERT_TRUE(windows_.activate(zmud).ok());
-        const Outcome focused = windows_.waitForFocus(zmud, 5s);
+        const Outcome focused = windows_.waitForFocus(zmud, test::kPatience);
         ASSERT_TRUE(focused.ok()) << focused.error().message;
         EXPECT_TRUE(viewable(session_.connection(), zmud));
         EXPECT_FALSE(windows_.hasFocus(notes));

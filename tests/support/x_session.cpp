@@ -28,8 +28,7 @@ namespace quillpost::test {
 namespace {
 
 constexpr auto kPoll = 5ms;
-constexpr auto kStopWait = 3s;
-constexpr auto kServerStart = 20s;
+constexpr auto kStopWait = 3s; // then SIGKILL: nothing waits on how a stopped process ends
 
 std::runtime_error failure(const std::string &what)
 {
@@ -79,7 +78,7 @@ pid_t start(std::vector<std::string> argv, const std::string &display)
 std::string readDisplayNumber(int fd)
 {
     std::string number;
-    const auto deadline = std::chrono::steady_clock::now() + kServerStart;
+    const auto deadline = std::chrono::steady_clock::now() + kPatience;
     while (std::chrono::steady_clock::now() < deadline) {
         pollfd p { fd, POLLIN, 0 };
         if (poll(&p, 1, 100) <= 0)
@@ -111,7 +110,8 @@ bool windowManagerRuns(Display *d)
 
 // The manager announces itself before its event loop runs, and a window mapped in between is
 // never managed; so the session is ready once a window we map is shown, whichever try it takes.
-bool windowManagerManages(Display *d)
+// Each try waits twice as long as the one before, as a busy machine may take seconds to show one.
+bool windowManagerManages(Display *d, std::chrono::milliseconds &patience)
 {
     const Window probe = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 10, 10, 0, 0, 0);
     XMapWindow(d, probe);
@@ -121,7 +121,8 @@ bool windowManagerManages(Display *d)
             XWindowAttributes attrs {};
             return XGetWindowAttributes(d, probe, &attrs) && attrs.map_state == IsViewable;
         },
-        500ms);
+        patience);
+    patience *= 2;
     XDestroyWindow(d, probe);
     XSync(d, False);
     return shown;
@@ -250,8 +251,9 @@ XSession::XSession(Options options)
 
     if (options.windowManager) {
         windowManager_ = spawn({ "openbox", "--sm-disable" });
-        if (!waitFor([this] { return windowManagerRuns(connection()); }, kServerStart)
-            || !waitFor([this] { return windowManagerManages(connection()); }, kServerStart))
+        auto probe = std::chrono::milliseconds(500ms);
+        if (!waitFor([this] { return windowManagerRuns(connection()); })
+            || !waitFor([&] { return windowManagerManages(connection(), probe); }))
             throw std::runtime_error("openbox did not start on " + display_);
     }
 }

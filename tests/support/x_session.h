@@ -23,8 +23,13 @@ std::string readFile(const std::string &path);
 // The same file as a Windows program under Wine sees it, through the Z: drive.
 std::string winePath(std::string path);
 
+// How long the tests give a step they set going (a server or program to start, a window or menu to
+// open, the focus to move, a process to end). On a shared machine under load that takes tens of
+// seconds at times; waits end as soon as their condition holds, so only a failure waits this long.
+constexpr std::chrono::milliseconds kPatience = 60s;
+
 // Polls `done` until it holds or `timeout` has passed; whether it held.
-bool waitFor(const std::function<bool()> &done, std::chrono::milliseconds timeout = 10s);
+bool waitFor(const std::function<bool()> &done, std::chrono::milliseconds timeout = kPatience);
 
 // A started program in its own process group. Ending it ends the group (xterm's shell and what
 // that runs too): SIGTERM, a bounded wait, then SIGKILL; the process is always reaped.
@@ -95,7 +100,8 @@ public:
     Child spawn(const std::vector<std::string> &argv) const;
     // Runs a program to its end; its exit status, or -1 when it failed to start, was killed or
     // did not finish within `timeout`.
-    int run(const std::vector<std::string> &argv, std::chrono::milliseconds timeout = 30s) const;
+    int run(
+        const std::vector<std::string> &argv, std::chrono::milliseconds timeout = kPatience) const;
     // The whole keyboard map as xkbcomp writes it, through the file `scratch`; throws when
     // xkbcomp fails.
     std::string keymap(const std::string &scratch) const;
