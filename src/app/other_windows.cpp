@@ -41,6 +41,9 @@ ViewerWidget::ViewerWidget(Application &app)
     text1_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     text1_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setTabOrder(text1_, command1_);
+    // The first in the tab order has the focus when the viewer opens, or a Space meant for the
+    // text would close it.
+    text1_->setFocus();
     text1Adapter_ = qt::TextBoxAdapter(text1_);
 
     connect(command1_, &QPushButton::clicked, this, [&app] { app.textviewer_Command1_Click(); });
