@@ -93,6 +93,15 @@ TEST_P(WindowsWithAndWithoutManager, FindsTheExactTitleBeforeAPrefixIgnoringAsci
         const Result<WindowId> found = windows_.find(title);
         EXPECT_EQ(found.ok() ? found.value().value : 0, expected) << title;
     }
+    // What tells the loader which client it is: the title as UTF-8, and the class.
+    XClassHint hint { const_cast<char *>("mudlet"), const_cast<char *>("Mudlet") };
+    XSetClassHint(d, bridge.value, &hint);
+    XSync(d, False);
+    const WindowInfo info = windows_.describe(bridge);
+    EXPECT_EQ(info.title,
+        "Br\xC3\xBC"
+        "cke");
+    EXPECT_EQ(info.windowClass, "Mudlet");
     const Error none = windows_.find("Hollowmere").error();
     EXPECT_EQ(none.kind, ErrorKind::NoWindow);
     EXPECT_EQ(none.message, "No window titled \"Hollowmere\" is open.");
