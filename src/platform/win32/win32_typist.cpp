@@ -90,27 +90,6 @@ void releaseModifiers()
     send(events);
 }
 
-// Caps Lock would turn every letter's case; it is off for the line and back on after it.
-class CapsLockOff
-{
-public:
-    CapsLockOff() : on_(GetKeyState(VK_CAPITAL) & 1) { toggle(); }
-    ~CapsLockOff() { toggle(); }
-    CapsLockOff(const CapsLockOff &) = delete;
-    CapsLockOff &operator=(const CapsLockOff &) = delete;
-
-private:
-    void toggle() const
-    {
-        std::vector<INPUT> events;
-        if (on_)
-            events = { keyEvent(VK_CAPITAL, false), keyEvent(VK_CAPITAL, true) };
-        send(events);
-    }
-
-    bool on_;
-};
-
 } // namespace
 
 Typist::Typist() = default;
@@ -135,7 +114,6 @@ Outcome Typist::type(WindowId target, std::span<const KeyStroke> strokes)
         events.push_back(eventsFor(stroke, keys));
 
     releaseModifiers();
-    const CapsLockOff capsLock;
     for (std::size_t i = 0; i < events.size(); ++i) {
         if (!inFront(target))
             return Error { ErrorKind::FocusLost, "Another window took the front from the client.",

@@ -28,8 +28,8 @@ public:
     // Types the strokes into `target`, one stroke per SendInput call, each only while `target` is
     // the foreground window: FocusLost at the first stroke that finds it elsewhere, Typing at one
     // that Windows did not take whole, each positioned at the first stroke not typed. Every stroke
-    // is mapped to keys first. Shift, Ctrl and Alt held by the user are released for the line and
-    // Caps Lock is off while it is typed; no modifier is left held on any path.
+    // is mapped to keys first. Shift, Ctrl and Alt held by the user are released for the line; no
+    // modifier is left held on any path. Caps Lock is left as it is and turns the letters' case.
     Outcome type(WindowId target, std::span<const KeyStroke> strokes);
 
 private:
