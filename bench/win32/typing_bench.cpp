@@ -76,6 +76,7 @@ int wmain(int argc, wchar_t **argv)
     }
     const std::string expected = line + '\r';
     const std::vector<KeyStroke> strokes = strokesOf(expected);
+    win32::Typist typist;
 
     // Sleep(1) then wakes each millisecond: the resolution of the arrival times.
     timeBeginPeriod(1);
@@ -90,7 +91,7 @@ int wmain(int argc, wchar_t **argv)
         const LONGLONG begin = end;
         end = begin + static_cast<LONGLONG>(expected.size());
         const auto start = Clock::now();
-        const bool typed = win32::typeStrokes(window.value(), strokes).ok();
+        const bool typed = typist.type(window.value(), strokes).ok();
         const double returned = secondsSince(start);
         while (sizeOf(recorded) < end && Clock::now() - start < kArrivalLimit)
             Sleep(1);

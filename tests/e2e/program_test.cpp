@@ -49,8 +49,8 @@ RecordingClient::RecordingClient(
         std::ofstream { file_ };
         std::vector<std::string> args { "wine", options.wineRecorder, winePath(file_),
             options.title };
-        if (options.steals)
-            args.push_back("--steal");
+        if (options.steals || options.readsKeys)
+            args.push_back(options.steals ? "--steal" : "--keys");
         process_ = session.spawn(args);
         window_ = desktop.waitForWindow(options.title, before, kWineStart);
         // Wine brings a new window to the front a moment after it is mapped.

@@ -36,6 +36,7 @@ public:
         // front back every few milliseconds.
         std::string wineRecorder {};
         bool steals = false;
+        bool readsKeys = false; // the Win32 recorder reads keys as PuTTY does, not WM_CHAR
     };
 
     RecordingClient(

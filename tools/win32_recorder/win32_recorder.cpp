@@ -1,8 +1,11 @@
 // A window that stands in for a Windows MUD client in end-to-end tests: it appends every
 // character it receives (WM_CHAR, so Enter arrives as CR) to a file, as UTF-8. With --steal it
-// takes the front back every 5 ms, as a window that keeps grabbing the keyboard would.
+// takes the front back every 5 ms, as a window that keeps grabbing the keyboard would. With
+// --keys it reads keys as PuTTY does instead: WM_CHAR is ignored, and each WM_KEYDOWN's virtual
+// key and scan code go through ToUnicode with the window's keyboard state; a key that gives no
+// character records nothing, a dead key waits in that state for the next key.
 //
-//   win32_recorder OUTPUT_FILE [TITLE [--steal]]     (TITLE defaults to "zMUD")
+//   win32_recorder OUTPUT_FILE [TITLE [--steal | --keys]]     (TITLE defaults to "zMUD")
 #include <windows.h>
 
 #include <cstdio>
@@ -11,6 +14,7 @@
 namespace {
 
 HANDLE output = INVALID_HANDLE_VALUE;
+bool readsKeys = false;
 
 // One write per character, unbuffered, so a test reading the file sees every character the
 // window has handled, even when it ends us right after.
@@ -27,8 +31,22 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 {
     switch (message) {
     case WM_CHAR:
-        record(static_cast<wchar_t>(wParam));
+        if (!readsKeys)
+            record(static_cast<wchar_t>(wParam));
         return 0;
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+        if (readsKeys) {
+            BYTE state[256] {};
+            GetKeyboardState(state);
+            wchar_t typed[8] {};
+            const int n
+                = ToUnicode(static_cast<UINT>(wParam), (lParam >> 16) & 0xff, state, typed, 8, 0);
+            for (int i = 0; i < n; ++i)
+                record(typed[i]);
+            return 0;
+        }
+        return DefWindowProcW(window, message, wParam, lParam);
     case WM_TIMER:
         SetForegroundWindow(window);
         return 0;
@@ -45,8 +63,9 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 int wmain(int argc, wchar_t **argv)
 {
     const bool steal = argc == 4 && lstrcmpW(argv[3], L"--steal") == 0;
-    if (argc < 2 || argc > 4 || (argc == 4 && !steal)) {
-        std::fprintf(stderr, "usage: win32_recorder OUTPUT_FILE [TITLE [--steal]]\n");
+    readsKeys = argc == 4 && lstrcmpW(argv[3], L"--keys") == 0;
+    if (argc < 2 || argc > 4 || (argc == 4 && !steal && !readsKeys)) {
+        std::fprintf(stderr, "usage: win32_recorder OUTPUT_FILE [TITLE [--steal | --keys]]\n");
         return 2;
     }
     output = CreateFileW(argv[1], FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -76,7 +95,8 @@ int wmain(int argc, wchar_t **argv)
 
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        TranslateMessage(&message);
+        if (!readsKeys)
+            TranslateMessage(&message);
         DispatchMessageW(&message);
     }
     CloseHandle(output);

@@ -2,7 +2,6 @@
 
 #include "win32_boxes.h"
 #include "win32_text.h"
-#include "win32_typist.h"
 #include "win32_ui.h"
 #include "win32_windows.h"
 
@@ -95,7 +94,7 @@ Outcome Win32Platform::sendKeys(WindowId target, std::span<const KeyStroke> stro
         return Error { ErrorKind::NoWindow, "The client's window has been closed." };
     if (!waitInFront(target, kFocusWait, kSteadyFront))
         return Error { ErrorKind::FocusLost, "The client did not come to the front.", 0 };
-    auto typed = typeStrokes(target, strokes);
+    auto typed = typist_.type(target, strokes);
     // Even a line stopped part way leaves keys in the client's queue.
     letClientRead(typed ? strokes.size() : typed.error().position);
     return typed;

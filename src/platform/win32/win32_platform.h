@@ -2,6 +2,7 @@
 
 #include "platform/platform.h"
 #include "win32_registry.h"
+#include "win32_typist.h"
 
 namespace quillpost::win32 {
 
@@ -31,6 +32,7 @@ public:
 
 private:
     SystemRegistry registry_;
+    Typist typist_;
 };
 
 } // namespace quillpost::win32
