@@ -193,16 +193,6 @@ TEST(Session, SpamIsLoggedAndOptionallyDisconnects)
     }
 }
 
-// ROM takes a line while the note and the line together stay under 4096, "\n\r"s counted.
-TEST(Session, RefusesALineOnceTheNoteWouldReach4096)
-{
-    Connection c;
-    for (int i = 0; i < 16; ++i)
-        c.run("note + " + std::string(245, 'x')); // 3952 characters stored
-    EXPECT_EQ(c.run("note + " + std::string(144, 'y')), "Note too long.\n\r> ");
-    EXPECT_EQ(c.run("note +   " + std::string(143, 'y')), kOk);
-}
-
 TEST(Session, DefaultSpoolsTakeEveryWordQuillpostTypes)
 {
     for (const SpoolRow &row : kSpoolRows)
