@@ -1,7 +1,7 @@
 #include "desktop.h"
 
 #include <algorithm>
-#include <cstring>
+#include <array>
 #include <stdexcept>
 
 #include <X11/Xlib.h>
@@ -9,47 +9,6 @@
 namespace quillpost::test {
 
 namespace {
-
-using ErrorHandler = int (*)(Display *, XErrorEvent *);
-
-// Windows of the program under test come and go while we read them; Xlib's default handler
-// would end the test run on the first BadWindow.
-int ignoreError(Display *, XErrorEvent *)
-{
-    return 0;
-}
-
-// A property's bytes, whatever its type: titles come as STRING or UTF8_STRING.
-std::string property(Display *d, Window w, const char *name)
-{
-    Atom type = 0;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char *data = nullptr;
-    std::string bytes;
-    if (XGetWindowProperty(d, w, XInternAtom(d, name, False), 0, 1L << 16, False, AnyPropertyType,
-            &type, &format, &count, &after, &data)
-            == Success
-        && data)
-        bytes.assign(reinterpret_cast<char *>(data), format == 32 ? count * sizeof(long) : count);
-    if (data)
-        XFree(data);
-    return bytes;
-}
-
-std::vector<Window> clientList(Display *d)
-{
-    const std::string ids = property(d, DefaultRootWindow(d), "_NET_CLIENT_LIST");
-    std::vector<Window> list(ids.size() / sizeof(Window));
-    std::memcpy(list.data(), ids.data(), list.size() * sizeof(Window));
-    return list;
-}
-
-std::string titleOf(Display *d, Window w)
-{
-    const std::string title = property(d, w, "_NET_WM_NAME");
-    return title.empty() ? property(d, w, "WM_NAME") : title;
-}
 
 bool takesPings(Display *d, Window w, Atom ping)
 {
@@ -62,29 +21,45 @@ bool takesPings(Display *d, Window w, Atom ping)
     return takes;
 }
 
+// A format-32 message `type` about `window`, sent to `to`.
+void clientMessage(Display *d, Window to, Window window, const char *type, long mask,
+    const std::array<long, 3> &data)
+{
+    XEvent event {};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(d, type, False);
+    event.xclient.format = 32;
+    std::copy(data.begin(), data.end(), event.xclient.data.l);
+    XSendEvent(d, to, False, mask, &event);
+    XFlush(d);
+}
+
 } // namespace
 
 Desktop::Desktop(const XSession &session)
     : session_(session),
-      previousErrorHandler_(reinterpret_cast<void *>(XSetErrorHandler(ignoreError))),
+      errors_(session.connection()),
+      atoms_(x11::internAtoms(session.connection())),
       windows_(session.connection(), [](std::uint64_t) { return false; })
 {
-}
-
-Desktop::~Desktop()
-{
-    XSetErrorHandler(reinterpret_cast<ErrorHandler>(previousErrorHandler_));
 }
 
 std::vector<XWindow> Desktop::windowsTitled(std::string_view title) const
 {
     Display *d = session_.connection();
+    const auto list = x11::readProperty(d, DefaultRootWindow(d), atoms_.netClientList);
     std::vector<XWindow> found;
-    for (Window w : clientList(d)) {
-        if (titleOf(d, w) == title)
+    for (Window w : list ? x11::windowsIn(*list) : std::vector<Window> {}) {
+        if (x11::titleOf(d, atoms_, w) == title)
             found.push_back(w);
     }
     return found;
+}
+
+std::string Desktop::titleOf(XWindow window) const
+{
+    return x11::titleOf(session_.connection(), atoms_, window).value_or("");
 }
 
 XWindow Desktop::waitForWindow(std::string_view title, const std::vector<XWindow> &except,
@@ -120,8 +95,8 @@ void Desktop::waitUntilGone(XWindow window, std::chrono::milliseconds timeout) c
 {
     const bool gone = waitFor([&] { return !windows_.isOpen(WindowId { window }); }, timeout);
     if (!gone)
-        throw std::runtime_error("window \"" + titleOf(session_.connection(), window)
-            + "\" was still open after " + std::to_string(timeout.count()) + " ms");
+        throw std::runtime_error("window \"" + titleOf(window) + "\" was still open after "
+            + std::to_string(timeout.count()) + " ms");
 }
 
 ScreenRect Desktop::clientArea(XWindow window) const
@@ -163,8 +138,8 @@ void Desktop::activate(XWindow window) const
     if (!hasFocus(window)) {
         xdotool({ "windowactivate", std::to_string(window) });
         if (!waitFor([&] { return hasFocus(window); }))
-            throw std::runtime_error("window \"" + titleOf(session_.connection(), window)
-                + "\" did not get the keyboard focus");
+            throw std::runtime_error(
+                "window \"" + titleOf(window) + "\" did not get the keyboard focus");
     }
     // Keys that reach a program before it has read its focus change go astray: Qt drops them,
     // and Wine hands them to the window that had the focus.
@@ -182,16 +157,8 @@ void Desktop::caughtUp(XWindow window) const
         return;
     // The answer goes to the root: Qt sends it as StructureNotify, Wine as SubstructureNotify.
     XSelectInput(d, root, StructureNotifyMask | SubstructureNotifyMask);
-    XEvent event {};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = window;
-    event.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = static_cast<long>(ping);
-    event.xclient.data.l[1] = CurrentTime;
-    event.xclient.data.l[2] = static_cast<long>(window);
-    XSendEvent(d, window, False, NoEventMask, &event);
-    XFlush(d);
+    clientMessage(d, window, window, "WM_PROTOCOLS", NoEventMask,
+        { static_cast<long>(ping), CurrentTime, static_cast<long>(window) });
     const bool answered = waitFor([&] {
         XEvent reply {};
         while (XCheckTypedWindowEvent(d, root, ClientMessage, &reply)) {
@@ -202,7 +169,7 @@ void Desktop::caughtUp(XWindow window) const
         return false;
     });
     if (!answered)
-        throw std::runtime_error("window \"" + titleOf(d, window) + "\" did not answer a ping");
+        throw std::runtime_error("window \"" + titleOf(window) + "\" did not answer a ping");
 }
 
 bool Desktop::pointerGrabbed() const
@@ -224,15 +191,9 @@ void Desktop::click(XWindow window) const
 void Desktop::close(XWindow window) const
 {
     Display *d = session_.connection();
-    XEvent event {};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = window;
-    event.xclient.message_type = XInternAtom(d, "_NET_CLOSE_WINDOW", False);
-    event.xclient.format = 32;
-    event.xclient.data.l[1] = 2; // from a pager: the user asked
-    XSendEvent(
-        d, DefaultRootWindow(d), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
-    XFlush(d);
+    // 2: from a pager, as the user asked.
+    clientMessage(d, DefaultRootWindow(d), window, "_NET_CLOSE_WINDOW",
+        SubstructureRedirectMask | SubstructureNotifyMask, { 0, 2, 0 });
 }
 
 void Desktop::press(XWindow window, const std::vector<std::string> &keys) const

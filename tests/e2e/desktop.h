@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/qt_x11/x11_error_trap.h"
+#include "platform/qt_x11/x11_properties.h"
 #include "platform/qt_x11/x11_windows.h"
 #include "support/x_session.h"
 
@@ -30,12 +32,12 @@ class Desktop
 {
 public:
     explicit Desktop(const XSession &session);
-    ~Desktop();
     Desktop(const Desktop &) = delete;
     Desktop &operator=(const Desktop &) = delete;
 
     // Managed top-level windows titled exactly `title`, in the window manager's order.
     std::vector<XWindow> windowsTitled(std::string_view title) const;
+    std::string titleOf(XWindow window) const;
     // The first window titled `title` that is not in `except`, once there is one.
     XWindow waitForWindow(std::string_view title, const std::vector<XWindow> &except = {},
         std::chrono::milliseconds timeout = kPatience) const;
@@ -79,7 +81,10 @@ private:
     void caughtUp(XWindow window) const;
 
     const XSession &session_;
-    void *previousErrorHandler_;
+    // Windows of the program under test come and go while we read them; Xlib's default handler
+    // would end the test run on the first BadWindow.
+    x11::ErrorTrap errors_;
+    x11::Atoms atoms_;
     // The program's own focus check and window list, proven on their own by the X11 tests.
     x11::Windows windows_;
 };

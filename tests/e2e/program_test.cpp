@@ -204,14 +204,4 @@ std::vector<XWindow> ProgramTest::messageBoxes() const
     return boxes;
 }
 
-void ProgramTest::screenshot(XWindow window, const std::string &name)
-{
-    const ScreenRect r = desktop_.clientArea(window);
-    const int top = std::max(0, r.y - 30);
-    const std::string crop = std::to_string(r.width + 12) + "x"
-        + std::to_string(r.height + (r.y - top) + 6) + "+" + std::to_string(std::max(0, r.x - 6))
-        + "+" + std::to_string(top);
-    EXPECT_EQ(session_.run({ "import", "-window", "root", "-crop", crop, artefact(name) }), 0);
-}
-
 } // namespace quillpost::test

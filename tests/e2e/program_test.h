@@ -94,8 +94,6 @@ protected:
     // Presses `key` in the next box the program opens, and waits until the box is gone.
     void answerBox(const std::string &key);
     std::vector<XWindow> messageBoxes() const;
-    // The window with its frame, as it looks on the screen, as a test artefact.
-    void screenshot(XWindow window, const std::string &name);
 
     XSession session_ { XSession::Options { .windowManager = true } };
     TempDir dir_;

@@ -162,7 +162,6 @@ TEST_F(Linux, ClosingTheWindowMidSendAsksAndQuittingEndsEverything)
 
     desktop_.close(main_);
     const XWindow box = waitForBox();
-    screenshot(box, "QuitWhileSending.png");
     const std::string atBox = client.received();
     EXPECT_TRUE(client.staysAt(atBox)) << "the send went on while the box asked";
     desktop_.press(box, { "alt+k" });

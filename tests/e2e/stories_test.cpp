@@ -39,7 +39,6 @@ INSTANTIATE_TEST_SUITE_P(EndToEnd, Layouts, ::testing::Values("us", "de"));
 #ifndef QUILLPOST_WINE_CLIENT
 TEST_F(EndToEnd, MainWindowViewerAndAboutBoxOpenFromTheKeyboardAtTheirSizes)
 {
-    screenshot(main_, "MainWindow.png");
     EXPECT_EQ(desktop_.clientArea(main_).width, pixels(4530));
 
     // 100 lines of 40 with CR LF make 4200 characters: more than a note takes, so a note comes
@@ -57,7 +56,6 @@ TEST_F(EndToEnd, MainWindowViewerAndAboutBoxOpenFromTheKeyboardAtTheirSizes)
     const ScreenRect viewerArea = desktop_.clientArea(viewer);
     EXPECT_EQ(viewerArea.width, pixels(6360));
     EXPECT_EQ(viewerArea.height, pixels(4785));
-    screenshot(viewer, "TextViewer.png");
 
     // Tab from the text to Close; Close hides the viewer. The viewer opens with the focus on
     // Close rather than in the text, so the first Tab goes to the text and a second try is
@@ -78,7 +76,6 @@ TEST_F(EndToEnd, MainWindowViewerAndAboutBoxOpenFromTheKeyboardAtTheirSizes)
         EXPECT_EQ(aboutArea.height, pixels(3555));
         EXPECT_EQ(aboutArea.x, pixels(2340));
         EXPECT_EQ(aboutArea.y, pixels(1935));
-        screenshot(about, "AboutBox.png");
         press(about, { closeKey });
         desktop_.waitUntilGone(about);
     }

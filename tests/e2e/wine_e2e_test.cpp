@@ -25,7 +25,6 @@ TEST_F(EndToEnd, WaitsForTheClientForPauseAndForAWindowInFrontThenGoesOn)
     };
     sendFile(file);
     const XWindow warning = waitForBox();
-    screenshot(warning, "ClientWarning.png");
     RecordingClient &client = startClient();
     press(warning, { "Return" });
     ASSERT_EQ(client.receivedAtLeast(upTo(1).size()), upTo(1));

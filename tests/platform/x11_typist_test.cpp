@@ -124,13 +124,11 @@ TEST_P(TypistLayouts, TypesEveryCharacterAndEnterAndLeavesTheKeyboardAsItWas)
 }
 
 INSTANTIATE_TEST_SUITE_P(Typist, TypistLayouts,
-    ::testing::Values(LayoutCase { "Us", { "us" }, {} },
-        // ^ and ` are dead keys there; { [ ] } \ @ ~ | need AltGr.
-        LayoutCase { "GermanDeadKeysAndAltGr", { "de" }, {} },
-        LayoutCase { "FrenchDigitsOnShift", { "fr" }, {} },
+    ::testing::Values(LayoutCase { "FrenchDigitsOnShift", { "fr" }, {} },
         // No Latin letters at all: more spare keys than the pool holds.
         LayoutCase { "RussianWithoutLatinLetters", { "ru" }, {} },
         LayoutCase { "LockedGroupWithoutLatinLetters", { "-layout", "us,ru" }, {}, "", 1 },
+        // ^ and ` are dead keys there; { [ ] } \ @ ~ | need AltGr.
         LayoutCase { "CapsLockOnGerman", { "de" }, { "xdotool", "key", "Caps_Lock" } },
         LayoutCase { "ShiftHeld", { "us" }, { "xdotool", "keydown", "Shift_L" } },
         LayoutCase { "AltGrHeldGerman", { "de" }, { "xdotool", "keydown", "ISO_Level3_Shift" } },

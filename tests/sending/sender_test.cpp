@@ -48,58 +48,36 @@ TEST(Sending, TypesOneLinePerTickHoldsWhilePausedAndEndsOnTheTickAfterTheLast)
     EXPECT_FALSE(h.menu("pause").enabled());
 }
 
-// Real clients retitle their window as they run; the send keeps the window it found until that
-// window is closed, and only then looks again by title.
-TEST(ClientCheck, KeepsTheWindowItFoundUntilItClosesThenLooksAgain)
+// A client that closed while a line was cut short took that line's start with it; a window
+// that is still open but no longer titled for the client is not taken by the next send. (The
+// send keeping its client through new titles, and warning until the next one opens, is the
+// end-to-end Linux.FollowsItsClientThroughNewTitlesAndWarnsUntilTheNextOneOpens.)
+TEST(ClientCheck, ANewClientGetsTheWholeLineAndAStrangerIsNotTaken)
 {
     AppHarness h;
-    h.send("one\ntwo\nthree\nfour\nfive\n");
-    h.tick();
-    h.platform.clientTitle = "(*) Hollowmere - zmud";
-    h.tick();
-    EXPECT_EQ(h.platform.activated, Lines { "zMUD" }) << "looked up by title only once";
-
-    // Closed between ticks: the warning until a new client is there; ticks that fall due while
-    // it is open type nothing, and the line waits for the new client.
-    h.platform.clientOpen = false;
-    h.platform.clientTitle = "zMUD";
-    h.platform.whileBoxOpen = [&] {
-        h.tick(4);
-        if (h.platform.arrived != "note + one\rnote + two\r")
-            throw std::logic_error("ticks typed while the warning was open");
-        if (h.platform.boxes.size() == 3)
-            h.platform.reopenClient();
-    };
-    h.tick();
-    ASSERT_EQ(h.platform.boxes.size(), 3u);
-    EXPECT_TRUE(contains(h.platform.boxes[0].prompt, "Zmud is not opened"));
-    EXPECT_EQ(h.platform.boxes[0].style, MsgStyle::Exclamation);
-    EXPECT_EQ(h.status(), "Status: Sending -> note += three");
-
-    // Closed while a line was cut short: its start went with the old window, so the new one
-    // gets the whole line.
-    h.platform.whileBoxOpen = nullptr;
-    h.platform.sendFailure = { 4, ErrorKind::FocusLost, 5 }; // half a line, then the window goes
-    h.tick();
+    h.send("one\ntwo\nthree\n");
+    h.platform.sendFailure = { 2, ErrorKind::FocusLost, 5 }; // half a line, then the window goes
+    h.tick(2);
     h.platform.reopenClient();
     h.click("pause");
     h.tick(3);
-    EXPECT_EQ(h.platform.arrived,
-        "note + one\rnote + two\rnote + three\rnote note + four\rnote + five\r");
+    EXPECT_EQ(h.platform.arrived, "note + one\rnote note + two\rnote + three\r");
     EXPECT_EQ(h.status(), "End of file!!!");
 
-    // Still open, but no longer a "zMUD" window: the next send must not take it.
     h.platform.clientTitle = "xterm";
     h.platform.whileBoxOpen = [&] { h.platform.clientTitle = "zMUD"; };
     h.open("f.txt");
     h.tick();
-    EXPECT_EQ(h.platform.boxes.size(), 4u);
+    ASSERT_EQ(h.platform.boxes.size(), 1u);
+    EXPECT_TRUE(contains(h.platform.boxes[0].prompt, "Zmud is not opened"));
+    EXPECT_EQ(h.platform.boxes[0].style, MsgStyle::Exclamation);
     EXPECT_EQ(h.platform.activated.back(), "zMUD");
 }
 
-// A window chosen by clicking is the client for the rest of the run, whatever its title, until
-// it closes; then the title rule applies again.
-TEST(ClientChoice, TheChosenWindowServesUntilItClosesThenTheTitleRuleAgain)
+// A window chosen by clicking is the client, whatever its title; Esc, or a click on the
+// program's own window, keeps it. (That it serves until it closes, and the title rule then, is
+// the end-to-end EndToEnd.AClientChosenByClickingServesUntilItClosesThenTheTitleRuleAgain.)
+TEST(ClientChoice, TheChosenWindowIsTheClientWhateverItsTitle)
 {
     AppHarness h;
     h.app->setClientTitle("Mud");
@@ -108,24 +86,16 @@ TEST(ClientChoice, TheChosenWindowServesUntilItClosesThenTheTitleRuleAgain)
     h.platform.picks.push_back(PickedWindow { { 0x77 }, "Hollowmere - Mudlet 4.18.5" });
     h.click("chooseclient");
     EXPECT_EQ(h.status(), "Client window: Hollowmere - Mudlet 4.18.5");
-
-    h.send("one\ntwo\n");
-    h.tick(3);
-    // Esc, and a click on the program's own window, which a box refuses, keep the chosen one.
     h.platform.picks.push_back(PickedWindow { { 0x99 }, "Quillpost", true });
     h.click("chooseclient");
     EXPECT_EQ(h.status(), kChooseClientCancelled);
     h.click("chooseclient");
     EXPECT_EQ(h.status(), kChooseClientCancelled);
-    h.open("f.txt");
-    h.tick();
-    EXPECT_TRUE(h.platform.activated.empty()) << "the chosen window was looked up by title";
 
-    h.platform.reopenClient();
-    h.platform.clientTitle = "mudlet";
-    h.tick(2);
-    EXPECT_EQ(h.platform.activated, Lines { "Mud" });
-    EXPECT_EQ(h.platform.arrived, "note + one\rnote + two\rnote + one\rnote + two\r");
+    h.send("one\ntwo\n");
+    h.tick(3);
+    EXPECT_TRUE(h.platform.activated.empty()) << "the chosen window was looked up by title";
+    EXPECT_EQ(h.platform.arrived, "note + one\rnote + two\r");
     EXPECT_EQ(h.platform.boxes.size(), 1u);
 }
 

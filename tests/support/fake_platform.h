@@ -136,10 +136,10 @@ class FakeFileDialog : public FileDialog
 {
 public:
     std::deque<std::string> answers;
-    std::string name, title;
+    std::string name;
     std::string fileName() const override { return name; }
     void setFileName(std::string_view n) override { name = n; }
-    void setDialogTitle(std::string_view t) override { title = t; }
+    void setDialogTitle(std::string_view) override { }
     void showOpen() override;
 };
 

@@ -1,5 +1,7 @@
 #include "x_session.h"
 
+#include "platform/qt_x11/x11_properties.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
@@ -18,7 +20,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
 extern char **environ;
@@ -97,15 +98,8 @@ std::string readDisplayNumber(int fd)
 // A fresh server has no check window until the manager announces itself.
 bool windowManagerRuns(Display *d)
 {
-    Atom type = 0;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char *data = nullptr;
-    XGetWindowProperty(d, DefaultRootWindow(d), XInternAtom(d, "_NET_SUPPORTING_WM_CHECK", False),
-        0, 1, False, XA_WINDOW, &type, &format, &count, &after, &data);
-    if (data)
-        XFree(data);
-    return count == 1;
+    const Atom check = XInternAtom(d, "_NET_SUPPORTING_WM_CHECK", False);
+    return x11::windowProperty(d, DefaultRootWindow(d), check).has_value();
 }
 
 // The manager announces itself before its event loop runs, and a window mapped in between is

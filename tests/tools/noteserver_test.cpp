@@ -1,8 +1,7 @@
-// The note server's logic fed byte strings and fixed time points.
+// The note server's logic fed byte strings.
 #include "noteserver/input_buffer.h"
 #include "noteserver/note_interpreter.h"
 #include "noteserver/options.h"
-#include "noteserver/pacer.h"
 #include "noteserver/repeat_guard.h"
 #include "noteserver/session.h"
 #include "noteserver/string_source.h"
@@ -20,7 +19,6 @@
 namespace quillpost::noteserver::test {
 namespace {
 
-using namespace std::chrono_literals;
 using namespace std::string_literals;
 
 // The lines in the buffer once every chunk has been read, each ended by '|', a cut one by "#|";
@@ -195,45 +193,10 @@ TEST(Session, SpamIsLoggedAndOptionallyDisconnects)
     }
 }
 
-// ROM takes a line while the note and the line together stay under 4096, "\n\r"s counted.
-TEST(Session, RefusesALineOnceTheNoteWouldReach4096)
-{
-    Connection c;
-    for (int i = 0; i < 16; ++i)
-        c.run("note + " + std::string(245, 'x')); // 3952 characters stored
-    EXPECT_EQ(c.run("note + " + std::string(144, 'y')), "Note too long.\n\r> ");
-    EXPECT_EQ(c.run("note +   " + std::string(143, 'y')), kOk);
-}
-
 TEST(Session, DefaultSpoolsTakeEveryWordQuillpostTypes)
 {
     for (const SpoolRow &row : kSpoolRows)
         EXPECT_EQ(Connection().run(std::string(row.word) + " + line"), kOk) << row.word;
-}
-
-using Args = std::vector<std::string>;
-
-// --port and --dump are used by every run of the real server.
-TEST(Options, ReadsTheSettingsTheProofsUse)
-{
-    const ParsedOptions parsed = parseOptions({ "--pulse-ms=10", "--spools", "onote,Note,'" });
-    ASSERT_TRUE(parsed.options) << parsed.error;
-    EXPECT_EQ(parsed.options->pulse, 10ms);
-    EXPECT_EQ(parsed.options->spools, (Args { "onote", "Note", "'" }));
-}
-
-TEST(Pacer, PulsesOnePeriodAfterTheLastPulseBegan)
-{
-    const Pacer::Clock::time_point t0 {};
-    Pacer pacer(250ms);
-    EXPECT_TRUE(pacer.due(t0)); // the first one at once
-    pacer.pulseStarted(t0);
-    EXPECT_FALSE(pacer.due(t0 + 249ms));
-    EXPECT_TRUE(pacer.due(t0 + 250ms));
-    // A late pulse is not made up for with a quick one.
-    pacer.pulseStarted(t0 + 700ms);
-    EXPECT_FALSE(pacer.due(t0 + 949ms));
-    EXPECT_TRUE(pacer.due(t0 + 950ms));
 }
 
 } // namespace
