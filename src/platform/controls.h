@@ -49,6 +49,15 @@ public:
     virtual void showOpen() = 0;
 };
 
+// Shows the dialog afresh under `title`: the path chosen, or "" after Cancel.
+inline std::string chooseFile(FileDialog &cd, std::string_view title)
+{
+    cd.setFileName("");
+    cd.setDialogTitle(title);
+    cd.showOpen();
+    return cd.fileName();
+}
+
 // A window's menu items, by their names.
 class MenuItems
 {

@@ -16,10 +16,7 @@ Loader::Loader(Send &send, const SendSettings &settings, Platform &platform, Fil
 void Loader::openfile_Click()
 {
     pause_.setEnabled(true);
-    cd_.setFileName("");
-    cd_.setDialogTitle(kSendDialogTitle);
-    cd_.showOpen();
-    const std::string path = cd_.fileName();
+    const std::string path = chooseFile(cd_, kSendDialogTitle);
     if (path.empty())
         return;
     text1_.setText(kVerifying);

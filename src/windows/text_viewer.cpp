@@ -13,10 +13,7 @@ TextViewer::TextViewer(
 
 void TextViewer::openview_Click()
 {
-    cd_.setFileName("");
-    cd_.setDialogTitle(kViewDialogTitle);
-    cd_.showOpen();
-    const std::string path = cd_.fileName();
+    const std::string path = chooseFile(cd_, kViewDialogTitle);
     if (path.empty())
         return;
     text1_.setText(kVerifying);
