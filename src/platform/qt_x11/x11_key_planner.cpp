@@ -43,6 +43,23 @@ Error unmappable(const KeyStroke &stroke, std::size_t position, std::string_view
         position };
 }
 
+// Wine gives a spare keycode no key of its own and reads it as some other key, so a line for Wine
+// that needs one is refused whole, naming each character the map lacks once.
+Error wineRefusal(std::string_view missing)
+{
+    std::string named;
+    for (const char c : missing)
+        named += std::string(named.empty() ? "" : " ")
+            + (c == KeyStroke::kEnter ? "Return" : std::string(1, c));
+    return Error { ErrorKind::Unmappable,
+        "The client runs under Wine, which reads only the keys of the keyboard map, and no "
+        "layout of this map has these characters: "
+            + named
+            + ". Add a layout that has them (a Latin one, for example: setxkbmap ru,us) and send "
+              "again.",
+        0 };
+}
+
 struct Slot
 {
     unsigned keycode;
@@ -271,17 +288,25 @@ Result<LinePlan> planLine(
     LinePlan line;
     std::vector<Plan> &plans = line.plans;
     bool needsSpares = false;
+    std::string missing; // for Wine
     for (const KeyStroke &stroke : strokes) {
         const KeySym sym = symbolOf(stroke);
         auto plan = planner.onMap(sym);
         if (!plan && reader == KeyReader::Wine && !stroke.isEnter())
             plan = planner.asDeadKey(sym);
+        if (!plan && reader == KeyReader::Wine) {
+            if (missing.find(stroke.character) == std::string::npos)
+                missing += stroke.character;
+            continue;
+        }
         if (!plan) {
             plan = planner.onSpare(sym);
             needsSpares = true;
         }
         plans.push_back(std::move(*plan));
     }
+    if (!missing.empty())
+        return wineRefusal(missing);
     if (reader == KeyReader::Wine)
         line.quietKey = quietKey(keyboard.value(), spares.bound());
     if (!needsSpares) {

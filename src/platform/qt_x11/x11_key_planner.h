@@ -50,8 +50,9 @@ struct LinePlan
 // Maps the line against the XTest device's keyboard map, read afresh for it. Characters the map
 // lacks go through spare keycodes: those `spares` holds already are used again, others are bound,
 // in batches when there are too few keycodes for the line. Unmappable names the first stroke no
-// key can give; Typing, a display without XKB or whose map cannot be read. The strokes are
-// printable ASCII or Enter (checkStrokes).
+// key can give; for Wine, which cannot read a spare key, it names every character no group of
+// the map has, at position 0. Typing, a display without XKB or whose map cannot be read. The
+// strokes are printable ASCII or Enter (checkStrokes).
 Result<LinePlan> planLine(
     _XDisplay *display, std::span<const KeyStroke> strokes, KeyReader reader, SpareKeys &spares);
 

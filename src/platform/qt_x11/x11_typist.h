@@ -24,8 +24,8 @@ struct Target
 // keyboard map that the server uses for the XTest device: any layout, AltGr levels and dead keys
 // included. Every stroke is mapped before the first key is pressed, so a line is typed whole or
 // not at all. Characters the map lacks go through spare keycodes, which stay bound until a later
-// line needs them otherwise or none, or the typist goes; modifiers the user holds are released
-// for the line and none is left held.
+// line needs them otherwise or none, or the typist goes; for Wine, which cannot read them, such a
+// line is refused. Modifiers the user holds are released for the line and none is left held.
 class Typist
 {
 public:

@@ -15,7 +15,9 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr auto kWineReadWait = 300ms;
+// A bound, not a pause: the wait ends once Wine has read the quiet key. With both cores busy,
+// 300 ms ran out, and Wine typed a part in the group of the part after it.
+constexpr auto kWineReadWait = 2s;
 constexpr auto kWineBreath = 3ms;
 constexpr auto kPoll = 1ms;
 constexpr std::size_t kWinePart = 16;
