@@ -4,6 +4,8 @@
 #include "main_window.h"
 #include "start_up.h"
 
+#include "platform/factory.h"
+
 #include <QApplication>
 #include <QSocketNotifier>
 
@@ -59,6 +61,11 @@ int run(int argc, char **argv)
         return line.action == CommandLine::Action::Refuse ? 2 : 0;
     }
 
+    // Qt would abort without one.
+    if (const std::string missing = desktopMissing(); !missing.empty()) {
+        std::fputs(missing.c_str(), stderr);
+        return 1;
+    }
     // XTest reaches X11 windows only; on a Wayland desktop that means running under XWayland.
     qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication qapp(argc, argv);
