@@ -141,6 +141,19 @@ TEST_F(Linux, AnOpenMenuHoldsTheSendAndItsShortcutsStillWork)
     EXPECT_TRUE(program_.wait(kPatience)) << "F7 with a menu open did not end the program";
 }
 
+// Mudlet is known by its window's title: before the first line a box names the lines it would
+// split at its separator, and its default, sending them as they are, types them all the same.
+TEST_F(Linux, AMudletWindowBringsTheBoxBeforeTheFirstLine)
+{
+    RecordingClient &mudlet = startClient({ .title = "Hollowmere - Mudlet 4.18.5" });
+    menu("o", { "c" });
+    pick(mudlet.window());
+    const std::string expected = notes("note", { "smile;;wave", "bye" });
+    sendFile("smile;;wave\nbye\n");
+    answerBox("Return");
+    EXPECT_EQ(mudlet.receivedAtLeast(expected.size()), expected);
+}
+
 // Closing the main window used to hide it and leave the program typing with no window to stop
 // it. Now it asks while a send is under way, holding the send, and quitting ends it all.
 TEST_F(Linux, ClosingTheWindowMidSendAsksAndQuittingEndsEverything)
