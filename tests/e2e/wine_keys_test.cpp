@@ -1,5 +1,7 @@
 #include "end_to_end.h"
 
+#include <X11/XKBlib.h>
+
 #include <cstring>
 #include <string>
 #include <vector>
@@ -35,6 +37,41 @@ TEST_P(KeysRead, EveryPrintableCharacterReachesAWindowThatReadsKeysItself)
 }
 
 INSTANTIATE_TEST_SUITE_P(EndToEnd, KeysRead, ::testing::Values("us", "de"));
+
+// With Caps Lock on, a letter goes with the other Shift, as a person types it; a digit does not.
+// Which recorder: false reads WM_CHAR, true reads keys itself.
+class CapsLock : public EndToEnd, public ::testing::WithParamInterface<bool>
+{
+protected:
+    bool capsLockOn() const
+    {
+        XkbStateRec state {};
+        XkbGetState(session_.connection(), XkbUseCoreKbd, &state);
+        return state.locked_mods & LockMask;
+    }
+};
+
+TEST_P(CapsLock, LettersArriveInTheirOwnCase)
+{
+    RecordingClient &client = startClient({ .readsKeys = GetParam() });
+    const std::vector<std::string> lines
+        = { " the quick brown fox jumps over the lazy dog 1! THE QUICK BROWN FOX JUMPS OVER THE "
+            "LAZY DOG" };
+    sendFile(lines[0] + "\n");
+    const XWindow box = waitForBox(); // for the leading blank: the lock goes on before any line
+    press(box, { "Caps_Lock" });
+    ASSERT_TRUE(capsLockOn());
+    press(box, { "alt+a" });
+    desktop_.waitUntilGone(box);
+
+    const std::string expected = notes("note", lines);
+    EXPECT_EQ(client.receivedAtLeast(expected.size()), expected);
+    expectSendEnds(client, expected);
+    desktop_.press({ "Caps_Lock" });
+    EXPECT_FALSE(capsLockOn());
+}
+
+INSTANTIATE_TEST_SUITE_P(EndToEnd, CapsLock, ::testing::Values(false, true));
 
 } // namespace
 } // namespace quillpost::test

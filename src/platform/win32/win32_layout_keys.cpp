@@ -43,9 +43,10 @@ public:
     explicit Probe(HKL layout) : layout_(layout) { }
 
     // The characters the press gives after the presses before it; -1 for a dead key.
-    int press(const KeyPress &p, std::wstring &out) const
+    int press(const KeyPress &p, std::wstring &out, bool capsLock = false) const
     {
         BYTE state[256] {};
+        state[VK_CAPITAL] = capsLock ? 0x01 : 0;
         if (p.shift)
             state[VK_SHIFT] = state[VK_LSHIFT] = 0x80;
         if (p.altGr)
@@ -54,6 +55,21 @@ public:
         const int n = ToUnicodeEx(p.key, p.scan, state, buffer, 8, 0, layout_);
         out.assign(buffer, n > 0 ? static_cast<std::size_t>(n) : 0);
         return n;
+    }
+
+    // Whether Caps Lock gives what `p` gives with the other Shift, and only then.
+    bool capsFlips(const KeyPress &p, const std::wstring &typed, const KeyPress &space) const
+    {
+        if (p.altGr)
+            return false;
+        KeyPress other = p;
+        other.shift = !p.shift;
+        std::wstring locked, flipped;
+        if (press(p, locked, true) < 0)
+            settle(space);
+        if (press(other, flipped, true) < 0)
+            settle(space);
+        return locked != typed && flipped == typed;
     }
 
     // Ends a dead key left waiting, so that it changes no later press.
@@ -92,12 +108,13 @@ LayoutKeys::LayoutKeys(HKL layout) : layout_(layout)
                 const auto scan = static_cast<WORD>(MapVirtualKeyExW(key, MAPVK_VK_TO_VSC, layout));
                 if (!characterKey(key) || scan == 0 || mainBlock(scan) != main)
                     continue;
-                const KeyPress p { static_cast<BYTE>(key), scan, shift, altGr };
+                KeyPress p { static_cast<BYTE>(key), scan, shift, altGr };
                 const int n = probe.press(p, typed);
                 if (n < 0) {
                     dead.push_back(p);
                     probe.settle(space);
                 } else if (n == 1) {
+                    p.capsFlips = probe.capsFlips(p, typed, space);
                     live.push_back(p);
                     add(typed, { p });
                 }

@@ -14,6 +14,8 @@ struct KeyPress
     WORD scan = 0; // the layout's scan code for it
     bool shift = false;
     bool altGr = false; // Ctrl+Alt, which is how Windows reads AltGr
+    // With Caps Lock on, the same character comes with the other Shift, as for a letter.
+    bool capsFlips = false;
 
     bool operator==(const KeyPress &) const = default;
 };

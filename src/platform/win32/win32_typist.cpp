@@ -31,10 +31,10 @@ void send(std::vector<INPUT> &events)
 
 // AltGr as a keyboard sends it: left Ctrl, then right Alt. PuTTY takes Ctrl with the left Alt
 // for Ctrl+Alt, not AltGr.
-void press(std::vector<INPUT> &events, const KeyPress &p)
+void press(std::vector<INPUT> &events, const KeyPress &p, bool capsLock)
 {
     std::vector<BYTE> modifiers;
-    if (p.shift)
+    if (p.shift != (capsLock && p.capsFlips))
         modifiers.push_back(VK_LSHIFT);
     if (p.altGr)
         modifiers.insert(modifiers.end(), { VK_LCONTROL, VK_RMENU });
@@ -51,7 +51,7 @@ void press(std::vector<INPUT> &events, const KeyPress &p)
         events.push_back(keyEvent(*m, true));
 }
 
-std::vector<INPUT> eventsFor(const KeyStroke &stroke, const LayoutKeys &keys)
+std::vector<INPUT> eventsFor(const KeyStroke &stroke, const LayoutKeys &keys, bool capsLock)
 {
     std::vector<INPUT> events;
     if (stroke.isEnter()) {
@@ -59,7 +59,7 @@ std::vector<INPUT> eventsFor(const KeyStroke &stroke, const LayoutKeys &keys)
         return events;
     }
     for (const KeyPress &p : keys.keysFor(stroke.character))
-        press(events, p);
+        press(events, p, capsLock);
     if (events.empty()) {
         INPUT in {};
         in.type = INPUT_KEYBOARD;
@@ -90,6 +90,18 @@ void releaseModifiers()
     send(events);
 }
 
+// Caps Lock as the client's thread sees it: each thread keeps its own key state, and under Wine
+// this thread's says off whatever X says.
+bool capsLockOf(DWORD thread)
+{
+    const DWORD self = GetCurrentThreadId();
+    const bool attached = thread != self && AttachThreadInput(self, thread, TRUE);
+    const bool on = GetKeyState(VK_CAPITAL) & 1;
+    if (attached)
+        AttachThreadInput(self, thread, FALSE);
+    return on;
+}
+
 } // namespace
 
 Typist::Typist() = default;
@@ -106,12 +118,13 @@ const LayoutKeys &Typist::keysOf(HKL layout)
 
 Outcome Typist::type(WindowId target, std::span<const KeyStroke> strokes)
 {
-    const LayoutKeys &keys
-        = keysOf(GetKeyboardLayout(GetWindowThreadProcessId(toHwnd(target), nullptr)));
+    const DWORD thread = GetWindowThreadProcessId(toHwnd(target), nullptr);
+    const LayoutKeys &keys = keysOf(GetKeyboardLayout(thread));
+    const bool capsLock = capsLockOf(thread);
     std::vector<std::vector<INPUT>> events;
     events.reserve(strokes.size());
     for (const KeyStroke &stroke : strokes)
-        events.push_back(eventsFor(stroke, keys));
+        events.push_back(eventsFor(stroke, keys, capsLock));
 
     releaseModifiers();
     for (std::size_t i = 0; i < events.size(); ++i) {

@@ -29,7 +29,8 @@ public:
     // the foreground window: FocusLost at the first stroke that finds it elsewhere, Typing at one
     // that Windows did not take whole, each positioned at the first stroke not typed. Every stroke
     // is mapped to keys first. Shift, Ctrl and Alt held by the user are released for the line; no
-    // modifier is left held on any path. Caps Lock is left as it is and turns the letters' case.
+    // modifier is left held on any path. Caps Lock is left as it is: while the window's thread sees
+    // it on, a letter goes with the other Shift, as a person types it.
     Outcome type(WindowId target, std::span<const KeyStroke> strokes);
 
 private:
