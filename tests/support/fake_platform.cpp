@@ -66,19 +66,17 @@ int FakePlatform::openFiles() const
 Result<WindowId> FakePlatform::appActivate(std::string_view title)
 {
     activated.emplace_back(title);
+    return findWindow(title);
+}
+
+Result<WindowId> FakePlatform::findWindow(std::string_view title)
+{
     const bool titled = clientTitle.size() >= title.size()
         && std::equal(title.begin(), title.end(), clientTitle.begin(),
             [](char a, char b) { return std::tolower(a) == std::tolower(b); });
     if (!clientOpen || !titled)
         return Error { ErrorKind::NoWindow, "No window titled \"" + std::string(title) + "\"." };
     return client;
-}
-
-Result<WindowId> FakePlatform::findWindow(std::string_view title)
-{
-    auto found = appActivate(title);
-    activated.pop_back(); // nothing was brought forward
-    return found;
 }
 
 Result<WindowInfo> FakePlatform::describeWindow(WindowId window)
