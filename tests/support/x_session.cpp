@@ -267,6 +267,14 @@ Connection XSession::connect() const
     return c;
 }
 
+Child spawnWithoutDisplay(const std::vector<std::string> &argv)
+{
+    const pid_t pid = start(argv, "");
+    if (pid <= 0)
+        throw failure("cannot start " + argv.at(0));
+    return Child(pid);
+}
+
 Child XSession::spawn(const std::vector<std::string> &argv) const
 {
     const pid_t pid = start(argv, display_);

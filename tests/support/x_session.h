@@ -53,6 +53,9 @@ private:
     std::optional<int> status_;
 };
 
+// Starts a program (searched on PATH) with no X display, as XSession::spawn() does with one.
+Child spawnWithoutDisplay(const std::vector<std::string> &argv);
+
 struct DisplayCloser
 {
     void operator()(_XDisplay *display) const;

@@ -3,6 +3,8 @@
 #include "x11_properties.h"
 #include "x11_window_picker.h"
 
+#include "platform/titles.h"
+
 #include <algorithm>
 #include <initializer_list>
 #include <memory>
@@ -108,18 +110,6 @@ std::vector<Window> topLevelClients(Display *d, const Atoms &atoms)
         clients.push_back(clientIn(d, atoms, w));
     }
     return clients;
-}
-
-char asciiLower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool startsWithIgnoringCase(std::string_view text, std::string_view prefix)
-{
-    return text.size() >= prefix.size()
-        && std::equal(prefix.begin(), prefix.end(), text.begin(),
-            [](char a, char b) { return asciiLower(a) == asciiLower(b); });
 }
 
 bool iconic(Display *d, const Atoms &atoms, Window w)

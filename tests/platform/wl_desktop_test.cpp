@@ -1,0 +1,160 @@
+// The wlroots path against a real headless sway: windows found by title, activated, and typed into
+// through the program's own virtual keyboard, into foot terminals that record what they receive.
+#include "platform/wayland/wl_desktop.h"
+#include "platform/wayland/wl_keymap.h"
+#include "support/sway_session.h"
+
+#include <gtest/gtest.h>
+#include <xkbcommon/xkbcommon.h>
+
+#include <cstdlib>
+#include <memory>
+#include <thread>
+
+namespace quillpost::test {
+namespace {
+
+std::string everyPrintable()
+{
+    std::string text;
+    for (char c = ' '; isPrintableAscii(c); ++c)
+        text += c;
+    return text;
+}
+
+TEST(TypingKeymap, GivesEveryCharacterWithNoModifierHeld)
+{
+    std::unique_ptr<xkb_context, decltype(&xkb_context_unref)> context(
+        xkb_context_new(XKB_CONTEXT_NO_FLAGS), xkb_context_unref);
+    std::unique_ptr<xkb_keymap, decltype(&xkb_keymap_unref)> keymap(
+        xkb_keymap_new_from_string(context.get(), wl::typingKeymap().c_str(),
+            XKB_KEYMAP_FORMAT_TEXT_V1, XKB_KEYMAP_COMPILE_NO_FLAGS),
+        xkb_keymap_unref);
+    ASSERT_TRUE(keymap);
+    std::unique_ptr<xkb_state, decltype(&xkb_state_unref)> state(
+        xkb_state_new(keymap.get()), xkb_state_unref);
+    const auto typed = [&](std::uint32_t key) {
+        char text[8] = {};
+        xkb_state_key_get_utf8(state.get(), key + 8, text, sizeof text);
+        return std::string(text);
+    };
+    for (const KeyStroke stroke : strokesOf(everyPrintable() + "\r"))
+        EXPECT_EQ(typed(wl::keyFor(stroke)), std::string(1, stroke.character));
+    EXPECT_EQ(typed(wl::kSilentKey), "");
+}
+
+class WlrootsDesktop : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (const std::string why = SwaySession::unavailable(); !why.empty())
+            GTEST_SKIP() << "No sway on this machine: " << why;
+    }
+
+    // The program's view of `sway`, once `title` is among its windows.
+    std::unique_ptr<wl::Desktop> connect(const SwaySession &sway, const std::string &title)
+    {
+        setenv("WAYLAND_DISPLAY", sway.socket().c_str(), 1);
+        std::string lacking;
+        auto desktop = wl::Desktop::connect(&lacking);
+        if (!desktop)
+            throw std::runtime_error("no wlroots desktop: " + lacking);
+        // The keyboard it made is new to the seat, which loses the first keys of a new one.
+        std::this_thread::sleep_for(1s);
+        if (!waitFor([&] { return desktop->find(title, nullptr).ok(); }))
+            throw std::runtime_error("no window titled " + title);
+        return desktop;
+    }
+
+    Outcome typeInto(wl::Desktop &desktop, WindowId window, const std::string &text)
+    {
+        EXPECT_TRUE(desktop.activate(window));
+        EXPECT_TRUE(desktop.waitForActivated(window, kPatience));
+        const auto strokes = strokesOf(text);
+        return desktop.type(window, strokes);
+    }
+};
+
+TEST_F(WlrootsDesktop, EveryCharacterArrivesWhateverTheLayout)
+{
+    for (const char *layout : { "us", "de" }) {
+        SCOPED_TRACE(layout);
+        SwaySession sway(layout);
+        const std::string got = sway.file("got");
+        Child client = sway.recorder("zMUD", got);
+        auto desktop = connect(sway, "zMUD");
+        const auto window = desktop->find("zmud", nullptr).value();
+        EXPECT_EQ(desktop->describe(window)->windowClass, "foot");
+        const std::string text = "note + " + everyPrintable() + "\r" + everyPrintable() + "\r";
+        ASSERT_TRUE(typeInto(*desktop, window, text));
+        EXPECT_TRUE(waitFor([&] { return readFile(got).size() >= text.size(); }));
+        EXPECT_EQ(readFile(got), text);
+    }
+}
+
+TEST_F(WlrootsDesktop, KeysStopWhenAnotherWindowTakesTheKeyboardAndGoOnFromThere)
+{
+    SwaySession sway;
+    const std::string got = sway.file("got"), stolen = sway.file("stolen");
+    Child client = sway.recorder("zMUD", got);
+    Child thief = sway.recorder("thief", stolen);
+    auto desktop = connect(sway, "zMUD");
+    ASSERT_TRUE(waitFor([&] { return desktop->find("thief", nullptr).ok(); }));
+    const auto window = desktop->find("zMUD", nullptr).value();
+
+    // Another window in front: nothing is typed, and the message names it.
+    ASSERT_TRUE(sway.command("[title=\"^thief$\"] focus"));
+    ASSERT_TRUE(waitFor([&] { return sway.focused("thief"); }));
+    auto held = desktop->type(window, strokesOf("note + x\r"));
+    ASSERT_FALSE(held);
+    EXPECT_EQ(held.error().kind, ErrorKind::FocusLost);
+    EXPECT_EQ(held.error().position, 0u);
+    EXPECT_NE(held.error().message.find("\"thief\" has it"), std::string::npos);
+
+    // Taken mid-line: typing stops at a key, and what arrived anywhere is the text up to it.
+    std::string text;
+    for (int i = 0; i < 40; ++i)
+        text += everyPrintable();
+    std::thread steal([&] {
+        waitFor([&] { return readFile(got).size() >= 200; });
+        sway.command("[title=\"^thief$\"] focus");
+    });
+    auto stopped = typeInto(*desktop, window, text);
+    steal.join();
+    ASSERT_FALSE(stopped);
+    ASSERT_EQ(stopped.error().kind, ErrorKind::FocusLost);
+    const std::size_t at = stopped.error().position;
+    ASSERT_GT(at, 200u);
+    ASSERT_LT(at, text.size());
+    // No protocol lets a program hold the keyboard: the one key already on its way when the other
+    // window took it may land there, and only that one.
+    EXPECT_TRUE(waitFor([&] { return readFile(got).size() + readFile(stolen).size() >= at; }));
+    EXPECT_LE(readFile(stolen).size(), 1u);
+    EXPECT_EQ(readFile(got) + readFile(stolen), text.substr(0, at));
+
+    const std::string before = readFile(got);
+    ASSERT_TRUE(typeInto(*desktop, window, text.substr(at)));
+    EXPECT_TRUE(waitFor([&] { return readFile(got).size() >= before.size() + text.size() - at; }));
+    EXPECT_EQ(readFile(got), before + text.substr(at));
+    EXPECT_EQ(readFile(stolen).size(), text.size() - before.size() - (text.size() - at));
+}
+
+TEST_F(WlrootsDesktop, AClosedWindowIsGoneAndTakesNoKeys)
+{
+    SwaySession sway;
+    Child client = sway.recorder("zMUD - world", sway.file("got"));
+    auto desktop = connect(sway, "zMUD");
+    const auto window = desktop->find("zMUD", nullptr).value();
+    EXPECT_EQ(desktop->describe(window)->title, "zMUD - world");
+    EXPECT_FALSE(desktop->find("zMUD", [](const wl::Toplevel &) { return true; }));
+    client.stop();
+    ASSERT_TRUE(waitFor([&] { return !desktop->isOpen(window); }));
+    auto typed = desktop->type(window, strokesOf("x"));
+    ASSERT_FALSE(typed);
+    EXPECT_EQ(typed.error().kind, ErrorKind::NoWindow);
+    EXPECT_FALSE(desktop->find("zMUD", nullptr));
+}
+
+} // namespace
+} // namespace quillpost::test
