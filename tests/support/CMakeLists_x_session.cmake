@@ -6,3 +6,12 @@ add_library(quillpost_x_session STATIC
 target_include_directories(quillpost_x_session PUBLIC ${CMAKE_CURRENT_LIST_DIR}/..)
 target_link_libraries(quillpost_x_session
     PUBLIC X11::X11 PRIVATE quillpost_platform_qt_x11 quillpost_warnings)
+
+# Headless sway sessions and a player's keyboard on their seat, for the wlroots tests.
+add_library(quillpost_sway_session STATIC
+    ${CMAKE_CURRENT_LIST_DIR}/seat_keyboard.cpp ${CMAKE_CURRENT_LIST_DIR}/seat_keyboard.h
+    ${CMAKE_CURRENT_LIST_DIR}/sway_session.cpp ${CMAKE_CURRENT_LIST_DIR}/sway_session.h
+)
+target_link_libraries(quillpost_sway_session
+    PUBLIC quillpost_x_session
+    PRIVATE quillpost_platform_wayland PkgConfig::WAYLAND quillpost_warnings)

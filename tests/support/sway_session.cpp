@@ -94,14 +94,31 @@ Child SwaySession::recorder(const std::string &title, const std::string &file) c
         "stty raw -echo; exec cat > " + shellQuoted(file) });
 }
 
-bool SwaySession::command(const std::string &command) const
+bool SwaySession::swaymsg(const std::string &arguments, const std::string &output) const
 {
     // swaymsg finds sway's socket through SWAYSOCK, which only sway's children inherit.
     Child child = spawnWithoutDisplay(asUser({ "sh", "-c",
-        "SWAYSOCK=$(ls \"$XDG_RUNTIME_DIR\"/sway-ipc.*.sock) exec swaymsg " + shellQuoted(command)
-            + " >/dev/null" }));
+        "SWAYSOCK=$(ls \"$XDG_RUNTIME_DIR\"/sway-ipc.*.sock) exec swaymsg " + arguments + " >"
+            + shellQuoted(output) }));
     const auto status = child.wait(kPatience);
     return status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0;
+}
+
+bool SwaySession::command(const std::string &command) const
+{
+    return swaymsg(shellQuoted(command), "/dev/null");
+}
+
+int SwaySession::windowsTitled(const std::string &title) const
+{
+    if (!swaymsg("-t get_tree", file("tree.json")))
+        return 0;
+    const std::string tree = readFile(file("tree.json"));
+    const std::string name = "\"name\": \"" + title + "\",";
+    int count = 0;
+    for (auto at = tree.find(name); at != std::string::npos; at = tree.find(name, at + 1))
+        ++count;
+    return count;
 }
 
 bool SwaySession::focused(const std::string &title) const

@@ -40,8 +40,11 @@ public:
     bool command(const std::string &command) const;
     // Whether the window titled exactly `title` holds the keyboard, as sway itself reports it.
     bool focused(const std::string &title) const;
+    // How many windows are titled exactly `title`, as sway itself reports it.
+    int windowsTitled(const std::string &title) const;
 
 private:
+    bool swaymsg(const std::string &arguments, const std::string &output) const;
     std::vector<std::string> asUser(std::vector<std::string> argv) const;
 
     TempDir dir_; // XDG_RUNTIME_DIR and the tests' files

@@ -4,6 +4,9 @@
 #include "x11_typist.h"
 #include "x11_windows.h"
 
+#include "platform/titles.h"
+#include "platform/wayland/wl_desktop.h"
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
@@ -12,6 +15,7 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QUrl>
 #include <QVersionNumber>
@@ -41,6 +45,41 @@ QWidget *mainWindow()
         if (w->objectName() == QLatin1String("Form1"))
             return w;
     return nullptr;
+}
+
+bool sameTitle(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && startsWithIgnoringCase(a, b);
+}
+
+// Types `strokes` once the window holds the keyboard, and again from the first stroke not typed
+// when it loses the keyboard part way and gets it back within the same bounded time.
+template <class WaitForFocus, class TypeSome, class IsOpen>
+Outcome typeWhileFocused(
+    std::span<const KeyStroke> strokes, WaitForFocus waitForFocus, TypeSome typeSome, IsOpen isOpen)
+{
+    std::size_t done = 0;
+    const auto stopped = [&](Error error) -> Outcome {
+        if (!isOpen())
+            return kClosed;
+        error.position = done;
+        return error;
+    };
+    const auto deadline = std::chrono::steady_clock::now() + kFocusWait;
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (auto focus = waitForFocus(std::max(left, 0ms)); !focus)
+            return stopped(focus.error());
+        auto typed = typeSome(strokes.subspan(done));
+        if (typed)
+            return typed;
+        if (typed.error().position != std::string::npos)
+            done += typed.error().position;
+        if (typed.error().kind != ErrorKind::FocusLost
+            || std::chrono::steady_clock::now() >= deadline)
+            return stopped(typed.error());
+    }
 }
 
 bool isOwnWindow(std::uint64_t id)
@@ -76,18 +115,44 @@ QtPlatform::QtPlatform()
             typist_ = std::make_unique<x11::Typist>(display);
         }
     }
+    if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        wayland_ = wl::Desktop::connect();
+        if (wayland_) {
+            waylandNews_ = std::make_unique<QSocketNotifier>(wayland_->fd(), QSocketNotifier::Read);
+            QObject::connect(waylandNews_.get(), &QSocketNotifier::activated,
+                [this] { wayland_->readEvents(); });
+        }
+    }
 }
 
 QtPlatform::~QtPlatform() = default;
+
+bool QtPlatform::servedByX11(std::string_view title) const
+{
+    const auto titles = windows_->titles();
+    return std::find(titles.begin(), titles.end(), title) != titles.end();
+}
+
+Result<WindowId> QtPlatform::find(std::string_view title)
+{
+    auto x11 = windows_->find(title);
+    if (!wayland_ || (x11 && sameTitle(windows_->describe(x11.value()).title, title)))
+        return x11;
+    auto native = wayland_->find(
+        title, [&](const wl::Toplevel &window) { return servedByX11(window.title); });
+    if (native && (!x11 || sameTitle(wayland_->describe(native.value())->title, title)))
+        return native;
+    return x11;
+}
 
 Result<WindowId> QtPlatform::appActivate(std::string_view title)
 {
     if (!windows_)
         return kNoX11;
-    auto window = windows_->find(title);
+    auto window = find(title);
     if (!window)
         return window.error();
-    if (auto activated = windows_->activate(window.value()); !activated)
+    if (auto activated = activate(window.value()); !activated)
         return activated.error();
     return window.value();
 }
@@ -96,11 +161,13 @@ Result<WindowId> QtPlatform::findWindow(std::string_view title)
 {
     if (!windows_)
         return kNoX11;
-    return windows_->find(title);
+    return find(title);
 }
 
 Result<WindowInfo> QtPlatform::describeWindow(WindowId window)
 {
+    if (wayland_ && wl::Desktop::owns(window))
+        return wayland_->describe(window);
     if (!windows_)
         return kNoX11;
     if (!windows_->isOpen(window))
@@ -110,17 +177,55 @@ Result<WindowInfo> QtPlatform::describeWindow(WindowId window)
 
 Outcome QtPlatform::activate(WindowId window)
 {
+    if (wayland_ && wl::Desktop::owns(window))
+        return wayland_->activate(window);
     if (!windows_)
         return kNoX11;
     if (!windows_->isOpen(window))
         return kClosed;
+    // sway only marks an X window urgent when X asks for it; its own window list activates it.
+    if (wayland_)
+        wayland_->activateTitled(windows_->describe(window).title);
     return windows_->activate(window);
+}
+
+// A click on a native window never reaches an X program, so a Wayland desktop's windows are
+// chosen from its list, with the same meaning as the click.
+Result<PickedWindow> QtPlatform::chooseFromList()
+{
+    QStringList own;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w->isVisible())
+            own << w->windowTitle();
+    std::vector<wl::Toplevel> windows;
+    QStringList items;
+    for (wl::Toplevel &w : wayland_->windows()) {
+        if (own.contains(toQt(w.title)))
+            continue;
+        items << toQt(w.title + (w.appId.empty() ? "" : "   (" + w.appId + ")"));
+        windows.push_back(std::move(w));
+    }
+    if (windows.empty())
+        return Error { ErrorKind::NoWindow, "No other program has a window open." };
+    bool ok = false;
+    const QString item = QInputDialog::getItem(mainWindow(), QStringLiteral("Choose Client Window"),
+        QStringLiteral("Your MUD client's window:"), items, 0, false, &ok);
+    if (!ok)
+        return Error { ErrorKind::Cancelled, "" };
+    const wl::Toplevel &chosen = windows.at(static_cast<std::size_t>(items.indexOf(item)));
+    if (servedByX11(chosen.title))
+        if (auto x11 = windows_->find(chosen.title);
+            x11 && windows_->describe(x11.value()).title == chosen.title)
+            return PickedWindow { x11.value(), chosen.title };
+    return PickedWindow { chosen.id, chosen.title };
 }
 
 Result<PickedWindow> QtPlatform::pickWindow()
 {
     if (!windows_)
         return kNoX11;
+    if (wayland_)
+        return chooseFromList();
     // The prompt in the status box is drawn and the menu closed before the pointer is taken.
     QCoreApplication::processEvents();
     return windows_->pick(std::chrono::minutes(1));
@@ -138,41 +243,31 @@ void QtPlatform::activateOwnWindow()
     // Qt asks as an application, which window managers may refuse to a window in the background.
     if (windows_)
         (void)windows_->activate(WindowId { static_cast<std::uint64_t>(w->winId()) });
+    if (wayland_)
+        wayland_->activateTitled(fromQt(w->windowTitle()));
 }
 
 Outcome QtPlatform::sendKeys(WindowId target, std::span<const KeyStroke> strokes)
 {
+    if (wayland_ && wl::Desktop::owns(target))
+        return typeWhileFocused(
+            strokes, [&](auto limit) { return wayland_->waitForActivated(target, limit); },
+            [&](auto some) { return wayland_->type(target, some); },
+            [&] { return wayland_->isOpen(target); });
     if (!windows_)
         return kNoX11;
     // The typist checks the focus again with the server grabbed, right before the keys go out,
-    // so no other program can take it in between. When that check finds it gone, wait for it
-    // again within the same bounded time and go on from the first stroke not typed.
+    // so no other program can take it in between.
     const x11::Target typedFor { windows_->runsUnderWine(target) ? x11::KeyReader::Wine
                                                                  : x11::KeyReader::Native,
         target.value };
-    std::size_t done = 0;
-    const auto stopped = [&](Error error) -> Outcome {
-        if (!windows_->isOpen(target))
-            return kClosed;
-        error.position = done;
-        return error;
-    };
-    const auto deadline = std::chrono::steady_clock::now() + kFocusWait;
-    for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (auto focus = windows_->waitForFocus(target, std::max(left, 0ms)); !focus)
-            return stopped(focus.error());
-        auto typed = typist_->type(
-            strokes.subspan(done), [&] { return windows_->waitForFocus(target, 0ms); }, typedFor);
-        if (typed)
-            return typed;
-        if (typed.error().position != std::string::npos)
-            done += typed.error().position;
-        if (typed.error().kind != ErrorKind::FocusLost
-            || std::chrono::steady_clock::now() >= deadline)
-            return stopped(typed.error());
-    }
+    return typeWhileFocused(
+        strokes, [&](auto limit) { return windows_->waitForFocus(target, limit); },
+        [&](auto some) {
+            return typist_->type(
+                some, [&] { return windows_->waitForFocus(target, 0ms); }, typedFor);
+        },
+        [&] { return windows_->isOpen(target); });
 }
 
 void QtPlatform::msgBox(std::string_view prompt, MsgStyle style)

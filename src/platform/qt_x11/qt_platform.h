@@ -5,15 +5,21 @@
 
 #include <memory>
 
+class QSocketNotifier;
+
 namespace quillpost::x11 {
 class Typist;
 class Windows;
 } // namespace quillpost::x11
 
+namespace quillpost::wl {
+class Desktop;
+} // namespace quillpost::wl
+
 namespace quillpost::qt {
 
 // The desktop platform on X11 (XWayland included): Qt for boxes and dialogs, Xlib/XTest for other
-// programs' windows and keys.
+// programs' X windows and keys. On a wlroots desktop, its native windows too, through Wayland.
 class QtPlatform : public Platform
 {
 public:
@@ -40,9 +46,17 @@ public:
     void end() override;
 
 private:
+    // The window of `title`: an exact title before a prefix, X11's before Wayland's.
+    Result<WindowId> find(std::string_view title);
+    Result<PickedWindow> chooseFromList();
+    // Whether a Wayland window is one of XWayland's, which the X11 path serves.
+    bool servedByX11(std::string_view title) const;
+
     MemoryRegistry registry_;
     std::unique_ptr<x11::Windows> windows_; // null without an X11 display
     std::unique_ptr<x11::Typist> typist_;
+    std::unique_ptr<wl::Desktop> wayland_; // null but on a wlroots desktop
+    std::unique_ptr<QSocketNotifier> waylandNews_;
 };
 
 } // namespace quillpost::qt

@@ -195,6 +195,16 @@ Result<WindowId> Windows::find(std::string_view title) const
     return Error { ErrorKind::NoWindow, "No window titled " + quoted(title) + " is open." };
 }
 
+std::vector<std::string> Windows::titles() const
+{
+    const Atoms atoms = internAtoms(display_);
+    std::vector<std::string> all;
+    for (Window w : topLevelClients(display_, atoms))
+        if (auto name = titleOf(display_, atoms, w))
+            all.push_back(std::move(*name));
+    return all;
+}
+
 bool Windows::isOpen(WindowId window) const
 {
     const auto clients = topLevelClients(display_, internAtoms(display_));

@@ -7,7 +7,9 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 struct _XDisplay;
 
@@ -28,6 +30,9 @@ public:
     // Exact title ignoring case first, else a title that begins with `title` (ignoring case);
     // never one of our own windows. NoWindow when there is none.
     Result<WindowId> find(std::string_view title) const;
+
+    // The titles of every managed top-level window, ours too.
+    std::vector<std::string> titles() const;
 
     // Whether `window` is still one of the desktop's top-level windows: false once it is closed
     // (destroyed or withdrawn), whatever its title.
