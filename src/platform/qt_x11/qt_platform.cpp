@@ -5,7 +5,7 @@
 #include "x11_windows.h"
 
 #include "platform/titles.h"
-#include "platform/wayland/wl_desktop.h"
+#include "platform/wayland/native_desktop.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -116,7 +116,7 @@ QtPlatform::QtPlatform()
         }
     }
     if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
-        wayland_ = wl::Desktop::connect();
+        wayland_ = wl::connectNativeDesktop();
         if (wayland_) {
             waylandNews_ = std::make_unique<QSocketNotifier>(wayland_->fd(), QSocketNotifier::Read);
             QObject::connect(waylandNews_.get(), &QSocketNotifier::activated,
@@ -166,7 +166,7 @@ Result<WindowId> QtPlatform::findWindow(std::string_view title)
 
 Result<WindowInfo> QtPlatform::describeWindow(WindowId window)
 {
-    if (wayland_ && wl::Desktop::owns(window))
+    if (wayland_ && wl::NativeDesktop::owns(window))
         return wayland_->describe(window);
     if (!windows_)
         return kNoX11;
@@ -177,7 +177,7 @@ Result<WindowInfo> QtPlatform::describeWindow(WindowId window)
 
 Outcome QtPlatform::activate(WindowId window)
 {
-    if (wayland_ && wl::Desktop::owns(window))
+    if (wayland_ && wl::NativeDesktop::owns(window))
         return wayland_->activate(window);
     if (!windows_)
         return kNoX11;
@@ -249,7 +249,7 @@ void QtPlatform::activateOwnWindow()
 
 Outcome QtPlatform::sendKeys(WindowId target, std::span<const KeyStroke> strokes)
 {
-    if (wayland_ && wl::Desktop::owns(target))
+    if (wayland_ && wl::NativeDesktop::owns(target))
         return typeWhileFocused(
             strokes, [&](auto limit) { return wayland_->waitForActivated(target, limit); },
             [&](auto some) { return wayland_->type(target, some); },

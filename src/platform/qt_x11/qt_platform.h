@@ -13,7 +13,7 @@ class Windows;
 } // namespace quillpost::x11
 
 namespace quillpost::wl {
-class Desktop;
+class NativeDesktop;
 } // namespace quillpost::wl
 
 namespace quillpost::qt {
@@ -55,7 +55,7 @@ private:
     MemoryRegistry registry_;
     std::unique_ptr<x11::Windows> windows_; // null without an X11 display
     std::unique_ptr<x11::Typist> typist_;
-    std::unique_ptr<wl::Desktop> wayland_; // null but on a wlroots desktop
+    std::unique_ptr<wl::NativeDesktop> wayland_; // null but on a Wayland desktop that offers a way
     std::unique_ptr<QSocketNotifier> waylandNews_;
 };
 

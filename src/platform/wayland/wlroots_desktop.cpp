@@ -1,10 +1,8 @@
-#include "wl_desktop.h"
+#include "wlroots_desktop.h"
 
 #include "foreign-toplevel-client.h"
 #include "virtual-keyboard-client.h"
 #include "wl_keymap.h"
-
-#include "platform/titles.h"
 
 #include <wayland-client.h>
 
@@ -23,16 +21,9 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr std::uint64_t kTag = std::uint64_t { 1 } << 63;
 constexpr std::uint32_t kActivated = ZWLR_FOREIGN_TOPLEVEL_HANDLE_V1_STATE_ACTIVATED;
-constexpr auto kPoll = 10ms;
 
 const Error kClosed { ErrorKind::NoWindow, "The window to type into is no longer open." };
-
-std::string quoted(std::string_view text)
-{
-    return "\"" + std::string(text) + "\"";
-}
 
 std::uint32_t milliseconds()
 {
@@ -50,7 +41,7 @@ struct Handle
 
 } // namespace
 
-struct Desktop::State
+struct WlrootsDesktop::State
 {
     wl_display *display = nullptr;
     wl_registry *registry = nullptr;
@@ -98,14 +89,6 @@ struct Desktop::State
                 return &h;
         return nullptr;
     }
-
-    std::string holder()
-    {
-        for (const Handle &h : handles)
-            if (!h.closed && h.window.activated)
-                return h.window.title;
-        return "";
-    }
 };
 
 namespace {
@@ -147,10 +130,10 @@ const zwlr_foreign_toplevel_handle_v1_listener kHandleListener { onTitle, onAppI
 void onToplevel(
     void *data, zwlr_foreign_toplevel_manager_v1 *, zwlr_foreign_toplevel_handle_v1 *proxy)
 {
-    auto *s = static_cast<Desktop::State *>(data);
+    auto *s = static_cast<WlrootsDesktop::State *>(data);
     Handle &h = s->handles.emplace_back();
     h.proxy = proxy;
-    h.window.id = WindowId { kTag | ++s->serial };
+    h.window.id = NativeDesktop::idFor(++s->serial);
     zwlr_foreign_toplevel_handle_v1_add_listener(proxy, &kHandleListener, &h);
 }
 
@@ -161,7 +144,7 @@ const zwlr_foreign_toplevel_manager_v1_listener kManagerListener { onToplevel, o
 void onGlobal(void *data, wl_registry *registry, std::uint32_t name, const char *interface,
     std::uint32_t version)
 {
-    auto *s = static_cast<Desktop::State *>(data);
+    auto *s = static_cast<WlrootsDesktop::State *>(data);
     const std::string_view is(interface);
     if (is == wl_seat_interface.name && !s->seat) {
         s->seat = static_cast<wl_seat *>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
@@ -204,13 +187,13 @@ void press(zwp_virtual_keyboard_v1 *keyboard, std::uint32_t key)
 
 } // namespace
 
-Desktop::Desktop(std::unique_ptr<State> state) : s_(std::move(state)) { }
+WlrootsDesktop::WlrootsDesktop(std::unique_ptr<State> state) : s_(std::move(state)) { }
 
-Desktop::~Desktop() = default;
+WlrootsDesktop::~WlrootsDesktop() = default;
 
-std::unique_ptr<Desktop> Desktop::connect(std::string *lacking)
+std::unique_ptr<WlrootsDesktop> WlrootsDesktop::connect(std::string *lacking)
 {
-    const auto missing = [&](std::string what) -> std::unique_ptr<Desktop> {
+    const auto missing = [&](std::string what) -> std::unique_ptr<WlrootsDesktop> {
         if (lacking)
             *lacking = std::move(what);
         return nullptr;
@@ -238,20 +221,15 @@ std::unique_ptr<Desktop> Desktop::connect(std::string *lacking)
     press(s->keyboard, kSilentKey);
     if (!s->sync())
         return missing("the Wayland compositor refused a virtual keyboard");
-    return std::unique_ptr<Desktop>(new Desktop(std::move(s)));
+    return std::unique_ptr<WlrootsDesktop>(new WlrootsDesktop(std::move(s)));
 }
 
-bool Desktop::owns(WindowId window)
-{
-    return (window.value & kTag) != 0;
-}
-
-int Desktop::fd() const
+int WlrootsDesktop::fd() const
 {
     return wl_display_get_fd(s_->display);
 }
 
-void Desktop::readEvents()
+void WlrootsDesktop::readEvents()
 {
     if (s_->broken)
         return;
@@ -271,7 +249,7 @@ void Desktop::readEvents()
     s_->handles.remove_if([](const Handle &h) { return h.closed; });
 }
 
-std::vector<Toplevel> Desktop::windows()
+std::vector<Toplevel> WlrootsDesktop::windows()
 {
     std::vector<Toplevel> open;
     if (s_->sync())
@@ -281,39 +259,7 @@ std::vector<Toplevel> Desktop::windows()
     return open;
 }
 
-Result<WindowId> Desktop::find(
-    std::string_view title, const std::function<bool(const Toplevel &)> &skip)
-{
-    std::optional<WindowId> byPrefix;
-    if (!title.empty()) {
-        for (const Toplevel &w : windows()) {
-            if (!startsWithIgnoringCase(w.title, title) || (skip && skip(w)))
-                continue;
-            if (w.title.size() == title.size())
-                return w.id;
-            if (!byPrefix)
-                byPrefix = w.id;
-        }
-    }
-    if (byPrefix)
-        return *byPrefix;
-    return Error { ErrorKind::NoWindow, "No window titled " + quoted(title) + " is open." };
-}
-
-bool Desktop::isOpen(WindowId window)
-{
-    return s_->open(window) != nullptr;
-}
-
-Result<WindowInfo> Desktop::describe(WindowId window)
-{
-    const Handle *h = s_->open(window);
-    if (!h)
-        return kClosed;
-    return WindowInfo { h->window.title, h->window.appId };
-}
-
-Outcome Desktop::activate(WindowId window)
+Outcome WlrootsDesktop::activate(WindowId window)
 {
     Handle *h = s_->open(window);
     if (!h)
@@ -323,37 +269,7 @@ Outcome Desktop::activate(WindowId window)
     return Ok {};
 }
 
-bool Desktop::activateTitled(std::string_view title)
-{
-    for (const Toplevel &w : windows())
-        if (w.title == title)
-            return activate(w.id).ok();
-    return false;
-}
-
-Outcome Desktop::waitForActivated(WindowId window, std::chrono::milliseconds limit)
-{
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    const Handle *h = nullptr;
-    for (;;) {
-        h = s_->open(window);
-        if (!h)
-            return kClosed;
-        if (h->window.activated)
-            return Ok {};
-        if (std::chrono::steady_clock::now() >= deadline)
-            break;
-        std::this_thread::sleep_for(kPoll);
-    }
-    std::string message = (h->window.title.empty() ? std::string("The window to type into")
-                                                   : quoted(h->window.title))
-        + " does not have the keyboard focus";
-    if (const std::string holder = s_->holder(); !holder.empty())
-        message += "; " + quoted(holder) + " has it";
-    return Error { ErrorKind::FocusLost, message + "." };
-}
-
-Outcome Desktop::type(WindowId window, std::span<const KeyStroke> strokes)
+Outcome WlrootsDesktop::type(WindowId window, std::span<const KeyStroke> strokes)
 {
     if (auto unmappable = checkStrokes(strokes); !unmappable)
         return unmappable;

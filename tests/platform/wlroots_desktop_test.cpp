@@ -1,7 +1,7 @@
 // The wlroots path against a real headless sway: windows found by title, activated, and typed into
 // through the program's own virtual keyboard, into foot terminals that record what they receive.
-#include "platform/wayland/wl_desktop.h"
 #include "platform/wayland/wl_keymap.h"
+#include "platform/wayland/wlroots_desktop.h"
 #include "support/sway_session.h"
 
 #include <gtest/gtest.h>
@@ -53,11 +53,11 @@ protected:
     }
 
     // The program's view of `sway`, once `title` is among its windows.
-    std::unique_ptr<wl::Desktop> connect(const SwaySession &sway, const std::string &title)
+    std::unique_ptr<wl::WlrootsDesktop> connect(const SwaySession &sway, const std::string &title)
     {
         setenv("WAYLAND_DISPLAY", sway.socket().c_str(), 1);
         std::string lacking;
-        auto desktop = wl::Desktop::connect(&lacking);
+        auto desktop = wl::WlrootsDesktop::connect(&lacking);
         if (!desktop)
             throw std::runtime_error("no wlroots desktop: " + lacking);
         // The keyboard it made is new to the seat, which loses the first keys of a new one.
@@ -67,7 +67,7 @@ protected:
         return desktop;
     }
 
-    Outcome typeInto(wl::Desktop &desktop, WindowId window, const std::string &text)
+    Outcome typeInto(wl::WlrootsDesktop &desktop, WindowId window, const std::string &text)
     {
         EXPECT_TRUE(desktop.activate(window));
         EXPECT_TRUE(desktop.waitForActivated(window, kPatience));
