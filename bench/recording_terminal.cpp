@@ -33,6 +33,29 @@ bool takeFocus(
         && windows.activate(window.value()) && windows.waitForFocus(window.value(), 5s);
 }
 
+double medianArrival(const std::vector<Sample> &samples)
+{
+    std::vector<double> arrived;
+    for (const Sample &s : samples)
+        arrived.push_back(s.arrivedSeconds);
+    return median(arrived);
+}
+
+void reportArrivals(const std::string &benchmark, const std::string &side,
+    const std::vector<Sample> &samples, const std::string &more)
+{
+    std::vector<double> returned;
+    int exact = 0;
+    for (const Sample &s : samples) {
+        returned.push_back(s.returnedSeconds);
+        exact += s.exact;
+    }
+    printRow(benchmark, side + ", all bytes in (median of " + std::to_string(samples.size()) + ")",
+        duration(medianArrival(samples)),
+        "returned after " + duration(median(returned)) + "; " + std::to_string(exact) + "/"
+            + std::to_string(samples.size()) + " exact" + more);
+}
+
 Sample RecordingTerminal::typeAndRead(
     const std::string &expected, const std::function<bool()> &type)
 {
@@ -49,24 +72,36 @@ Sample RecordingTerminal::typeAndRead(
 
 RecordingTerminal::RecordingTerminal(
     const test::XSession &session, const test::TempDir &dir, const std::string &title)
+    : RecordingTerminal(dir.file("keys-" + title), title,
+        [&](const std::string &name, const std::vector<std::string> &recorder) {
+            std::vector<std::string> argv { "xterm", "-fa", "DejaVu Sans Mono", "-fs", "10",
+                "-title", name, "-e" };
+            argv.insert(argv.end(), recorder.begin(), recorder.end());
+            return session.spawn(argv);
+        })
+{
+}
+
+RecordingTerminal::RecordingTerminal(
+    const std::string &fifo, const std::string &title, const Starter &start)
     : title_(title)
 {
-    const std::string fifo = dir.file("keys-" + title);
-    if (mkfifo(fifo.c_str(), 0600) != 0)
+    // Open to all: the terminal may run as another user, as a Wayland session's does.
+    if (mkfifo(fifo.c_str(), 0600) != 0 || chmod(fifo.c_str(), 0666) != 0)
         throw std::runtime_error("cannot make the FIFO " + fifo);
     // Read and write: with no writer yet, or between writers, a read-only end would report
-    // end of file. Close-on-exec, or the xterm would hold it too.
+    // end of file. Close-on-exec, or the terminal would hold it too.
     fd_ = open(fifo.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
     if (fd_ < 0)
         throw std::runtime_error("cannot open the FIFO " + fifo);
     // The "R" comes only after stty, so once it is read the terminal is raw.
-    process_ = session.spawn({ "xterm", "-fa", "DejaVu Sans Mono", "-fs", "10", "-title", title,
-        "-e", "sh", "-c", "stty raw -echo && exec >\"$0\" && printf R && exec cat", fifo });
+    process_ = start(
+        title, { "sh", "-c", "stty raw -echo && exec >\"$0\" && printf R && exec cat", fifo });
     std::string ready;
     readUntil(ready, 1, Clock::now() + std::chrono::seconds(10));
     if (ready != "R") {
         close(fd_);
-        throw std::runtime_error("the \"" + title + "\" xterm did not start its recorder");
+        throw std::runtime_error("the \"" + title + "\" terminal did not start its recorder");
     }
 }
 

@@ -30,15 +30,26 @@ struct Sample
     bool exact = false;
 };
 
+double medianArrival(const std::vector<Sample> &samples);
+// One row for `side`: the median arrival, the median return and how many were exact.
+void reportArrivals(const std::string &benchmark, const std::string &side,
+    const std::vector<Sample> &samples, const std::string &more = {});
+
 // An xterm whose raw, silent terminal passes every byte typed into it through a FIFO to this
 // process, so that the bench wakes on the byte itself: polling a file would add its poll period
 // to every figure.
 class RecordingTerminal
 {
 public:
+    // Starts the terminal titled `title` running `recorder`, the command that records.
+    using Starter = std::function<test::Child(
+        const std::string &title, const std::vector<std::string> &recorder)>;
+
     // Throws std::runtime_error when the terminal does not come up.
     RecordingTerminal(
         const test::XSession &session, const test::TempDir &dir, const std::string &title);
+    // Any terminal, through a FIFO at `fifo` that its user can open.
+    RecordingTerminal(const std::string &fifo, const std::string &title, const Starter &start);
     ~RecordingTerminal();
     RecordingTerminal(const RecordingTerminal &) = delete;
     RecordingTerminal &operator=(const RecordingTerminal &) = delete;

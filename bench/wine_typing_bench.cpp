@@ -50,29 +50,6 @@ std::vector<Sample> readSamples(const std::string &file)
     return samples;
 }
 
-double medianArrival(const std::vector<Sample> &samples)
-{
-    std::vector<double> arrived;
-    for (const Sample &s : samples)
-        arrived.push_back(s.arrivedSeconds);
-    return median(arrived);
-}
-
-void report(
-    const std::string &side, const std::vector<Sample> &samples, const std::string &more = {})
-{
-    std::vector<double> returned;
-    int exact = 0;
-    for (const Sample &s : samples) {
-        returned.push_back(s.returnedSeconds);
-        exact += s.exact;
-    }
-    printRow(kBenchmark, side + ", all bytes in (median of " + std::to_string(samples.size()) + ")",
-        duration(medianArrival(samples)),
-        "returned after " + duration(median(returned)) + "; " + std::to_string(exact) + "/"
-            + std::to_string(samples.size()) + " exact" + more);
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -176,9 +153,9 @@ int main(int argc, char **argv)
     const auto stray = static_cast<long long>(std::filesystem::file_size(recorded))
         - static_cast<long long>(linesTyped * (line.size() + 1));
     session.run({ "wineserver", "-k" });
-    report("Windows typist under Wine, into the Win32 recorder", wine,
+    reportArrivals(kBenchmark, "Windows typist under Wine, into the Win32 recorder", wine,
         stray == 0 ? "" : "; the recorder's file is off by " + std::to_string(stray) + " bytes");
-    report("Linux Typist, into xterm", onLinux);
+    reportArrivals(kBenchmark, "Linux Typist, into xterm", onLinux);
     printRow(kBenchmark, "Wine against Linux (ratio of the medians)",
         ratio(medianArrival(wine) / medianArrival(onLinux)));
     return 0;
