@@ -75,7 +75,7 @@ protected:
     // Writes `bytes` to a new file; what to type in a file dialog to open it.
     virtual std::string newFile(const std::string &bytes);
     // Chooses `path` in the open-file dialog from the keyboard, and closes the dialog.
-    virtual void choose(XWindow dialog, const std::string &path);
+    void choose(XWindow dialog, const std::string &path);
     virtual RecordingClient &startClient(RecordingClient::Options options = {});
     // The send is over, and the client has exactly `expected`.
     virtual void expectSendEnds(const RecordingClient &client, const std::string &expected);

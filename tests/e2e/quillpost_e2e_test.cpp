@@ -121,9 +121,8 @@ TEST_F(Linux, FollowsItsClientThroughNewTitlesAndWarnsUntilTheNextOneOpens)
 TEST_F(Linux, AnOpenMenuOrClosingTheWindowHoldsTheSendAndQuittingEndsEverything)
 {
     menu("f", { "Down", "Return" }); // Open file to View
-    const XWindow dialog = desktop_.waitForWindow("Open File to View (In internal editor)");
-    desktop_.type(dialog, newFile("a file in the viewer\n"));
-    desktop_.press(dialog, { "Return" });
+    choose(desktop_.waitForWindow("Open File to View (In internal editor)"),
+        newFile("a file in the viewer\n"));
     // Each comes to the front a moment after it opens: a key pressed before goes to it.
     desktop_.waitForFront("Text Viewer");
     menu("h", { "a" });

@@ -46,11 +46,8 @@ TEST_F(EndToEnd, MainWindowViewerAndAboutBoxOpenFromTheKeyboardAtTheirSizes)
     std::string hundredLines;
     for (int i = 0; i < 100; ++i)
         hundredLines += std::string(40, static_cast<char>('a' + i % 26)) + "\r\n";
-    const std::string path = newFile(hundredLines);
     menu("f", { "Down", "Return" }); // the item after the first: Open file to View
-    const XWindow dialog = desktop_.waitForWindow("Open File to View (In internal editor)");
-    type(dialog, path);
-    press(dialog, { "Return" });
+    choose(desktop_.waitForWindow("Open File to View (In internal editor)"), newFile(hundredLines));
     answerBox("Return");
     const XWindow viewer = desktop_.waitForWindow("Text Viewer");
     const ScreenRect viewerArea = desktop_.clientArea(viewer);
