@@ -10,17 +10,6 @@ namespace quillpost::test {
 
 namespace {
 
-bool takesPings(Display *d, Window w, Atom ping)
-{
-    Atom *protocols = nullptr;
-    int count = 0;
-    if (!XGetWMProtocols(d, w, &protocols, &count))
-        return false;
-    const bool takes = std::find(protocols, protocols + count, ping) != protocols + count;
-    XFree(protocols);
-    return takes;
-}
-
 // A format-32 message `type` about `window`, sent to `to`.
 void clientMessage(Display *d, Window to, Window window, const char *type, long mask,
     const std::array<long, 3> &data)
@@ -153,7 +142,10 @@ void Desktop::caughtUp(XWindow window) const
     Display *d = connection.get();
     const Window root = DefaultRootWindow(d);
     const Atom ping = XInternAtom(d, "_NET_WM_PING", False);
-    if (!takesPings(d, window, ping))
+    // WM_PROTOCOLS lists atoms as a client list lists windows.
+    const auto protocols = x11::readProperty(d, window, XInternAtom(d, "WM_PROTOCOLS", False));
+    const auto listed = protocols ? x11::windowsIn(*protocols) : std::vector<XWindow> {};
+    if (std::ranges::find(listed, ping) == listed.end())
         return;
     // The answer goes to the root: Qt sends it as StructureNotify, Wine as SubstructureNotify.
     XSelectInput(d, root, StructureNotifyMask | SubstructureNotifyMask);

@@ -18,15 +18,8 @@ std::string notes(const std::string &spool, const std::vector<std::string> &line
 
 std::vector<std::string> printableLines()
 {
-    std::vector<std::string> lines(3);
-    for (char c = 32; c < 127; ++c)
-        lines[c < 64 ? 0 : c < 96 ? 1 : 2] += c;
-    return lines;
-}
-
-void writeFile(const std::string &path, const std::string &bytes)
-{
-    std::ofstream(path, std::ios::binary) << bytes;
+    const std::string p = printableAscii();
+    return { p.substr(0, 32), p.substr(32, 32), p.substr(64) };
 }
 
 namespace {
@@ -92,18 +85,13 @@ bool RecordingClient::staysAt(const std::string &at, std::chrono::milliseconds p
     return !waitFor([&] { return received() != at; }, period);
 }
 
-std::string ProgramTest::artefact(const std::string &name) const
-{
-    return std::string(QUILLPOST_E2E_ARTEFACTS) + "/" + artefactPrefix_ + name;
-}
-
 void ProgramTest::TearDown()
 {
     // A screenshot left in the build folder belongs to the last run of its test.
     const auto *test = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string(test->test_suite_name()) + "." + test->name();
-    std::replace(name.begin(), name.end(), '/', '-');
-    const std::string shot = artefact(name + ".png");
+    std::string name = artefactPrefix_ + test->test_suite_name() + "." + test->name();
+    std::ranges::replace(name, '/', '-');
+    const std::string shot = QUILLPOST_E2E_ARTEFACTS "/" + name + ".png";
     std::filesystem::remove(shot);
     if (HasFailure() && desktop_.screenshot(shot))
         std::cerr << "screen at the end of the test: " << shot << "\n";
@@ -130,7 +118,7 @@ void ProgramTest::type(XWindow window, const std::string &text)
 std::string ProgramTest::newFile(const std::string &bytes)
 {
     const std::string path = dir_.file("note-" + std::to_string(++files_) + ".txt");
-    writeFile(path, bytes);
+    std::ofstream(path, std::ios::binary) << bytes;
     return path;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "desktop.h"
+#include "support/printable.h"
 #include "support/x_session.h"
 
 #include <gtest/gtest.h>
@@ -12,8 +13,6 @@
 #include <vector>
 
 namespace quillpost::test {
-
-void writeFile(const std::string &path, const std::string &bytes);
 
 // What the client must receive for these lines: each typed after the spool word, then Enter.
 std::string notes(const std::string &spool, const std::vector<std::string> &lines);
@@ -69,8 +68,6 @@ class ProgramTest : public ::testing::Test
 {
 protected:
     void TearDown() override;
-    // A file in the build folder that outlives the test, for a screenshot.
-    std::string artefact(const std::string &name) const;
 
     virtual void startProgram(const std::string &layout = "us");
     virtual void press(XWindow window, const std::vector<std::string> &keys);
@@ -78,7 +75,7 @@ protected:
     // Writes `bytes` to a new file; what to type in a file dialog to open it.
     virtual std::string newFile(const std::string &bytes);
     // Chooses `path` in the open-file dialog from the keyboard, and closes the dialog.
-    virtual void choose(XWindow dialog, const std::string &path);
+    void choose(XWindow dialog, const std::string &path);
     virtual RecordingClient &startClient(RecordingClient::Options options = {});
     // The send is over, and the client has exactly `expected`.
     virtual void expectSendEnds(const RecordingClient &client, const std::string &expected);
@@ -102,7 +99,7 @@ protected:
     XWindow main_ = 0;
     std::list<RecordingClient> clients_; // owned here so that a failure's screenshot shows them
     int files_ = 0;
-    std::string artefactPrefix_;
+    std::string artefactPrefix_; // of the screenshot a failure leaves in the build folder
 };
 
 } // namespace quillpost::test

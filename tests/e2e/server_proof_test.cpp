@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <regex>
 #include <stdexcept>
 #include <string>
@@ -101,8 +102,13 @@ struct Arrival
     const char *name;
     Client client;
     std::vector<std::string> lines;
-    const char *lineEnd;
+    const char *lineEnd = "\n";
     bool lastRefused = false; // with "Note too long."
+    const char *answer = "alt+a"; // to the box the program opens first, if it does
+    // What the server stores, where the program wraps or the server cuts a line.
+    std::optional<std::vector<std::string>> stored = std::nullopt;
+    std::vector<std::string> menuKeys = {}; // after Alt+N has opened the Note Type menu
+    std::string spool = "note"; // the word the item types, or the custom spool box is given
     friend void PrintTo(const Arrival &c, std::ostream *out) { *out << c.name; }
 };
 
@@ -111,9 +117,8 @@ class Arrives : public ServerProof, public ::testing::WithParamInterface<Arrival
 };
 
 // All of printable ASCII, TinTin++'s own syntax, blanks at both ends of a line, and empty lines.
-const std::vector<std::string> kPrintable { " !\"#$%&'()*+,-./0123456789:;<=>?", "",
-    "@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_", "`abcdefghijklmnopqrstuvwxyz{|}~", "", "",
-    "   #nop {a;b} $x @y %1 \\ ~~ ! ", "!", "" };
+const std::vector<std::string> kPrintable { printableLines()[0], "", printableLines()[1],
+    printableLines()[2], "", "", "   #nop {a;b} $x @y %1 \\ ~~ ! ", "!", "" };
 
 // 16 lines of 240 and "\n\r", then the longest line the server takes (it refuses one that would
 // bring the note to 4096), or one character more.
@@ -125,11 +130,36 @@ std::vector<std::string> toTheNoteLimit(int over)
     return lines;
 }
 
+// A line of 300 on the qnote spool, wrapped as the program's own wrapping, proven on its own,
+// says; or cut, as a typed line keeps 254 characters, "qnote + " among them.
+Arrival longLine(const char *name, std::vector<std::string> menuKeys, bool wrap)
+{
+    std::string line;
+    for (int i = 0; line.size() < 300; ++i)
+        line += "w" + std::to_string(i) + std::string(i % 9, 'x') + " ";
+    line.resize(300);
+    line.back() = 'z';
+    std::vector<std::string> stored
+        = wrap ? wrapLine(line, 79) : std::vector { line.substr(0, 246) };
+    stored.insert(stored.begin(), "before");
+    stored.push_back("after");
+    return { .name = name,
+        .client = Client::TinTin,
+        .lines = { "before", line, "after" },
+        .answer = wrap ? "alt+w" : "alt+a",
+        .stored = stored,
+        .menuKeys = menuKeys,
+        .spool = "qnote" };
+}
+
+// Quest types qnote; the custom item is second from the bottom, and Up wraps round to the bottom.
 INSTANTIATE_TEST_SUITE_P(ServerProof, Arrives,
     ::testing::Values(Arrival { "PrintableThroughTinTin", Client::TinTin, kPrintable, "\r\n" },
-        Arrival { "PrintableThroughTelnet", Client::Telnet, kPrintable, "\n" },
-        Arrival { "AtTheNoteLimit", Client::TinTin, toTheNoteLimit(0), "\n" },
-        Arrival { "PastTheNoteLimit", Client::TinTin, toTheNoteLimit(1), "\n", true }),
+        Arrival { "PrintableThroughTelnet", Client::Telnet, kPrintable },
+        Arrival { "AtTheNoteLimit", Client::TinTin, toTheNoteLimit(0) },
+        Arrival { "PastTheNoteLimit", Client::TinTin, toTheNoteLimit(1), "\n", true },
+        longLine("LongLineCustomWrapped", { "Up", "Up", "Return" }, true),
+        longLine("LongLineQuestCut", { "q" }, false)),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST_P(Arrives, AsTheServerStoresEachLineOfTheFile)
@@ -143,65 +173,28 @@ TEST_P(Arrives, AsTheServerStoresEachLineOfTheFile)
         expected.push_back(line.substr(std::min(line.find_first_not_of(' '), line.size())));
         std::ranges::replace(expected.back(), '~', '-');
     }
-    start(c.client);
+    // Only this spool word stores a line: the server answers any other with "Huh?".
+    start(c.client, c.spool);
+    if (!c.menuKeys.empty()) {
+        menu("n", c.menuKeys);
+        if (c.menuKeys.size() > 1) {
+            const XWindow box = desktop_.waitForWindow("Custom Note Spool");
+            desktop_.type(box, c.spool);
+            desktop_.press(box, { "Return" });
+            desktop_.waitUntilGone(box);
+        }
+        require(waitFor([&] { return !desktop_.popupShown(); }), "the menu stayed open");
+    }
     sendFile(file);
-    if (expected != c.lines || c.lastRefused) // the program warns first
-        answerBox("alt+a");
+    if (c.stored || expected != c.lines || c.lastRefused) // the program warns first
+        answerBox(c.answer);
     if (c.lastRefused)
         expected.pop_back();
-    expectStored(expected);
+    expectStored(c.stored.value_or(expected));
     EXPECT_EQ(waitFor([&] { return saw("client.log", "Note too long."); },
                   c.lastRefused ? kPatience : 0s),
         c.lastRefused)
         << "whether the server said \"Note too long.\"";
-}
-
-struct LongLine
-{
-    const char *name;
-    std::vector<std::string> menuKeys; // after Alt+N has opened the Note Type menu
-    std::string spool; // the word the item types; typed into the custom spool box if it asks
-    bool wrap;
-    friend void PrintTo(const LongLine &c, std::ostream *out) { *out << c.name; }
-};
-
-class LongLines : public ServerProof, public ::testing::WithParamInterface<LongLine>
-{
-};
-// Quest types qnote; the custom item is second from the bottom, and Up wraps round to the bottom.
-INSTANTIATE_TEST_SUITE_P(ServerProof, LongLines,
-    ::testing::Values(LongLine { "CustomWrapped", { "Up", "Up", "Return" }, "qnote", true },
-        LongLine { "QuestCut", { "q" }, "qnote", false }),
-    [](const auto &info) { return std::string(info.param.name); });
-
-TEST_P(LongLines, WrappedAtWordsOrCutWhereTheServerCutsIt)
-{
-    const LongLine &c = GetParam();
-    std::string line;
-    for (int i = 0; line.size() < 300; ++i)
-        line += "w" + std::to_string(i) + std::string(i % 9, 'x') + " ";
-    line.resize(300);
-    line.back() = 'z';
-    // Only this spool word stores a line: the server answers any other with "Huh?".
-    start(Client::TinTin, c.spool);
-    menu("n", c.menuKeys);
-    if (c.menuKeys.size() > 1) {
-        const XWindow box = desktop_.waitForWindow("Custom Note Spool");
-        desktop_.type(box, c.spool);
-        desktop_.press(box, { "Return" });
-        desktop_.waitUntilGone(box);
-    }
-    require(waitFor([&] { return !desktop_.popupShown(); }), "the menu stayed open");
-
-    sendFile("before\n" + line + "\nafter\n");
-    answerBox(c.wrap ? "alt+w" : "alt+a");
-    // Wrapped as the program's own wrapping, proven on its own, says; cut, a typed line keeps 254
-    // characters, the spool word and " + " among them.
-    std::vector<std::string> lines
-        = c.wrap ? wrapLine(line, 79) : std::vector { line.substr(0, 254 - c.spool.size() - 3) };
-    lines.insert(lines.begin(), "before");
-    lines.push_back("after");
-    expectStored(lines);
 }
 
 } // namespace

@@ -36,32 +36,19 @@ std::string primarySelection(Display *d)
     XEvent event {};
     const bool answered
         = waitFor([&] { return XCheckTypedWindowEvent(d, w, SelectionNotify, &event) == True; });
-    std::string text;
-    Atom type = 0;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char *data = nullptr;
-    if (answered && event.xselection.property != None
-        && XGetWindowProperty(d, w, into, 0, 1L << 16, True, AnyPropertyType, &type, &format,
-               &count, &after, &data)
-            == Success
-        && data)
-        text.assign(reinterpret_cast<char *>(data), count);
-    if (data)
-        XFree(data);
+    const auto text = answered && event.xselection.property != None ? x11::readProperty(d, w, into)
+                                                                    : std::nullopt;
     XDestroyWindow(d, w);
-    return text;
+    return text ? std::string(reinterpret_cast<const char *>(text->data.get()), text->count) : "";
 }
 
 class WineMaps : public EndToEnd, public ::testing::WithParamInterface<WineMap>
 {
 protected:
-    // The status box's text, selected by a triple click, which needs no key of any map.
+    // The status box's text, selected by a triple click.
     std::string status()
     {
-        const ScreenRect r = desktop_.clientArea(main_);
-        session_.run({ "xdotool", "mousemove", std::to_string(r.x + r.width / 2),
-            std::to_string(r.y + r.height - 8), "click", "--repeat", "3", "1" });
+        clickStatus(3);
         return primarySelection(session_.connection());
     }
 };

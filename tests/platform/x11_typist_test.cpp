@@ -1,4 +1,5 @@
 #include "platform/qt_x11/x11_typist.h"
+#include "support/printable.h"
 #include "support/x_session.h"
 
 #include <gtest/gtest.h>
@@ -21,12 +22,7 @@ using namespace std::chrono_literals;
 using test::readFile;
 using test::waitFor;
 
-const std::string kPrintable = [] {
-    std::string text;
-    for (char c = ' '; c <= '~'; ++c)
-        text += c;
-    return text;
-}();
+const std::string kPrintable = test::printableAscii();
 
 XkbStateRec stateOf(Display *d)
 {

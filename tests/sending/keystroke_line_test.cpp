@@ -1,4 +1,5 @@
 #include "sending/keystroke_line.h"
+#include "support/printable.h"
 
 #include <gtest/gtest.h>
 
@@ -11,9 +12,7 @@ namespace {
 
 TEST(KeystrokeLine, ShowsTheLineEscapedAndTypesItAsWritten)
 {
-    std::string printable;
-    for (char c = ' '; c <= '~'; ++c)
-        printable += c;
+    const std::string printable = test::printableAscii();
     const std::string printableShown
         = " !\"#${%}&'{(}{)}*{+},-./0123456789:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ"
           "{[}\\{]}{^}_`abcdefghijklmnopqrstuvwxyz{{}|{}}{~}";

@@ -24,6 +24,7 @@ TEST(Sending, TypesOneLinePerTickHoldsWhilePausedAndEndsOnTheTickAfterTheLast)
     EXPECT_EQ(h.platform.arrived, "note + Hello\r");
     h.click("pause");
     EXPECT_EQ(h.menu("pause").caption(), "&Pause");
+    h.click("three"); // an interval chosen mid-send neither restarts it nor stops it
     h.tick(2);
     EXPECT_EQ(h.status(), "Status: Sending -> note += {(}x{)}");
     EXPECT_EQ(h.platform.ownActivations, 0);

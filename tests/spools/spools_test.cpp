@@ -66,22 +66,5 @@ TEST(Spools, OneItemStaysCheckedAndItsWordActive)
     }
 }
 
-// Neither a spool nor an interval chosen mid-send stops or restarts it.
-TEST(Spools, AChoiceChangesTheWordOfTheFollowingLinesOnly)
-{
-    AppHarness h;
-    h.send("one\n" + std::string(kSpoolRows.size(), '\n'));
-    h.tick();
-    std::string arrived = "note + one\r";
-    for (const SpoolRow &row : kSpoolRows) {
-        h.click(row.item);
-        EXPECT_EQ(h.status(), row.status);
-        h.click("three");
-        h.tick();
-        arrived += std::string(row.word) + " + \r";
-    }
-    EXPECT_EQ(h.platform.arrived, arrived);
-}
-
 } // namespace
 } // namespace quillpost::test

@@ -79,18 +79,11 @@ pid_t start(std::vector<std::string> argv, const std::string &display)
 std::string readDisplayNumber(int fd)
 {
     std::string number;
-    const auto deadline = std::chrono::steady_clock::now() + kPatience;
-    while (std::chrono::steady_clock::now() < deadline) {
-        pollfd p { fd, POLLIN, 0 };
-        if (poll(&p, 1, 100) <= 0)
-            continue;
-        char buffer[16];
-        const ssize_t n = read(fd, buffer, sizeof buffer);
-        if (n <= 0)
-            break;
-        number.append(buffer, static_cast<std::size_t>(n));
-        if (number.find('\n') != std::string::npos)
-            return number.substr(0, number.find('\n'));
+    char c = 0;
+    for (pollfd p { fd, POLLIN, 0 }; poll(&p, 1, kPatience.count()) > 0 && read(fd, &c, 1) == 1;) {
+        if (c == '\n')
+            return number;
+        number += c;
     }
     return {};
 }

@@ -6,6 +6,7 @@
 #include "noteserver/session.h"
 #include "noteserver/string_source.h"
 #include "spools/spools.h"
+#include "support/printable.h"
 
 #include <gtest/gtest.h>
 
@@ -122,8 +123,7 @@ struct Connection
 // ROM's answers, each followed by the prompt.
 const std::string kOk = "Ok.\n\r> ", kHuh = "Huh?\n\r> ", kCannot = "You can't do that.\n\r> ";
 
-const std::string kPrintable = " !\"#$%&'()*+,-./0123456789:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ"
-                               "[\\]^_`abcdefghijklmnopqrstuvwxyz{|}"; // '~' aside
+const std::string kPrintable = quillpost::test::printableAscii();
 
 struct Script
 {
@@ -156,9 +156,9 @@ TEST(Session, RunsOneLinePerPulseAndAnswersAndKeepsTheNoteAsRomDoes)
         { "HangingUpLosesLinesNotYetRun", { { "note + a\nnote + b\n", kOk }, { "", "" } }, "a\n\r",
             true, true },
         { "PlusDropsLeadingBlanksAndSmashesTildes",
-            { { "   NoTe +    two  ~words  \n", kOk }, { "note +" + kPrintable + "~\n", kOk },
+            { { "   NoTe +    two  ~words  \n", kOk }, { "note +" + kPrintable + "\n", kOk },
                 { "note + \n", kOk }, { "note '+' quoted\n", kOk } },
-            "two  -words  \n\r" + kPrintable.substr(1) + "-\n\r\n\rquoted\n\r" },
+            "two  -words  \n\r" + kPrintable.substr(1, 93) + "-\n\r\n\rquoted\n\r" },
         { "OnlyWholeSpoolWordsAndKnownSubCommands",
             { { "notes + x\n", kHuh }, { "not + x\n", kHuh }, { "'note + x\n", kHuh },
                 { "   \n", "> " }, { "note +x\n", kCannot }, { "note shows\n", kCannot } },
