@@ -138,8 +138,10 @@ Result<WindowId> QtPlatform::find(std::string_view title)
     auto x11 = windows_->find(title);
     if (!wayland_ || (x11 && sameTitle(windows_->describe(x11.value()).title, title)))
         return x11;
-    auto native = wayland_->find(
-        title, [&](const wl::Toplevel &window) { return servedByX11(window.title); });
+    const auto x11Titles = windows_->titles();
+    auto native = wayland_->find(title, [&](const wl::Toplevel &window) {
+        return std::find(x11Titles.begin(), x11Titles.end(), window.title) != x11Titles.end();
+    });
     if (native && (!x11 || sameTitle(wayland_->describe(native.value())->title, title)))
         return native;
     return x11;
