@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <memory>
 
 #include <sys/stat.h>
@@ -52,7 +53,7 @@ protected:
     void sendFile(const std::string &bytes)
     {
         const std::string path = sway_->file("note" + std::to_string(++files_) + ".txt");
-        writeFile(path, bytes);
+        std::ofstream(path, std::ios::binary) << bytes;
         chmod(path.c_str(), 0644);
         focusMain();
         keyboard_->press({ "ctrl+o" });

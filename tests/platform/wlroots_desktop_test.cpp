@@ -2,6 +2,7 @@
 // through the program's own virtual keyboard, into foot terminals that record what they receive.
 #include "platform/wayland/wl_keymap.h"
 #include "platform/wayland/wlroots_desktop.h"
+#include "support/printable.h"
 #include "support/sway_session.h"
 
 #include <gtest/gtest.h>
@@ -13,14 +14,6 @@
 
 namespace quillpost::test {
 namespace {
-
-std::string everyPrintable()
-{
-    std::string text;
-    for (char c = ' '; isPrintableAscii(c); ++c)
-        text += c;
-    return text;
-}
 
 TEST(TypingKeymap, GivesEveryCharacterWithNoModifierHeld)
 {
@@ -38,7 +31,7 @@ TEST(TypingKeymap, GivesEveryCharacterWithNoModifierHeld)
         xkb_state_key_get_utf8(state.get(), key + 8, text, sizeof text);
         return std::string(text);
     };
-    for (const KeyStroke stroke : strokesOf(everyPrintable() + "\r"))
+    for (const KeyStroke stroke : strokesOf(printableAscii() + "\r"))
         EXPECT_EQ(typed(wl::keyFor(stroke)), std::string(1, stroke.character));
     EXPECT_EQ(typed(wl::kSilentKey), "");
 }
@@ -86,7 +79,7 @@ TEST_F(WlrootsDesktop, EveryCharacterArrivesWhateverTheLayout)
         auto desktop = connect(sway, "zMUD");
         const auto window = desktop->find("zmud", nullptr).value();
         EXPECT_EQ(desktop->describe(window)->windowClass, "foot");
-        const std::string text = "note + " + everyPrintable() + "\r" + everyPrintable() + "\r";
+        const std::string text = "note + " + printableAscii() + "\r" + printableAscii() + "\r";
         ASSERT_TRUE(typeInto(*desktop, window, text));
         EXPECT_TRUE(waitFor([&] { return readFile(got).size() >= text.size(); }));
         EXPECT_EQ(readFile(got), text);
@@ -115,7 +108,7 @@ TEST_F(WlrootsDesktop, KeysStopWhenAnotherWindowTakesTheKeyboardAndGoOnFromThere
     // Taken mid-line: typing stops at a key, and what arrived anywhere is the text up to it.
     std::string text;
     for (int i = 0; i < 40; ++i)
-        text += everyPrintable();
+        text += printableAscii();
     std::thread steal([&] {
         waitFor([&] { return readFile(got).size() >= 200; });
         sway.command("[title=\"^thief$\"] focus");
