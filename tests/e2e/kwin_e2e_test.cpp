@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <sys/stat.h>
 
 namespace quillpost::test {
@@ -43,37 +45,43 @@ protected:
     std::unique_ptr<KwinSession> kwin_;
 };
 
-TEST_F(KwinXwayland, SendsAFileIntoAnXtermExactly)
+// An xterm on XWayland goes through the X11 path; a native terminal through KWin's window list and
+// fake input, which the program may use as its installed menu entry says.
+TEST_F(KwinXwayland, SendsAFileExactlyIntoAnXtermAndIntoANativeTerminal)
 {
-    const std::string got = kwin_->file("got");
-    Child client = kwin_->spawn({ "xterm", "-title", "zMUD", "-e", "sh", "-c",
-        "stty raw -echo && exec cat > \"$0\"", got });
-    Child program = kwin_->spawn({ QUILLPOST_BINARY });
-    ASSERT_TRUE(activate("zMUD")) << "the xterm did not open";
-    ASSERT_TRUE(activate(std::string(kMainTitle))) << "Quillpost did not start";
+    for (const bool native : { false, true }) {
+        SCOPED_TRACE(native ? "native" : "xterm");
+        const std::string got = kwin_->file(native ? "native" : "xterm");
+        Child client = native ? kwin_->recorder("zMUD", got)
+                              : kwin_->spawn({ "xterm", "-title", "zMUD", "-e", "sh", "-c",
+                                  "stty raw -echo && exec cat > \"$0\"", got });
+        ASSERT_TRUE(waitFor([&] { return std::filesystem::exists(got); })) << "no client";
+        Child program = kwin_->spawn({ QUILLPOST_BINARY });
+        ASSERT_TRUE(activate(std::string(kMainTitle))) << "Quillpost did not start";
 
-    const std::vector<std::string> lines = printableLines();
-    const std::string path = kwin_->file("note.txt");
-    writeFile(path, lines[0] + "\n" + lines[1] + "\r\n" + lines[2] + "\n");
-    chmod(path.c_str(), 0644);
-    ASSERT_TRUE(xdotool({ "key", "--delay", "100", "ctrl+o" }));
-    ASSERT_TRUE(activate(std::string(kOpenDialogTitle)));
-    ASSERT_TRUE(xdotool({ "type", "--delay", "20", path }));
-    ASSERT_TRUE(xdotool({ "key", "Return" }));
-    // A leading blank and "~", which a ROM server would change: send as it is.
-    ASSERT_TRUE(waitFor([&] {
-        const auto status = kwin_
-                                ->spawn({ "sh", "-c",
-                                    "test $(xdotool search --onlyvisible --name '^Quillpost$' "
-                                    "| wc -l) -eq 2" })
-                                .wait(kPatience);
-        return status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0;
-    })) << "no box came";
-    ASSERT_TRUE(xdotool({ "key", "--delay", "100", "alt+a" }));
+        const std::vector<std::string> lines = printableLines();
+        const std::string path = got + ".txt";
+        writeFile(path, lines[0] + "\n" + lines[1] + "\r\n" + lines[2] + "\n");
+        chmod(path.c_str(), 0644);
+        ASSERT_TRUE(xdotool({ "key", "--delay", "100", "ctrl+o" }));
+        ASSERT_TRUE(activate(std::string(kOpenDialogTitle)));
+        ASSERT_TRUE(xdotool({ "type", "--delay", "20", path }));
+        ASSERT_TRUE(xdotool({ "key", "Return" }));
+        // A leading blank and "~", which a ROM server would change: send as it is.
+        ASSERT_TRUE(waitFor([&] {
+            const auto status = kwin_
+                                    ->spawn({ "sh", "-c",
+                                        "test $(xdotool search --onlyvisible --name '^Quillpost$' "
+                                        "| wc -l) -eq 2" })
+                                    .wait(kPatience);
+            return status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0;
+        })) << "no box came";
+        ASSERT_TRUE(xdotool({ "key", "--delay", "100", "alt+a" }));
 
-    const std::string expected = notes("note", lines);
-    EXPECT_TRUE(waitFor([&] { return readFile(got).size() >= expected.size(); }));
-    EXPECT_EQ(readFile(got), expected);
+        const std::string expected = notes("note", lines);
+        EXPECT_TRUE(waitFor([&] { return readFile(got).size() >= expected.size(); }));
+        EXPECT_EQ(readFile(got), expected);
+    }
 }
 
 } // namespace
