@@ -15,3 +15,10 @@ add_library(quillpost_sway_session STATIC
 target_link_libraries(quillpost_sway_session
     PUBLIC quillpost_x_session
     PRIVATE quillpost_platform_wayland PkgConfig::WAYLAND quillpost_warnings)
+
+# KWin on a virtual output, for the KDE Plasma tests.
+add_library(quillpost_kwin_session STATIC
+    ${CMAKE_CURRENT_LIST_DIR}/kwin_session.cpp ${CMAKE_CURRENT_LIST_DIR}/kwin_session.h
+)
+target_link_libraries(quillpost_kwin_session
+    PUBLIC quillpost_x_session PRIVATE quillpost_warnings)

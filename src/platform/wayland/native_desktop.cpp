@@ -1,5 +1,6 @@
 #include "native_desktop.h"
 
+#include "kwin_desktop.h"
 #include "wlroots_desktop.h"
 
 #include "platform/titles.h"
@@ -106,7 +107,9 @@ Outcome NativeDesktop::waitForActivated(WindowId window, std::chrono::millisecon
 
 std::unique_ptr<NativeDesktop> connectNativeDesktop(std::string *lacking)
 {
-    return WlrootsDesktop::connect(lacking);
+    if (auto wlroots = WlrootsDesktop::connect(lacking))
+        return wlroots;
+    return KwinDesktop::connect(lacking);
 }
 
 } // namespace quillpost::wl

@@ -2,6 +2,7 @@
 
 #include "foreign-toplevel-client.h"
 #include "virtual-keyboard-client.h"
+#include "wl_events.h"
 #include "wl_keymap.h"
 
 #include <wayland-client.h>
@@ -12,7 +13,6 @@
 #include <optional>
 #include <thread>
 
-#include <poll.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -231,19 +231,7 @@ int WlrootsDesktop::fd() const
 
 void WlrootsDesktop::readEvents()
 {
-    if (s_->broken)
-        return;
-    while (wl_display_prepare_read(s_->display) != 0)
-        wl_display_dispatch_pending(s_->display);
-    wl_display_flush(s_->display);
-    pollfd p { fd(), POLLIN, 0 };
-    if (poll(&p, 1, 0) > 0 && (p.revents & POLLIN)) {
-        if (wl_display_read_events(s_->display) < 0)
-            s_->broken = true;
-    } else {
-        wl_display_cancel_read(s_->display);
-    }
-    if (wl_display_dispatch_pending(s_->display) < 0)
+    if (!s_->broken && !readWaitingEvents(s_->display))
         s_->broken = true;
     // Closed windows are of no more use to anyone.
     s_->handles.remove_if([](const Handle &h) { return h.closed; });

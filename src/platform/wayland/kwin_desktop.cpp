@@ -1,0 +1,342 @@
+#include "kwin_desktop.h"
+
+#include "fake-input-client.h"
+#include "kwin_layout_keys.h"
+#include "plasma-window-management-client.h"
+#include "wl_events.h"
+
+#include <wayland-client.h>
+
+#include <list>
+#include <optional>
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+namespace quillpost::wl {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr std::uint32_t kActive = ORG_KDE_PLASMA_WINDOW_MANAGEMENT_STATE_ACTIVE;
+// Windows come by uuid from version 13 on; 16 is the newest the listener below knows.
+constexpr std::uint32_t kFirstManagement = 13, kLastManagement = 16;
+constexpr std::uint32_t kKeyboardKeyVersion = 4;
+constexpr std::uint32_t kReleased = 0, kPressed = 1;
+
+const Error kClosed { ErrorKind::NoWindow, "The window to type into is no longer open." };
+
+struct Handle
+{
+    org_kde_plasma_window *proxy = nullptr;
+    Toplevel window;
+    bool ready = false; // all it had to say when it came has arrived
+    bool closed = false;
+};
+
+} // namespace
+
+struct KwinDesktop::State
+{
+    wl_display *display = nullptr;
+    wl_registry *registry = nullptr;
+    wl_seat *seat = nullptr;
+    wl_keyboard *keyboard = nullptr;
+    org_kde_plasma_window_management *manager = nullptr;
+    org_kde_kwin_fake_input *fakeInput = nullptr;
+    std::uint32_t managerVersion = 0, fakeInputVersion = 0;
+    bool seatHasKeyboard = false;
+    std::optional<LayoutKeys> layout;
+    std::list<Handle> handles; // stable addresses: each is its proxy's listener data
+    std::uint64_t serial = 0;
+    bool broken = false; // the compositor went away
+
+    ~State()
+    {
+        for (Handle &h : handles)
+            if (h.proxy)
+                org_kde_plasma_window_destroy(h.proxy);
+        if (keyboard)
+            wl_keyboard_destroy(keyboard);
+        if (fakeInput)
+            org_kde_kwin_fake_input_destroy(fakeInput);
+        if (manager)
+            org_kde_plasma_window_management_destroy(manager);
+        if (seat)
+            wl_seat_destroy(seat);
+        if (registry)
+            wl_registry_destroy(registry);
+        if (display)
+            wl_display_disconnect(display);
+    }
+
+    // Everything the compositor sent up to now has been taken in, windows that just came with all
+    // they say first.
+    bool sync()
+    {
+        if (!broken && wl_display_roundtrip(display) < 0)
+            broken = true;
+        for (const Handle &h : handles)
+            if (!h.closed && !h.ready && !broken && wl_display_roundtrip(display) < 0)
+                broken = true;
+        return !broken;
+    }
+
+    Handle *open(WindowId id)
+    {
+        if (!sync())
+            return nullptr;
+        for (Handle &h : handles)
+            if (!h.closed && h.ready && h.window.id == id)
+                return &h;
+        return nullptr;
+    }
+
+    void key(std::uint32_t code, std::uint32_t state)
+    {
+        org_kde_kwin_fake_input_keyboard_key(fakeInput, code, state);
+    }
+};
+
+namespace {
+
+Handle &handleOf(void *data)
+{
+    return *static_cast<Handle *>(data);
+}
+
+void onTitle(void *data, org_kde_plasma_window *, const char *title)
+{
+    handleOf(data).window.title = title ? title : "";
+}
+
+void onAppId(void *data, org_kde_plasma_window *, const char *appId)
+{
+    handleOf(data).window.appId = appId ? appId : "";
+}
+
+void onState(void *data, org_kde_plasma_window *, std::uint32_t flags)
+{
+    handleOf(data).window.activated = (flags & kActive) != 0;
+}
+
+void onUnmapped(void *data, org_kde_plasma_window *)
+{
+    Handle &h = handleOf(data);
+    h.closed = true;
+    org_kde_plasma_window_destroy(h.proxy);
+    h.proxy = nullptr;
+}
+
+void onInitialState(void *data, org_kde_plasma_window *)
+{
+    handleOf(data).ready = true;
+}
+
+void ignoreText(void *, org_kde_plasma_window *, const char *) { }
+void ignoreNumber(void *, org_kde_plasma_window *, std::int32_t) { }
+void ignoreUnsigned(void *, org_kde_plasma_window *, std::uint32_t) { }
+void ignore(void *, org_kde_plasma_window *) { }
+void ignoreParent(void *, org_kde_plasma_window *, org_kde_plasma_window *) { }
+void ignoreGeometry(
+    void *, org_kde_plasma_window *, std::int32_t, std::int32_t, std::uint32_t, std::uint32_t)
+{
+}
+void ignoreMenu(void *, org_kde_plasma_window *, const char *, const char *) { }
+
+const org_kde_plasma_window_listener kWindowListener { onTitle, onAppId, onState, ignoreNumber,
+    ignoreText, onUnmapped, onInitialState, ignoreParent, ignoreGeometry, ignore, ignoreUnsigned,
+    ignoreText, ignoreText, ignoreMenu, ignoreText, ignoreText, ignoreText };
+
+void onWindow(
+    void *data, org_kde_plasma_window_management *manager, std::uint32_t, const char *uuid)
+{
+    auto *s = static_cast<KwinDesktop::State *>(data);
+    Handle &h = s->handles.emplace_back();
+    h.proxy = org_kde_plasma_window_management_get_window_by_uuid(manager, uuid);
+    h.window.id = NativeDesktop::idFor(++s->serial);
+    org_kde_plasma_window_add_listener(h.proxy, &kWindowListener, &h);
+}
+
+void ignoreManager(void *, org_kde_plasma_window_management *, std::uint32_t) { }
+void ignoreStacking(void *, org_kde_plasma_window_management *, wl_array *) { }
+void ignoreUuids(void *, org_kde_plasma_window_management *, const char *) { }
+
+const org_kde_plasma_window_management_listener kManagerListener { ignoreManager, ignoreManager,
+    ignoreStacking, ignoreUuids, onWindow };
+
+// The seat's keyboard map is the player's layout, which KWin reads our fake keys through.
+void onKeymap(void *data, wl_keyboard *, std::uint32_t format, int fd, std::uint32_t size)
+{
+    auto *s = static_cast<KwinDesktop::State *>(data);
+    void *map = format == WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1
+        ? mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0)
+        : MAP_FAILED;
+    close(fd);
+    s->layout.reset();
+    if (map == MAP_FAILED)
+        return;
+    std::string_view text(static_cast<const char *>(map), size);
+    if (auto keys = LayoutKeys::fromKeymap(text.substr(0, text.find('\0'))))
+        s->layout = std::move(keys.value());
+    munmap(map, size);
+}
+
+void onEnter(void *, wl_keyboard *, std::uint32_t, wl_surface *, wl_array *) { }
+void onLeave(void *, wl_keyboard *, std::uint32_t, wl_surface *) { }
+void onKey(void *, wl_keyboard *, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t) { }
+void onModifiers(void *, wl_keyboard *, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t,
+    std::uint32_t)
+{
+}
+void onRepeat(void *, wl_keyboard *, std::int32_t, std::int32_t) { }
+
+const wl_keyboard_listener kKeyboardListener { onKeymap, onEnter, onLeave, onKey, onModifiers,
+    onRepeat };
+
+void onCapabilities(void *data, wl_seat *, std::uint32_t capabilities)
+{
+    static_cast<KwinDesktop::State *>(data)->seatHasKeyboard
+        = (capabilities & WL_SEAT_CAPABILITY_KEYBOARD) != 0;
+}
+
+void onSeatName(void *, wl_seat *, const char *) { }
+
+const wl_seat_listener kSeatListener { onCapabilities, onSeatName };
+
+void onGlobal(void *data, wl_registry *registry, std::uint32_t name, const char *interface,
+    std::uint32_t version)
+{
+    auto *s = static_cast<KwinDesktop::State *>(data);
+    const std::string_view is(interface);
+    if (is == wl_seat_interface.name && !s->seat) {
+        s->seat = static_cast<wl_seat *>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
+        wl_seat_add_listener(s->seat, &kSeatListener, s);
+    } else if (is == org_kde_plasma_window_management_interface.name && !s->manager) {
+        s->managerVersion = std::min(version, kLastManagement);
+        if (s->managerVersion < kFirstManagement)
+            return;
+        s->manager = static_cast<org_kde_plasma_window_management *>(wl_registry_bind(
+            registry, name, &org_kde_plasma_window_management_interface, s->managerVersion));
+        org_kde_plasma_window_management_add_listener(s->manager, &kManagerListener, s);
+    } else if (is == org_kde_kwin_fake_input_interface.name && !s->fakeInput) {
+        s->fakeInputVersion = version;
+        if (version < kKeyboardKeyVersion)
+            return;
+        s->fakeInput = static_cast<org_kde_kwin_fake_input *>(wl_registry_bind(
+            registry, name, &org_kde_kwin_fake_input_interface, kKeyboardKeyVersion));
+    }
+}
+
+void onGlobalRemove(void *, wl_registry *, std::uint32_t) { }
+
+const wl_registry_listener kRegistryListener { onGlobal, onGlobalRemove };
+
+} // namespace
+
+KwinDesktop::KwinDesktop(std::unique_ptr<State> state) : s_(std::move(state)) { }
+
+KwinDesktop::~KwinDesktop() = default;
+
+std::unique_ptr<KwinDesktop> KwinDesktop::connect(std::string *lacking)
+{
+    const auto missing = [&](std::string what) -> std::unique_ptr<KwinDesktop> {
+        if (lacking)
+            *lacking = std::move(what);
+        return nullptr;
+    };
+    auto s = std::make_unique<State>();
+    s->display = wl_display_connect(nullptr);
+    if (!s->display)
+        return missing("no Wayland compositor answers");
+    s->registry = wl_display_get_registry(s->display);
+    wl_registry_add_listener(s->registry, &kRegistryListener, s.get());
+    if (!s->sync() || !s->sync())
+        return missing("the Wayland compositor closed the connection");
+    if (!s->seat)
+        return missing("the Wayland compositor offers no seat");
+    if (!s->manager || !s->fakeInput) {
+        if (s->managerVersion && s->fakeInputVersion)
+            return missing("KWin is too old to list its windows and type for other programs");
+        return missing("the Wayland compositor lists no windows and offers no fake input to "
+                       "Quillpost (KWin offers them only to a program whose installed .desktop "
+                       "file names them)");
+    }
+
+    // KWin takes fake keys only once the program has said who it is. The device it makes for
+    // them is a keyboard of the seat, which also makes sure the seat has one.
+    org_kde_kwin_fake_input_authenticate(
+        s->fakeInput, "Quillpost", "Types the lines of a note into your MUD client's window.");
+    if (!s->sync())
+        return missing("the Wayland compositor refused fake input");
+    if (!s->seatHasKeyboard)
+        return missing("the Wayland compositor's seat has no keyboard");
+    s->keyboard = wl_seat_get_keyboard(s->seat);
+    wl_keyboard_add_listener(s->keyboard, &kKeyboardListener, s.get());
+    if (!s->sync() || !s->layout)
+        return missing("the Wayland compositor did not say which keyboard layout it uses");
+    return std::unique_ptr<KwinDesktop>(new KwinDesktop(std::move(s)));
+}
+
+int KwinDesktop::fd() const
+{
+    return wl_display_get_fd(s_->display);
+}
+
+void KwinDesktop::readEvents()
+{
+    if (!s_->broken && !readWaitingEvents(s_->display))
+        s_->broken = true;
+    // Closed windows are of no more use to anyone.
+    s_->handles.remove_if([](const Handle &h) { return h.closed; });
+}
+
+std::vector<Toplevel> KwinDesktop::windows()
+{
+    std::vector<Toplevel> open;
+    if (s_->sync())
+        for (const Handle &h : s_->handles)
+            if (!h.closed && h.ready)
+                open.push_back(h.window);
+    return open;
+}
+
+Outcome KwinDesktop::activate(WindowId window)
+{
+    Handle *h = s_->open(window);
+    if (!h)
+        return kClosed;
+    org_kde_plasma_window_set_state(h->proxy, kActive, kActive);
+    wl_display_flush(s_->display);
+    return Ok {};
+}
+
+Outcome KwinDesktop::type(WindowId window, std::span<const KeyStroke> strokes)
+{
+    if (!s_->sync())
+        return Error { ErrorKind::Typing, "The Wayland compositor closed the connection.", 0 };
+    if (!s_->layout)
+        return Error { ErrorKind::Typing, "The desktop's keyboard map could not be read.", 0 };
+    auto presses = s_->layout->plan(strokes);
+    if (!presses)
+        return presses.error();
+    for (std::size_t i = 0; i < presses->size(); ++i) {
+        if (auto focus = waitForActivated(window, 0ms); !focus) {
+            Error error = focus.error();
+            error.position = i;
+            return error;
+        }
+        const LayoutPress &press = presses.value()[i];
+        for (const std::uint32_t held : press.hold)
+            s_->key(held, kPressed);
+        s_->key(press.key, kPressed);
+        s_->key(press.key, kReleased);
+        for (auto held = press.hold.rbegin(); held != press.hold.rend(); ++held)
+            s_->key(*held, kReleased);
+    }
+    if (!s_->sync())
+        return Error { ErrorKind::Typing, "The Wayland compositor closed the connection." };
+    return Ok {};
+}
+
+} // namespace quillpost::wl

@@ -1,0 +1,218 @@
+// The KDE Plasma path: keys planned on a layout's own keymap, then against a real KWin on a virtual
+// output, windows found, activated and typed into through fake input, into weston terminals that
+// record what they receive.
+#include "platform/wayland/kwin_desktop.h"
+#include "platform/wayland/kwin_layout_keys.h"
+#include "support/kwin_session.h"
+
+#include <gtest/gtest.h>
+#include <xkbcommon/xkbcommon.h>
+
+#include <cstdlib>
+#include <memory>
+#include <thread>
+
+namespace quillpost::test {
+namespace {
+
+std::string everyPrintable()
+{
+    std::string text;
+    for (char c = ' '; isPrintableAscii(c); ++c)
+        text += c;
+    return text;
+}
+
+std::string without(std::string text, const std::string &characters)
+{
+    std::erase_if(text, [&](char c) { return characters.find(c) != std::string::npos; });
+    return text;
+}
+
+struct LayoutRow
+{
+    const char *layout;
+    const char *variant;
+    std::string lacking; // what the layout cannot type, as the refusal names it
+};
+
+// Each planned press, replayed on a fresh keyboard state of the same map, gives its character.
+TEST(LayoutKeys, PlansEveryCharacterTheLayoutHasAndNamesTheRest)
+{
+    const LayoutRow rows[]
+        = { { "us", "", "" }, { "de", "", "^ `" }, { "fr", "", "" }, { "us", "dvorak", "" } };
+    std::unique_ptr<xkb_context, decltype(&xkb_context_unref)> context(
+        xkb_context_new(XKB_CONTEXT_NO_ENVIRONMENT_NAMES), xkb_context_unref);
+    for (const LayoutRow &row : rows) {
+        SCOPED_TRACE(std::string(row.layout) + "(" + row.variant + ")");
+        const xkb_rule_names names { "evdev", "pc105", row.layout, row.variant, "" };
+        std::unique_ptr<xkb_keymap, decltype(&xkb_keymap_unref)> keymap(
+            xkb_keymap_new_from_names(context.get(), &names, XKB_KEYMAP_COMPILE_NO_FLAGS),
+            xkb_keymap_unref);
+        ASSERT_TRUE(keymap);
+        std::unique_ptr<char, decltype(&std::free)> text(
+            xkb_keymap_get_as_string(keymap.get(), XKB_KEYMAP_FORMAT_TEXT_V1), std::free);
+        auto keys = wl::LayoutKeys::fromKeymap(text.get());
+        ASSERT_TRUE(keys);
+
+        const std::string all = everyPrintable() + "\r";
+        const auto refused = keys->plan(strokesOf(all));
+        if (!row.lacking.empty()) {
+            ASSERT_FALSE(refused);
+            EXPECT_EQ(refused.error().kind, ErrorKind::Unmappable);
+            EXPECT_EQ(refused.error().position, 0u);
+            EXPECT_NE(refused.error().message.find(": " + row.lacking + "."), std::string::npos)
+                << refused.error().message;
+            continue;
+        }
+        ASSERT_TRUE(refused) << refused.error().message;
+        const auto strokes = strokesOf(all);
+        for (std::size_t i = 0; i < strokes.size(); ++i) {
+            std::unique_ptr<xkb_state, decltype(&xkb_state_unref)> state(
+                xkb_state_new(keymap.get()), xkb_state_unref);
+            for (const std::uint32_t held : refused.value()[i].hold)
+                xkb_state_update_key(state.get(), held + 8, XKB_KEY_DOWN);
+            const xkb_keycode_t key = refused.value()[i].key + 8;
+            char typed[8] = {};
+            xkb_state_key_get_utf8(state.get(), key, typed, sizeof typed);
+            EXPECT_EQ(typed, std::string(1, strokes[i].character)) << "stroke " << i;
+        }
+    }
+}
+
+class KwinDesktop : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        // Tried once: a KWin that cannot start here would not start for any test.
+        static const std::string why = [] {
+            if (std::string missing = KwinSession::unavailable(); !missing.empty())
+                return missing;
+            try {
+                KwinSession trial;
+            } catch (const std::runtime_error &e) {
+                return std::string(e.what());
+            }
+            return std::string();
+        }();
+        if (!why.empty())
+            GTEST_SKIP() << "No KWin on this machine: " << why;
+    }
+
+    std::unique_ptr<KwinSession> start(KwinSession::Options options = {})
+    {
+        return std::make_unique<KwinSession>(std::move(options));
+    }
+
+    // The program's view of `kwin`, once `title` is among its windows.
+    std::unique_ptr<wl::KwinDesktop> connect(const KwinSession &kwin, const std::string &title)
+    {
+        setenv("WAYLAND_DISPLAY", kwin.socket().c_str(), 1);
+        std::string lacking;
+        auto desktop = wl::KwinDesktop::connect(&lacking);
+        if (!desktop)
+            throw std::runtime_error("no KWin desktop: " + lacking);
+        // The seat may have gained a keyboard in the fake input device: let its clients bind it.
+        std::this_thread::sleep_for(1s);
+        if (!waitFor([&] { return desktop->find(title, nullptr).ok(); }))
+            throw std::runtime_error("no window titled " + title);
+        return desktop;
+    }
+
+    Outcome typeInto(wl::KwinDesktop &desktop, WindowId window, const std::string &text)
+    {
+        EXPECT_TRUE(desktop.activate(window));
+        EXPECT_TRUE(desktop.waitForActivated(window, kPatience));
+        const auto strokes = strokesOf(text);
+        return desktop.type(window, strokes);
+    }
+};
+
+TEST_F(KwinDesktop, EveryCharacterTheLayoutHasArrivesAndTheRestIsRefusedByName)
+{
+    for (const LayoutRow &row : { LayoutRow { "us", "", "" }, LayoutRow { "de", "", "^ `" } }) {
+        SCOPED_TRACE(row.layout);
+        auto kwin = start({ .layout = row.layout, .trusted = {} });
+        const std::string got = kwin->file("got");
+        Child client = kwin->recorder("zMUD", got);
+        auto desktop = connect(*kwin, "zMUD");
+        const auto window = desktop->find("zmud", nullptr).value();
+        const std::string all = "note + " + everyPrintable() + "\r" + everyPrintable() + "\r";
+        if (!row.lacking.empty()) {
+            auto refused = typeInto(*desktop, window, all);
+            ASSERT_FALSE(refused);
+            EXPECT_EQ(refused.error().kind, ErrorKind::Unmappable);
+            EXPECT_NE(refused.error().message.find(": " + row.lacking + "."), std::string::npos)
+                << refused.error().message;
+        }
+        const std::string text = without(all, without(row.lacking, " "));
+        ASSERT_TRUE(typeInto(*desktop, window, text));
+        EXPECT_TRUE(waitFor([&] { return readFile(got).size() >= text.size(); }));
+        EXPECT_EQ(readFile(got), text);
+    }
+}
+
+TEST_F(KwinDesktop, KeysStopWhenAnotherWindowTakesTheKeyboardAndGoOnFromThere)
+{
+    auto kwin = start();
+    const std::string got = kwin->file("got"), stolen = kwin->file("stolen");
+    Child client = kwin->recorder("zMUD", got);
+    Child thief = kwin->recorder("thief", stolen);
+    auto desktop = connect(*kwin, "zMUD");
+    auto other = connect(*kwin, "thief"); // another program, which takes the keyboard
+    const auto window = desktop->find("zMUD", nullptr).value();
+
+    // Another window in front: nothing is typed, and the message names it.
+    ASSERT_TRUE(other->activateTitled("thief"));
+    ASSERT_TRUE(desktop->waitForActivated(desktop->find("thief", nullptr).value(), kPatience));
+    auto held = desktop->type(window, strokesOf("note + x\r"));
+    ASSERT_FALSE(held);
+    EXPECT_EQ(held.error().kind, ErrorKind::FocusLost);
+    EXPECT_EQ(held.error().position, 0u);
+    EXPECT_NE(held.error().message.find("\"thief\" has it"), std::string::npos);
+
+    // Taken mid-line: typing stops at a key, and what arrived anywhere is the text up to it.
+    std::string text;
+    for (int i = 0; i < 40; ++i)
+        text += everyPrintable();
+    std::thread steal([&] {
+        waitFor([&] { return readFile(got).size() >= 200; });
+        other->activateTitled("thief");
+    });
+    auto stopped = typeInto(*desktop, window, text);
+    steal.join();
+    ASSERT_FALSE(stopped);
+    ASSERT_EQ(stopped.error().kind, ErrorKind::FocusLost);
+    const std::size_t at = stopped.error().position;
+    ASSERT_GT(at, 200u);
+    ASSERT_LT(at, text.size());
+    // No protocol lets a program hold the keyboard: the one stroke already on its way when the
+    // other window took it may land there, and only that one.
+    EXPECT_TRUE(waitFor([&] { return readFile(got).size() + readFile(stolen).size() >= at; }));
+    EXPECT_LE(readFile(stolen).size(), 1u);
+    EXPECT_EQ(readFile(got) + readFile(stolen), text.substr(0, at));
+
+    const std::string before = readFile(got);
+    ASSERT_TRUE(typeInto(*desktop, window, text.substr(at)));
+    EXPECT_TRUE(waitFor([&] { return readFile(got).size() >= before.size() + text.size() - at; }));
+    EXPECT_EQ(readFile(got), before + text.substr(at));
+}
+
+TEST_F(KwinDesktop, AClosedWindowIsGoneAndTakesNoKeys)
+{
+    auto kwin = start();
+    Child client = kwin->recorder("zMUD - world", kwin->file("got"));
+    auto desktop = connect(*kwin, "zMUD");
+    const auto window = desktop->find("zMUD", nullptr).value();
+    EXPECT_EQ(desktop->describe(window)->title, "zMUD - world");
+    client.stop();
+    ASSERT_TRUE(waitFor([&] { return !desktop->isOpen(window); }));
+    auto typed = desktop->type(window, strokesOf("x"));
+    ASSERT_FALSE(typed);
+    EXPECT_EQ(typed.error().kind, ErrorKind::NoWindow);
+    EXPECT_FALSE(desktop->find("zMUD", nullptr));
+}
+
+} // namespace
+} // namespace quillpost::test
