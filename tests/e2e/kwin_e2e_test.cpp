@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include <sys/stat.h>
 
@@ -61,7 +62,8 @@ TEST_F(KwinXwayland, SendsAFileExactlyIntoAnXtermAndIntoANativeTerminal)
 
         const std::vector<std::string> lines = printableLines();
         const std::string path = got + ".txt";
-        writeFile(path, lines[0] + "\n" + lines[1] + "\r\n" + lines[2] + "\n");
+        std::ofstream(path, std::ios::binary)
+            << lines[0] + "\n" + lines[1] + "\r\n" + lines[2] + "\n";
         chmod(path.c_str(), 0644);
         ASSERT_TRUE(xdotool({ "key", "--delay", "100", "ctrl+o" }));
         ASSERT_TRUE(activate(std::string(kOpenDialogTitle)));
