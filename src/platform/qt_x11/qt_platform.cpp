@@ -24,6 +24,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 
 namespace quillpost::qt {
 namespace {
@@ -116,7 +117,13 @@ QtPlatform::QtPlatform()
         }
     }
     if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
-        wayland_ = wl::connectNativeDesktop();
+        std::string lacking;
+        wayland_ = wl::connectNativeDesktop(&lacking);
+        // The client warning cannot say why a native window is not found; a terminal can.
+        if (!wayland_)
+            std::fprintf(stderr,
+                "Quillpost: only X windows can be typed into on this desktop: %s.\n",
+                lacking.c_str());
         if (wayland_) {
             waylandNews_ = std::make_unique<QSocketNotifier>(wayland_->fd(), QSocketNotifier::Read);
             QObject::connect(waylandNews_.get(), &QSocketNotifier::activated,
