@@ -4,8 +4,12 @@
 #include "platform/wayland/kwin_desktop.h"
 #include "platform/wayland/kwin_layout_keys.h"
 #include "support/kwin_session.h"
+#include "support/printable.h"
+
+#include "fake-input-client.h"
 
 #include <gtest/gtest.h>
+#include <wayland-client.h>
 #include <xkbcommon/xkbcommon.h>
 
 #include <cstdlib>
@@ -15,18 +19,41 @@
 namespace quillpost::test {
 namespace {
 
-std::string everyPrintable()
-{
-    std::string text;
-    for (char c = ' '; isPrintableAscii(c); ++c)
-        text += c;
-    return text;
-}
-
 std::string without(std::string text, const std::string &characters)
 {
     std::erase_if(text, [&](char c) { return characters.find(c) != std::string::npos; });
     return text;
+}
+
+void onGlobal(
+    void *data, wl_registry *registry, std::uint32_t name, const char *interface, std::uint32_t)
+{
+    if (std::string_view(interface) == org_kde_kwin_fake_input_interface.name)
+        *static_cast<org_kde_kwin_fake_input **>(data) = static_cast<org_kde_kwin_fake_input *>(
+            wl_registry_bind(registry, name, &org_kde_kwin_fake_input_interface, 4));
+}
+
+void onGlobalRemove(void *, wl_registry *, std::uint32_t) { }
+
+// Taps Caps Lock as the player would, through a fake keyboard of the test's own.
+void tapCapsLock(const KwinSession &kwin)
+{
+    constexpr std::uint32_t kCapsLock = 58; // evdev
+    const wl_registry_listener listener { onGlobal, onGlobalRemove };
+    wl_display *display = wl_display_connect(kwin.socket().c_str());
+    ASSERT_TRUE(display);
+    org_kde_kwin_fake_input *input = nullptr;
+    wl_registry *registry = wl_display_get_registry(display);
+    wl_registry_add_listener(registry, &listener, &input);
+    wl_display_roundtrip(display);
+    ASSERT_TRUE(input);
+    org_kde_kwin_fake_input_authenticate(input, "test", "Caps Lock");
+    org_kde_kwin_fake_input_keyboard_key(input, kCapsLock, 1);
+    org_kde_kwin_fake_input_keyboard_key(input, kCapsLock, 0);
+    wl_display_roundtrip(display);
+    org_kde_kwin_fake_input_destroy(input);
+    wl_registry_destroy(registry);
+    wl_display_disconnect(display);
 }
 
 struct LayoutRow
@@ -55,7 +82,7 @@ TEST(LayoutKeys, PlansEveryCharacterTheLayoutHasAndNamesTheRest)
         auto keys = wl::LayoutKeys::fromKeymap(text.get());
         ASSERT_TRUE(keys);
 
-        const std::string all = everyPrintable() + "\r";
+        const std::string all = printableAscii() + "\r";
         const auto refused = keys->plan(strokesOf(all));
         if (!row.lacking.empty()) {
             ASSERT_FALSE(refused);
@@ -129,7 +156,7 @@ protected:
     }
 };
 
-TEST_F(KwinDesktop, EveryCharacterTheLayoutHasArrivesAndTheRestIsRefusedByName)
+TEST_F(KwinDesktop, EveryCharacterTheLayoutHasArrivesCapsLockOrNotAndTheRestIsRefusedByName)
 {
     for (const LayoutRow &row : { LayoutRow { "us", "", "" }, LayoutRow { "de", "", "^ `" } }) {
         SCOPED_TRACE(row.layout);
@@ -138,7 +165,7 @@ TEST_F(KwinDesktop, EveryCharacterTheLayoutHasArrivesAndTheRestIsRefusedByName)
         Child client = kwin->recorder("zMUD", got);
         auto desktop = connect(*kwin, "zMUD");
         const auto window = desktop->find("zmud", nullptr).value();
-        const std::string all = "note + " + everyPrintable() + "\r" + everyPrintable() + "\r";
+        const std::string all = "note + " + printableAscii() + "\r" + printableAscii() + "\r";
         if (!row.lacking.empty()) {
             auto refused = typeInto(*desktop, window, all);
             ASSERT_FALSE(refused);
@@ -150,6 +177,11 @@ TEST_F(KwinDesktop, EveryCharacterTheLayoutHasArrivesAndTheRestIsRefusedByName)
         ASSERT_TRUE(typeInto(*desktop, window, text));
         EXPECT_TRUE(waitFor([&] { return readFile(got).size() >= text.size(); }));
         EXPECT_EQ(readFile(got), text);
+        // With Caps Lock on, letters still arrive in their own case.
+        tapCapsLock(*kwin);
+        ASSERT_TRUE(typeInto(*desktop, window, text));
+        EXPECT_TRUE(waitFor([&] { return readFile(got).size() >= 2 * text.size(); }));
+        EXPECT_EQ(readFile(got), text + text);
     }
 }
 
@@ -175,7 +207,7 @@ TEST_F(KwinDesktop, KeysStopWhenAnotherWindowTakesTheKeyboardAndGoOnFromThere)
     // Taken mid-line: typing stops at a key, and what arrived anywhere is the text up to it.
     std::string text;
     for (int i = 0; i < 40; ++i)
-        text += everyPrintable();
+        text += printableAscii();
     std::thread steal([&] {
         waitFor([&] { return readFile(got).size() >= 200; });
         other->activateTitled("thief");

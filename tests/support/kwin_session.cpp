@@ -68,7 +68,7 @@ KwinSession::KwinSession(Options options)
             << "[Desktop Entry]\nType=Application\nName=Quillpost test " << i
             << "\nExec=" << options.trusted[i]
             << "\nX-KDE-Wayland-Interfaces=org_kde_plasma_window_management,"
-               "org_kde_kwin_fake_input\n";
+               "org_kde_kwin_fake_input,org_kde_kwin_keystate\n";
     std::ofstream(file("config/kxkbrc"))
         << "[Layout]\nLayoutList=" << options.layout << "\nUse=true\n";
 

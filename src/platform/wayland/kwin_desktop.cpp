@@ -1,12 +1,14 @@
 #include "kwin_desktop.h"
 
 #include "fake-input-client.h"
+#include "keystate-client.h"
 #include "kwin_layout_keys.h"
 #include "plasma-window-management-client.h"
 #include "wl_events.h"
 
 #include <wayland-client.h>
 
+#include <algorithm>
 #include <list>
 #include <optional>
 
@@ -23,6 +25,8 @@ constexpr std::uint32_t kActive = ORG_KDE_PLASMA_WINDOW_MANAGEMENT_STATE_ACTIVE;
 constexpr std::uint32_t kFirstManagement = 13, kLastManagement = 16;
 constexpr std::uint32_t kKeyboardKeyVersion = 4;
 constexpr std::uint32_t kReleased = 0, kPressed = 1;
+constexpr std::uint32_t kLeftShift = 42, kRightShift = 54; // evdev codes
+constexpr std::uint32_t kKeystateDestroyVersion = 4;
 
 const Error kClosed { ErrorKind::NoWindow, "The window to type into is no longer open." };
 
@@ -44,7 +48,9 @@ struct KwinDesktop::State
     wl_keyboard *keyboard = nullptr;
     org_kde_plasma_window_management *manager = nullptr;
     org_kde_kwin_fake_input *fakeInput = nullptr;
-    std::uint32_t managerVersion = 0, fakeInputVersion = 0;
+    org_kde_kwin_keystate *keystate = nullptr;
+    std::uint32_t managerVersion = 0, fakeInputVersion = 0, keystateVersion = 0;
+    bool capsLocked = false;
     bool seatHasKeyboard = false;
     std::optional<LayoutKeys> layout;
     std::list<Handle> handles; // stable addresses: each is its proxy's listener data
@@ -60,6 +66,10 @@ struct KwinDesktop::State
             wl_keyboard_destroy(keyboard);
         if (fakeInput)
             org_kde_kwin_fake_input_destroy(fakeInput);
+        if (keystate && keystateVersion >= kKeystateDestroyVersion)
+            org_kde_kwin_keystate_destroy(keystate);
+        else if (keystate)
+            wl_proxy_destroy(reinterpret_cast<wl_proxy *>(keystate));
         if (manager)
             org_kde_plasma_window_management_destroy(manager);
         if (seat)
@@ -204,6 +214,15 @@ void onSeatName(void *, wl_seat *, const char *) { }
 
 const wl_seat_listener kSeatListener { onCapabilities, onSeatName };
 
+void onKeyState(void *data, org_kde_kwin_keystate *, std::uint32_t key, std::uint32_t state)
+{
+    if (key == ORG_KDE_KWIN_KEYSTATE_KEY_CAPSLOCK)
+        static_cast<KwinDesktop::State *>(data)->capsLocked
+            = state != ORG_KDE_KWIN_KEYSTATE_STATE_UNLOCKED;
+}
+
+const org_kde_kwin_keystate_listener kKeystateListener { onKeyState };
+
 void onGlobal(void *data, wl_registry *registry, std::uint32_t name, const char *interface,
     std::uint32_t version)
 {
@@ -225,12 +244,26 @@ void onGlobal(void *data, wl_registry *registry, std::uint32_t name, const char 
             return;
         s->fakeInput = static_cast<org_kde_kwin_fake_input *>(wl_registry_bind(
             registry, name, &org_kde_kwin_fake_input_interface, kKeyboardKeyVersion));
+    } else if (is == org_kde_kwin_keystate_interface.name && !s->keystate) {
+        s->keystateVersion = std::min(version, kKeystateDestroyVersion);
+        s->keystate = static_cast<org_kde_kwin_keystate *>(
+            wl_registry_bind(registry, name, &org_kde_kwin_keystate_interface, s->keystateVersion));
+        org_kde_kwin_keystate_add_listener(s->keystate, &kKeystateListener, s);
+        org_kde_kwin_keystate_fetchStates(s->keystate);
     }
 }
 
 void onGlobalRemove(void *, wl_registry *, std::uint32_t) { }
 
 const wl_registry_listener kRegistryListener { onGlobal, onGlobalRemove };
+
+void flipShift(std::vector<std::uint32_t> &hold)
+{
+    if (std::erase_if(
+            hold, [](std::uint32_t key) { return key == kLeftShift || key == kRightShift; })
+        == 0)
+        hold.insert(hold.begin(), kLeftShift);
+}
 
 } // namespace
 
@@ -313,6 +346,8 @@ Outcome KwinDesktop::activate(WindowId window)
 
 Outcome KwinDesktop::type(WindowId window, std::span<const KeyStroke> strokes)
 {
+    if (s_->keystate)
+        org_kde_kwin_keystate_fetchStates(s_->keystate);
     if (!s_->sync())
         return Error { ErrorKind::Typing, "The Wayland compositor closed the connection.", 0 };
     if (!s_->layout)
@@ -326,7 +361,11 @@ Outcome KwinDesktop::type(WindowId window, std::span<const KeyStroke> strokes)
             error.position = i;
             return error;
         }
-        const LayoutPress &press = presses.value()[i];
+        LayoutPress press = presses.value()[i];
+        // Caps Lock turns the case of letters the other way: the other Shift brings it back.
+        const char c = strokes[i].character;
+        if (s_->capsLocked && ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')))
+            flipShift(press.hold);
         for (const std::uint32_t held : press.hold)
             s_->key(held, kPressed);
         s_->key(press.key, kPressed);

@@ -11,8 +11,10 @@ namespace quillpost::wl {
 // (org_kde_kwin_fake_input) only to a program whose installed .desktop file names them in
 // X-KDE-Wayland-Interfaces and starts the very binary that runs. Fake keys are evdev codes that
 // KWin reads through the player's own layout, so each character goes through the key and
-// modifiers that layout gives it, and a line the layout cannot type is refused whole. Nothing is
-// read in the background: every call first asks the compositor for its news.
+// modifiers that layout gives it, and a line the layout cannot type is refused whole; Caps Lock,
+// which KWin reports through org_kde_kwin_keystate (named in the same file), turns Shift around
+// for letters. Nothing is read in the background: every call first asks the compositor for its
+// news.
 class KwinDesktop : public NativeDesktop
 {
 public:
