@@ -116,7 +116,7 @@ QtPlatform::QtPlatform()
         }
     }
     if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
-        wayland_ = wl::connectNativeDesktop();
+        wayland_ = wl::connectNativeDesktop(nullptr, &waylandAdvice_);
         if (wayland_) {
             waylandNews_ = std::make_unique<QSocketNotifier>(wayland_->fd(), QSocketNotifier::Read);
             QObject::connect(waylandNews_.get(), &QSocketNotifier::activated,
@@ -145,11 +145,24 @@ Result<WindowId> QtPlatform::find(std::string_view title)
     return x11;
 }
 
+Result<WindowId> QtPlatform::findOrAdvise(std::string_view title)
+{
+    auto found = find(title);
+    if (found || waylandAdvice_.empty())
+        return found;
+    return Error { ErrorKind::NoWindow, found.error().message + "\n" + waylandAdvice_ };
+}
+
 Result<WindowId> QtPlatform::appActivate(std::string_view title)
 {
     if (!windows_)
         return kNoX11;
-    auto window = find(title);
+    auto window = findOrAdvise(title);
+    // The client warning that follows cannot say why a native client is not seen.
+    if (!window && !waylandAdvice_.empty() && !waylandAdviceShown_) {
+        waylandAdviceShown_ = true;
+        msgBox(window.error().message, MsgStyle::Exclamation);
+    }
     if (!window)
         return window.error();
     if (auto activated = activate(window.value()); !activated)
@@ -161,7 +174,7 @@ Result<WindowId> QtPlatform::findWindow(std::string_view title)
 {
     if (!windows_)
         return kNoX11;
-    return find(title);
+    return findOrAdvise(title);
 }
 
 Result<WindowInfo> QtPlatform::describeWindow(WindowId window)
