@@ -110,9 +110,12 @@ class QuillpostService {
         return global.get_window_actors().map(a => a.meta_window).find(w => w.get_id() === id);
     }
 
+    // While the Shell is modal (the Overview it starts in, a menu, a dialog) its own focus, not
+    // the window's, takes the keys.
     _hasKeyboard(id) {
         const focus = global.display.focus_window;
-        return focus !== null && focus.get_id() === id;
+        return focus !== null && focus.get_id() === id && Main.modalCount === 0 &&
+            !Main.overview.visible;
     }
 
     WindowsAsync(_, invocation) {
