@@ -156,7 +156,7 @@ TEST_F(GnomeDesktop, KeysStopWhenAnotherWindowTakesTheKeyboardAndGoOnFromThere)
     ASSERT_FALSE(stopped);
     ASSERT_EQ(stopped.error().kind, ErrorKind::FocusLost);
     const std::size_t at = stopped.error().position;
-    ASSERT_GT(at, 200u);
+    ASSERT_GE(at, 200u);
     ASSERT_LT(at, text.size());
     // The Shell hands keys to its input thread, so the one key on its way when the other window
     // took the focus may land there, and only that one.
