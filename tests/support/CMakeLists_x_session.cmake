@@ -22,3 +22,12 @@ add_library(quillpost_kwin_session STATIC
 )
 target_link_libraries(quillpost_kwin_session
     PUBLIC quillpost_x_session PRIVATE quillpost_warnings)
+
+# Headless gnome-shell sessions with Quillpost's extension from the source tree.
+add_library(quillpost_gnome_session STATIC
+    ${CMAKE_CURRENT_LIST_DIR}/gnome_session.cpp ${CMAKE_CURRENT_LIST_DIR}/gnome_session.h
+)
+target_compile_definitions(quillpost_gnome_session PRIVATE
+    QUILLPOST_GNOME_EXTENSION="${PROJECT_SOURCE_DIR}/data/gnome-shell/quillpost@quillpost")
+target_link_libraries(quillpost_gnome_session
+    PUBLIC quillpost_x_session PRIVATE quillpost_warnings)

@@ -9,22 +9,6 @@
 #include <unistd.h>
 
 namespace quillpost::test {
-namespace {
-
-bool onPath(const std::string &program)
-{
-    return std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-std::string shellQuoted(const std::string &text)
-{
-    std::string quoted = "'";
-    for (char c : text)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-} // namespace
 
 std::string SwaySession::unavailable()
 {

@@ -260,6 +260,19 @@ Connection XSession::connect() const
     return c;
 }
 
+bool onPath(const std::string &program)
+{
+    return std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+std::string shellQuoted(const std::string &text)
+{
+    std::string quoted = "'";
+    for (char c : text)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
 Child spawnWithoutDisplay(const std::vector<std::string> &argv)
 {
     const pid_t pid = start(argv, "");

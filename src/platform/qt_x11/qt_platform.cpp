@@ -118,7 +118,7 @@ QtPlatform::QtPlatform()
     }
     if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
         std::string lacking;
-        wayland_ = wl::connectNativeDesktop(&lacking);
+        wayland_ = wl::connectNativeDesktop(&lacking, &waylandAdvice_);
         // The client warning cannot say why a native window is not found; a terminal can.
         if (!wayland_)
             std::fprintf(stderr,
@@ -154,11 +154,24 @@ Result<WindowId> QtPlatform::find(std::string_view title)
     return x11;
 }
 
+Result<WindowId> QtPlatform::findOrAdvise(std::string_view title)
+{
+    auto found = find(title);
+    if (found || waylandAdvice_.empty())
+        return found;
+    return Error { ErrorKind::NoWindow, found.error().message + "\n" + waylandAdvice_ };
+}
+
 Result<WindowId> QtPlatform::appActivate(std::string_view title)
 {
     if (!windows_)
         return kNoX11;
-    auto window = find(title);
+    auto window = findOrAdvise(title);
+    // The client warning that follows cannot say why a native client is not seen.
+    if (!window && !waylandAdvice_.empty() && !waylandAdviceShown_) {
+        waylandAdviceShown_ = true;
+        msgBox(window.error().message, MsgStyle::Exclamation);
+    }
     if (!window)
         return window.error();
     if (auto activated = activate(window.value()); !activated)
@@ -170,7 +183,7 @@ Result<WindowId> QtPlatform::findWindow(std::string_view title)
 {
     if (!windows_)
         return kNoX11;
-    return find(title);
+    return findOrAdvise(title);
 }
 
 Result<WindowInfo> QtPlatform::describeWindow(WindowId window)

@@ -48,6 +48,7 @@ public:
 private:
     // The window of `title`: an exact title before a prefix, X11's before Wayland's.
     Result<WindowId> find(std::string_view title);
+    Result<WindowId> findOrAdvise(std::string_view title);
     Result<PickedWindow> chooseFromList();
     // Whether a Wayland window is one of XWayland's, which the X11 path serves.
     bool servedByX11(std::string_view title) const;
@@ -57,6 +58,10 @@ private:
     std::unique_ptr<x11::Typist> typist_;
     std::unique_ptr<wl::NativeDesktop> wayland_; // null but on a Wayland desktop that offers a way
     std::unique_ptr<QSocketNotifier> waylandNews_;
+    // What the player can do so that native windows are reached, said when a title is not found;
+    // the box with it comes once a run.
+    std::string waylandAdvice_;
+    bool waylandAdviceShown_ = false;
 };
 
 } // namespace quillpost::qt

@@ -1,6 +1,7 @@
 #include "native_desktop.h"
 
 #include "kwin_desktop.h"
+#include "gnome_desktop.h"
 #include "wlroots_desktop.h"
 
 #include "platform/titles.h"
@@ -105,8 +106,16 @@ Outcome NativeDesktop::waitForActivated(WindowId window, std::chrono::millisecon
     return Error { ErrorKind::FocusLost, message + "." };
 }
 
-std::unique_ptr<NativeDesktop> connectNativeDesktop(std::string *lacking)
+std::unique_ptr<NativeDesktop> connectNativeDesktop(std::string *lacking, std::string *advice)
 {
+    // mutter offers other programs neither a window list nor a keyboard: on GNOME it is the
+    // extension or nothing.
+    std::string gnomeAdvice;
+    if (auto gnome = GnomeDesktop::connect(lacking, &gnomeAdvice); gnome || !gnomeAdvice.empty()) {
+        if (advice)
+            *advice = gnomeAdvice;
+        return gnome;
+    }
     if (auto wlroots = WlrootsDesktop::connect(lacking))
         return wlroots;
     return KwinDesktop::connect(lacking);

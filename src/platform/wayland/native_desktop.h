@@ -64,7 +64,9 @@ protected:
 };
 
 // The desktop's native windows through the first way the running compositor offers; null when it
-// offers none (or there is no Wayland compositor), `lacking` then saying what is missing.
-std::unique_ptr<NativeDesktop> connectNativeDesktop(std::string *lacking = nullptr);
+// offers none (or there is no Wayland compositor), `lacking` then saying what is missing, and
+// `advice`, when the player can change that, how (complete sentences).
+std::unique_ptr<NativeDesktop> connectNativeDesktop(
+    std::string *lacking = nullptr, std::string *advice = nullptr);
 
 } // namespace quillpost::wl

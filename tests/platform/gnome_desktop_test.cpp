@@ -1,0 +1,216 @@
+// The GNOME path against a real headless gnome-shell running Quillpost's Shell extension: windows
+// found by title, activated, and typed into through the Shell's virtual keyboard, into foot
+// terminals that record what they receive. The extension answers only a program named quillpost,
+// so this test is built under that name.
+#include "platform/wayland/gnome_desktop.h"
+#include "platform/wayland/gnome_layout.h"
+#include "support/gnome_session.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <thread>
+
+namespace quillpost::test {
+namespace {
+
+std::string everyPrintable()
+{
+    std::string text;
+    for (char c = ' '; isPrintableAscii(c); ++c)
+        text += c;
+    return text;
+}
+
+std::string without(std::string text, std::string_view characters)
+{
+    std::erase_if(text, [&](char c) { return characters.find(c) != std::string_view::npos; });
+    return text;
+}
+
+TEST(GnomeLayout, RefusesWhatTheLayoutInEffectLacksNamingEachCharacterOnce)
+{
+    struct Case
+    {
+        wl::GnomeLayout layout;
+        const char *refused; // "" when everything can be typed
+    };
+    const Case cases[] = {
+        { { "us", "", "", 0 }, "" },
+        { { "de", "", "", 0 }, "(de) has, and it has no key for these characters: ^ `." },
+        { { "de,us", ",", "", 1 }, "" },
+        { { "us,de", ",", "", 1 }, "(de) has, and it has no key for these characters: ^ `." },
+        { { "de", "nodeadkeys", "", 0 }, "" },
+        { { "ru", "", "", 0 },
+            "(ru) has, and it has no key for these characters: # & ' < > @ A B C" },
+    };
+    const auto strokes = strokesOf(everyPrintable() + everyPrintable() + "\r");
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.layout.layouts + " group " + std::to_string(c.layout.group));
+        const Outcome checked = wl::checkLayout(c.layout, strokes);
+        if (*c.refused == '\0') {
+            EXPECT_TRUE(checked) << checked.error().message;
+            continue;
+        }
+        ASSERT_FALSE(checked);
+        EXPECT_EQ(checked.error().kind, ErrorKind::Unmappable);
+        EXPECT_EQ(checked.error().position, 0u);
+        EXPECT_NE(checked.error().message.find(c.refused), std::string::npos)
+            << checked.error().message;
+    }
+}
+
+class GnomeDesktop : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (const std::string why = GnomeSession::unavailable(); !why.empty())
+            GTEST_SKIP() << "No gnome-shell on this machine: " << why;
+    }
+
+    static void enter(const GnomeSession &gnome)
+    {
+        setenv("DBUS_SESSION_BUS_ADDRESS", gnome.bus().c_str(), 1);
+        setenv("WAYLAND_DISPLAY", gnome.socket().c_str(), 1);
+    }
+
+    // The program's view of `gnome`, once `title` is among its windows.
+    std::unique_ptr<wl::GnomeDesktop> connect(const GnomeSession &gnome, const std::string &title)
+    {
+        enter(gnome);
+        std::unique_ptr<wl::GnomeDesktop> desktop;
+        std::string lacking;
+        if (!waitFor([&] { return (desktop = wl::GnomeDesktop::connect(&lacking)) != nullptr; }))
+            throw std::runtime_error("the extension does not answer: " + lacking);
+        if (!waitFor([&] { return desktop->find(title, nullptr).ok(); }))
+            throw std::runtime_error("no window titled " + title);
+        return desktop;
+    }
+
+    Outcome typeInto(wl::GnomeDesktop &desktop, WindowId window, const std::string &text)
+    {
+        EXPECT_TRUE(desktop.activate(window));
+        EXPECT_TRUE(desktop.waitForActivated(window, kPatience));
+        const auto strokes = strokesOf(text);
+        return desktop.type(window, strokes);
+    }
+};
+
+TEST_F(GnomeDesktop, EveryCharacterOfTheLayoutArrivesAndTheRestIsRefusedWhole)
+{
+    for (const auto &[layout, lacks] : { std::pair { "us", "" }, std::pair { "de", "^`" } }) {
+        SCOPED_TRACE(layout);
+        GnomeSession gnome({ .layout = layout });
+        const std::string got = gnome.file("got");
+        Child client = gnome.recorder("zMUD", got);
+        auto desktop = connect(gnome, "zMUD");
+        const auto window = desktop->find("zmud", nullptr).value();
+        EXPECT_EQ(desktop->describe(window)->windowClass, "foot");
+        const std::string all = "note + " + everyPrintable() + "\r" + everyPrintable() + "\r";
+        if (*lacks) {
+            auto refused = typeInto(*desktop, window, all);
+            ASSERT_FALSE(refused);
+            EXPECT_EQ(refused.error().kind, ErrorKind::Unmappable);
+            EXPECT_NE(refused.error().message.find(": ^ `."), std::string::npos)
+                << refused.error().message;
+        }
+        const std::string text = without(all, lacks);
+        ASSERT_TRUE(typeInto(*desktop, window, text));
+        EXPECT_TRUE(waitFor([&] { return readFile(got).size() >= text.size(); }));
+        EXPECT_EQ(readFile(got), text);
+    }
+}
+
+TEST_F(GnomeDesktop, KeysStopWhenAnotherWindowTakesTheKeyboardAndGoOnFromThere)
+{
+    GnomeSession gnome;
+    const std::string got = gnome.file("got"), stolen = gnome.file("stolen");
+    Child client = gnome.recorder("zMUD", got);
+    Child thief = gnome.recorder("thief", stolen);
+    auto desktop = connect(gnome, "zMUD");
+    auto other = connect(gnome, "thief"); // another connection, as the Shell's own would be
+    const auto window = desktop->find("zMUD", nullptr).value();
+    const auto thiefWindow = other->find("thief", nullptr).value();
+
+    // Another window in front: nothing is typed, and the message names it.
+    ASSERT_TRUE(other->activate(thiefWindow));
+    ASSERT_TRUE(other->waitForActivated(thiefWindow, kPatience));
+    auto held = desktop->type(window, strokesOf("note + x\r"));
+    ASSERT_FALSE(held);
+    EXPECT_EQ(held.error().kind, ErrorKind::FocusLost);
+    EXPECT_EQ(held.error().position, 0u);
+    EXPECT_NE(held.error().message.find("\"thief\" has it"), std::string::npos);
+
+    // Taken mid-line: typing stops at a key, and what arrived anywhere is the text up to it.
+    std::string text;
+    for (int i = 0; i < 40; ++i)
+        text += everyPrintable();
+    std::thread steal([&] {
+        waitFor([&] { return readFile(got).size() >= 200; });
+        (void)other->activate(thiefWindow);
+    });
+    auto stopped = typeInto(*desktop, window, text);
+    steal.join();
+    ASSERT_FALSE(stopped);
+    ASSERT_EQ(stopped.error().kind, ErrorKind::FocusLost);
+    const std::size_t at = stopped.error().position;
+    ASSERT_GE(at, 200u);
+    ASSERT_LT(at, text.size());
+    // The Shell hands keys to its input thread, so the one key on its way when the other window
+    // took the focus may land there, and only that one.
+    EXPECT_TRUE(waitFor([&] { return readFile(got).size() + readFile(stolen).size() >= at; }));
+    EXPECT_LE(readFile(stolen).size(), 1u);
+    EXPECT_EQ(readFile(got) + readFile(stolen), text.substr(0, at));
+
+    const std::string before = readFile(got);
+    ASSERT_TRUE(typeInto(*desktop, window, text.substr(at)));
+    EXPECT_TRUE(waitFor([&] { return readFile(got).size() >= before.size() + text.size() - at; }));
+    EXPECT_EQ(readFile(got), before + text.substr(at));
+}
+
+TEST_F(GnomeDesktop, AClosedWindowIsGoneAndTakesNoKeys)
+{
+    GnomeSession gnome;
+    Child client = gnome.recorder("zMUD - world", gnome.file("got"));
+    auto desktop = connect(gnome, "zMUD");
+    const auto window = desktop->find("zMUD", nullptr).value();
+    EXPECT_EQ(desktop->describe(window)->title, "zMUD - world");
+    client.stop();
+    ASSERT_TRUE(waitFor([&] { return !desktop->isOpen(window); }));
+    auto typed = desktop->type(window, strokesOf("x"));
+    ASSERT_FALSE(typed);
+    EXPECT_EQ(typed.error().kind, ErrorKind::NoWindow);
+    EXPECT_FALSE(desktop->activate(window));
+    EXPECT_FALSE(desktop->find("zMUD", nullptr));
+}
+
+TEST_F(GnomeDesktop, AnswersTheQuillpostProgramOnly)
+{
+    GnomeSession gnome;
+    enter(gnome);
+    ASSERT_TRUE(waitFor([&] { return wl::GnomeDesktop::connect() != nullptr; }));
+    Child gdbus = gnome.spawn({ "gdbus", "call", "--session", "--dest", "org.quillpost.Shell",
+        "--object-path", "/org/quillpost/Shell", "--method", "org.quillpost.Shell1.Windows" });
+    const auto status = gdbus.wait(kPatience);
+    ASSERT_TRUE(status && WIFEXITED(*status));
+    EXPECT_NE(WEXITSTATUS(*status), 0);
+}
+
+TEST_F(GnomeDesktop, WithoutTheExtensionThePlayerLearnsTheCommandThatEnablesIt)
+{
+    GnomeSession gnome({ .extension = false });
+    enter(gnome);
+    std::string lacking, advice;
+    // The Shell owns its name a moment after its socket appears.
+    ASSERT_TRUE(waitFor([&] {
+        EXPECT_FALSE(wl::connectNativeDesktop(&lacking, &advice));
+        return !advice.empty();
+    })) << lacking;
+    EXPECT_NE(advice.find("\ngnome-extensions enable quillpost@quillpost\n"), std::string::npos)
+        << advice;
+}
+
+} // namespace
+} // namespace quillpost::test
