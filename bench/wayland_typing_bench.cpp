@@ -63,14 +63,6 @@ void typeBlock(Side &side, const std::string &line, int count, int warmUp)
         side.samples.back().exact = false;
 }
 
-std::string shellQuoted(const std::string &text)
-{
-    std::string quoted = "'";
-    for (char c : text)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
 // The client window in front, once the desktop lists it.
 bool bringForward(wl::NativeDesktop &desktop, WindowId &window)
 {
@@ -148,9 +140,9 @@ int main(int argc, char **argv)
                     // weston-terminal has no title option, but takes the title escape sequence.
                     const std::string script = kwin->file("recorder.sh");
                     std::ofstream out(script);
-                    out << "#!/bin/sh\nprintf '\\033]2;%s\\007' " << shellQuoted(title) << "\nexec";
+                    out << "#!/bin/sh\nprintf '\\033]2;%s\\007' " << test::shellQuoted(title) << "\nexec";
                     for (const std::string &arg : recorder)
-                        out << " " << shellQuoted(arg);
+                        out << " " << test::shellQuoted(arg);
                     out << "\n";
                     out.close();
                     chmod(script.c_str(), 0755);

@@ -30,14 +30,6 @@ std::string located(const std::string &program)
     return "";
 }
 
-std::string shellQuoted(const std::string &text)
-{
-    std::string quoted = "'";
-    for (char c : text)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
 std::string lastLine(const std::string &text)
 {
     const std::string trimmed = text.substr(0, text.find_last_not_of('\n') + 1);
