@@ -1,19 +1,18 @@
 #pragma once
 
-#include "x_session.h"
+#include "wayland_session.h"
 
 #include <string>
 #include <vector>
 
 namespace quillpost::test {
 
-// A KWin on a virtual output, with a session bus of its own, for the tests of KDE Plasma. The
-// installed kwin_wayland carries a file capability that a container may refuse to run, so a copy
-// runs, named exactly kwin_wayland. KWin lists its windows and takes fake keys only from programs
-// whose .desktop file names those interfaces; the session installs one for each binary it trusts
-// in its own data folder, before KWin reads the folder. It runs as the test's user: KWin reads
-// a client's /proc/PID/exe, which it could not for another user's process.
-class KwinSession
+// A KWin on a virtual output with a session bus of its own, run as the test's user (KWin reads a
+// client's /proc/PID/exe) from a copy named exactly kwin_wayland (a container may refuse the
+// installed file's capability). KWin offers its window list and fake keys only to programs whose
+// .desktop file names them: the session installs one for each binary it trusts. Windows are found
+// through KWin's scripting; the keyboard is xdotool's into XWayland, which honours modifiers.
+class KwinSession : public WaylandSession
 {
 public:
     struct Options
@@ -25,31 +24,40 @@ public:
 
     // Why no KWin can start on this machine, for a skip message; "" when one can.
     static std::string unavailable();
-
     // Throws std::runtime_error when KWin (or XWayland, when asked for) does not come up.
     explicit KwinSession(Options options);
     KwinSession() : KwinSession(Options {}) { }
-    ~KwinSession();
-    KwinSession(const KwinSession &) = delete;
-    KwinSession &operator=(const KwinSession &) = delete;
 
-    // The compositor's socket as an absolute path, for WAYLAND_DISPLAY.
-    const std::string &socket() const { return socket_; }
-    // XWayland's display, for DISPLAY; "" without XWayland.
-    const std::string &xDisplay() const { return xDisplay_; }
-    std::string file(const std::string &name) const { return dir_.file(name); }
-
-    // Starts a program in the session, on its Wayland socket (and X display, if any).
-    Child spawn(const std::vector<std::string> &argv) const;
-    // A native terminal titled `title` whose program writes every byte it receives to `file`.
-    // foot crashes on KWin's virtual output; weston-terminal does not.
-    Child recorder(const std::string &title, const std::string &file) const;
+    bool focus(const std::string &title, bool dialog = false) const override
+    {
+        return windows(
+            title, dialog ? "c.transient" : "!c.transient", "workspace.activeClient = c;");
+    }
+    bool focused(const std::string &title) const override
+    {
+        return windows(title, "c == workspace.activeClient");
+    }
+    int windowsTitled(const std::string &title) const override
+    {
+        return static_cast<int>(windows(title, "true"));
+    }
+    void press(const std::vector<std::string> &keys) override;
+    void type(const std::string &text) override;
+    // Fake keys go through the layout, which gives a dead key's character only with another key.
+    std::string untypable() const override { return layout_ == "de" ? "^`" : ""; }
 
 private:
-    TempDir dir_; // XDG_RUNTIME_DIR, the XDG folders KWin reads, and the tests' files
-    std::string socket_;
-    std::string xDisplay_;
-    Child kwin_;
+    // foot crashes on KWin's virtual output; weston-terminal does not.
+    std::vector<std::string> terminal(const std::string &script) const override
+    {
+        return { "weston-terminal", "--shell=" + script };
+    }
+    // How many windows titled `title` meet `condition` (JavaScript on a window c), after `action`.
+    std::size_t windows(const std::string &title, const std::string &condition,
+        const std::string &action = "") const;
+
+    std::string layout_;
+    mutable int scripts_ = 0;
 };
 
 } // namespace quillpost::test

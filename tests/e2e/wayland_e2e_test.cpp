@@ -1,0 +1,189 @@
+// The program's stories on each Wayland desktop, its session saying what differs: the program under
+// XWayland typing into native recording terminals (on KWin also into an xterm, the X11 path).
+#include "program_test.h"
+#include "support/kwin_session.h"
+#include "support/sway_session.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <memory>
+
+#include <sys/stat.h>
+
+namespace quillpost::test {
+namespace {
+
+const std::string kMain(kMainTitle);
+
+std::unique_ptr<WaylandSession> sway(const std::string &layout)
+{
+    return std::make_unique<SwaySession>(layout);
+}
+
+std::unique_ptr<WaylandSession> kwin(const std::string &layout)
+{
+    return std::make_unique<KwinSession>(KwinSession::Options {
+        .layout = layout, .xwayland = true, .trusted = { QUILLPOST_BINARY } });
+}
+
+struct Case
+{
+    std::unique_ptr<WaylandSession> (*start)(const std::string &layout);
+    std::string layout = "us";
+    bool xterm = false; // the client is an xterm on XWayland, not a native terminal
+};
+
+const auto caseName = [](const ::testing::TestParamInfo<Case> &info) {
+    return info.param.layout + (info.param.xterm ? "_xterm" : "");
+};
+
+class Stories : public ::testing::TestWithParam<Case>
+{
+protected:
+    void SetUp() override
+    {
+        try {
+            desktop_ = GetParam().start(GetParam().layout);
+        } catch (const std::runtime_error &e) {
+            GTEST_SKIP() << "The desktop does not start on this machine: " << e.what();
+        }
+        program_ = desktop_->spawn({ QUILLPOST_BINARY });
+    }
+
+    // A recording client titled `title`; what it has received is read through the file.
+    std::string client(const std::string &title, Child &process, bool xterm = false)
+    {
+        const std::string file = desktop_->file("client" + std::to_string(++files_));
+        process = desktop_->recorder(title, file, xterm);
+        EXPECT_TRUE(waitFor([&] { return desktop_->windowsTitled(title) == 1; })) << title;
+        return file;
+    }
+
+    std::string receivedAtLeast(const std::string &file, std::size_t size)
+    {
+        waitFor([&] { return readFile(file).size() >= size; });
+        return readFile(file);
+    }
+
+    void focus(const std::string &title, bool dialog = false)
+    {
+        const auto front
+            = [&] { return desktop_->focus(title, dialog) && desktop_->focused(title); };
+        ASSERT_TRUE(waitFor(front)) << title << " did not come to the front";
+    }
+
+    // Ctrl+O, the file's path, Return, from the program's main window.
+    void sendFile(const std::string &bytes)
+    {
+        const std::string path = desktop_->file("note" + std::to_string(++files_) + ".txt");
+        std::ofstream(path, std::ios::binary) << bytes;
+        chmod(path.c_str(), 0644);
+        focus(kMain);
+        desktop_->press({ "ctrl+o" });
+        focus(std::string(kOpenDialogTitle), true);
+        desktop_->type(path);
+        desktop_->press({ "Return" });
+    }
+
+    // Presses `key` in the box of ours that comes in front of the main window.
+    void answerBox(const std::string &key)
+    {
+        ASSERT_TRUE(waitFor([&] { return desktop_->windowsTitled(kMain) == 2; })) << "no box came";
+        focus(kMain, true);
+        desktop_->press({ key });
+        ASSERT_TRUE(waitFor([&] { return desktop_->windowsTitled(kMain) == 1; }));
+    }
+
+    // The status box's text, selected by a triple click as a player would, from X's selection.
+    std::string status()
+    {
+        const std::string text = desktop_->file("status");
+        desktop_->run({ "sh", "-c",
+            "eval $(xdotool search --onlyvisible --name '^Quillpost$' getwindowgeometry --shell)"
+            " && xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT - 8)) click --repeat 3 1"
+            " && until xclip -o -selection primary > \"$0\"; do sleep 0.1; done",
+            text });
+        return readFile(text);
+    }
+
+    std::unique_ptr<WaylandSession> desktop_;
+    Child program_;
+    int files_ = 0;
+};
+
+using Lines = Stories;
+
+// A line that the player's layout cannot type through the desktop is refused whole before any of
+// it is typed, naming what the layout lacks, and the send stops there.
+TEST_P(Lines, TypesEveryPrintableCharacterOnEveryKindOfLineBreak)
+{
+    Child process;
+    const std::string got = client("zMUD", process, GetParam().xterm);
+    const std::vector<std::string> p = printableLines();
+    const std::vector<std::string> lines { p[0], p[1], "", p[2], "x", "{+}{{^}} (%~) [[]] +^%~ " };
+    sendFile(lines[0] + "\r\n" + lines[1] + "\r\n" + lines[2] + "\n" + lines[3] + "\r" + lines[4]
+        + "\r\n" + lines[5] + "\r\n");
+    answerBox("alt+a"); // a leading blank and "~", which a ROM server would change
+
+    const std::string untypable = GetParam().xterm ? "" : desktop_->untypable();
+    const auto refused = std::find_if(lines.begin(), lines.end(), [&](const std::string &line) {
+        return line.find_first_of(untypable) != std::string::npos;
+    });
+    const std::string expected = notes("note", { lines.begin(), refused });
+    EXPECT_EQ(receivedAtLeast(got, expected.size()), expected);
+    EXPECT_TRUE(waitFor([&] { return desktop_->focused(kMain); })) << "the end did not come back";
+    EXPECT_EQ(readFile(got), expected);
+    if (refused == lines.end())
+        return;
+    std::string named;
+    for (char c : untypable)
+        if (refused->find(c) != std::string::npos)
+            named += (named.empty() ? "" : " ") + std::string(1, c);
+    const std::string said = status(), line = std::to_string(refused - lines.begin() + 1);
+    EXPECT_NE(said.find(": " + named + "."), std::string::npos) << said;
+    EXPECT_TRUE(said.ends_with("Line " + line + " was not typed.")) << said;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sway, Lines, ::testing::Values(Case { sway, "us" }, Case { sway, "de" }), caseName);
+INSTANTIATE_TEST_SUITE_P(Kwin, Lines,
+    ::testing::Values(Case { kwin, "us" }, Case { kwin, "de" }, Case { kwin, "us", true }),
+    caseName);
+
+// A click on a native window never reaches the program: it offers the desktop's windows instead.
+// The client chosen there serves, each line bringing it back in front of a window that came between
+// lines, until it closes; then the title rule, after a warning while no client is there.
+TEST_P(Stories, AClientChosenFromTheWindowListServesUntilItClosesThenTheTitleRuleAfterAWarning)
+{
+    Child chosen, thief, zmud;
+    const std::string got = client("Other world", chosen);
+    const std::string stolen = client("thief", thief);
+    focus(kMain);
+    desktop_->press({ "alt+o", "c" });
+    focus("Choose Client Window", true);
+    desktop_->type("O"); // the list jumps to the window whose title begins so
+    desktop_->press({ "Return" });
+    const std::vector<std::string> lines { "one", "two", "three", "four", "five", "six" };
+    const auto upTo = [&](int n) { return notes("note", { lines.begin(), lines.begin() + n }); };
+    sendFile("one\ntwo\nthree\nfour\nfive\nsix\n");
+    ASSERT_EQ(receivedAtLeast(got, upTo(2).size()).substr(0, upTo(2).size()), upTo(2));
+    ASSERT_TRUE(desktop_->focus("thief"));
+    ASSERT_EQ(receivedAtLeast(got, upTo(4).size()).substr(0, upTo(4).size()), upTo(4));
+
+    chosen.stop();
+    ASSERT_TRUE(waitFor([&] { return desktop_->windowsTitled(kMain) == 2; })) << "no warning";
+    const std::string expected = upTo(6), rest = expected.substr(readFile(got).size());
+    const std::string next = client("zMUD", zmud);
+    EXPECT_EQ(desktop_->windowsTitled(kMain), 2) << "one warning at a time";
+    answerBox("Return");
+    EXPECT_EQ(receivedAtLeast(next, rest.size()), rest);
+    EXPECT_EQ(readFile(got) + readFile(next), expected);
+    EXPECT_EQ(readFile(stolen), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Sway, Stories, ::testing::Values(Case { sway }), caseName);
+INSTANTIATE_TEST_SUITE_P(Kwin, Stories, ::testing::Values(Case { kwin }), caseName);
+
+} // namespace
+} // namespace quillpost::test

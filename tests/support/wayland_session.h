@@ -1,0 +1,57 @@
+#pragma once
+
+#include "x_session.h"
+
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+namespace quillpost::test {
+
+// A Wayland desktop started for a test, in a runtime folder that also holds the test's files: what
+// a player sees and does there, through the desktop's own ways, never through the program under
+// test.
+class WaylandSession
+{
+public:
+    virtual ~WaylandSession() = default;
+
+    const std::string &socket() const { return socket_; } // an absolute path
+    const std::string &xDisplay() const { return xDisplay_; } // "" without XWayland
+    std::string file(const std::string &name) const { return dir_.file(name); }
+
+    // As the session's user, on its socket and X display; run() waits for a zero exit status.
+    Child spawn(const std::vector<std::string> &argv) const;
+    bool run(const std::vector<std::string> &argv) const;
+    // A terminal titled `title` whose program writes every byte it receives to `file`: the
+    // desktop's native one, or an xterm on XWayland.
+    Child recorder(const std::string &title, const std::string &file, bool xterm = false) const;
+
+    // The dialog titled exactly `title` (a box bears the main window's title), or else the window
+    // of that title that is no dialog, brought to the front.
+    virtual bool focus(const std::string &title, bool dialog = false) const = 0;
+    virtual bool focused(const std::string &title) const = 0;
+    virtual int windowsTitled(const std::string &title) const = 0;
+    // The player's keyboard: xdotool's key names ("ctrl+o", "Return") in turn, and text.
+    virtual void press(const std::vector<std::string> &keys) = 0;
+    virtual void type(const std::string &text) = 0;
+    // What the player's layout cannot give a native window here, in ASCII order.
+    virtual std::string untypable() const { return ""; }
+
+protected:
+    WaylandSession();
+    // Why one of `programs` is missing, for a skip message; "" when none is.
+    static std::string missing(std::initializer_list<const char *> programs);
+    // Starts the compositor (output in compositor.log) and waits until it has run ready(), with
+    // XWayland up if asked for; throws naming `name` when it does not.
+    void launch(const std::string &name, const std::vector<std::string> &argv, bool xwayland);
+    std::string ready() const { return file("ready"); }
+    virtual std::vector<std::string> terminal(const std::string &script) const = 0;
+
+    std::vector<std::string> asUser_; // what runs a program as the session's user
+    TempDir dir_; // XDG_RUNTIME_DIR and the tests' files
+    std::string socket_, xDisplay_, bus_; // bus_: the compositor's session bus
+    Child compositor_;
+};
+
+} // namespace quillpost::test
