@@ -34,9 +34,10 @@ struct Case
     bool xterm = false; // the client is an xterm on XWayland, not a native terminal
 };
 
-const auto caseName = [](const ::testing::TestParamInfo<Case> &info) {
-    return info.param.layout + (info.param.xterm ? "_xterm" : "");
-};
+void PrintTo(const Case &c, std::ostream *os)
+{
+    *os << c.layout << (c.xterm ? ", into an xterm" : "");
+}
 
 class Stories : public ::testing::TestWithParam<Case>
 {
@@ -145,11 +146,9 @@ TEST_P(Lines, TypesEveryPrintableCharacterOnEveryKindOfLineBreak)
     EXPECT_TRUE(said.ends_with("Line " + line + " was not typed.")) << said;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Sway, Lines, ::testing::Values(Case { sway, "us" }, Case { sway, "de" }), caseName);
+INSTANTIATE_TEST_SUITE_P(Sway, Lines, ::testing::Values(Case { sway, "us" }, Case { sway, "de" }));
 INSTANTIATE_TEST_SUITE_P(Kwin, Lines,
-    ::testing::Values(Case { kwin, "us" }, Case { kwin, "de" }, Case { kwin, "us", true }),
-    caseName);
+    ::testing::Values(Case { kwin, "us" }, Case { kwin, "de" }, Case { kwin, "us", true }));
 
 // A click on a native window never reaches the program: it offers the desktop's windows instead.
 // The client chosen there serves, each line bringing it back in front of a window that came between
@@ -182,8 +181,8 @@ TEST_P(Stories, AClientChosenFromTheWindowListServesUntilItClosesThenTheTitleRul
     EXPECT_EQ(readFile(stolen), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(Sway, Stories, ::testing::Values(Case { sway }), caseName);
-INSTANTIATE_TEST_SUITE_P(Kwin, Stories, ::testing::Values(Case { kwin }), caseName);
+INSTANTIATE_TEST_SUITE_P(Sway, Stories, ::testing::Values(Case { sway }));
+INSTANTIATE_TEST_SUITE_P(Kwin, Stories, ::testing::Values(Case { kwin }));
 
 } // namespace
 } // namespace quillpost::test
