@@ -11,6 +11,15 @@
 
 namespace quillpost::test {
 
+// Asked again while it waits: a loaded desktop may drop an activation while it still animates.
+inline void bringForward(wl::NativeDesktop &desktop, WindowId window)
+{
+    ASSERT_TRUE(waitFor([&] {
+        return desktop.activate(window)
+            && desktop.waitForActivated(window, std::chrono::seconds(2));
+    })) << "the window did not come to the front";
+}
+
 // Another window takes the keyboard while `window` is being typed into: `steal` runs once the
 // client's recorder `got` holds 200 bytes, and lines go on being typed until one stops. What
 // arrived anywhere must be the text up to the first key not typed, with no protocol to hold the
@@ -22,8 +31,7 @@ inline void expectTheStealStopsAtAKey(wl::NativeDesktop &desktop, WindowId windo
     std::string line;
     for (char c = ' '; c <= '~'; ++c)
         line += c;
-    ASSERT_TRUE(desktop.activate(window));
-    ASSERT_TRUE(desktop.waitForActivated(window, kPatience));
+    bringForward(desktop, window);
     std::thread thief([&] {
         waitFor([&] { return readFile(got).size() >= 200; });
         steal();
@@ -47,8 +55,7 @@ inline void expectTheStealStopsAtAKey(wl::NativeDesktop &desktop, WindowId windo
     EXPECT_EQ(readFile(got) + readFile(stolen), typed + line.substr(0, at));
 
     const std::string before = readFile(got);
-    ASSERT_TRUE(desktop.activate(window));
-    ASSERT_TRUE(desktop.waitForActivated(window, kPatience));
+    bringForward(desktop, window);
     ASSERT_TRUE(desktop.type(window, std::span(strokes).subspan(at)));
     EXPECT_TRUE(waitFor([&] { return readFile(got).size() >= before.size() + line.size() - at; }));
     EXPECT_EQ(readFile(got), before + line.substr(at));
