@@ -1,17 +1,22 @@
 // Times one 250-character line and Enter typed into a native terminal on each Wayland desktop that
-// starts here, headless (sway through the wlroots path, KWin through its fake input), and into an
+// starts here, headless (sway through the wlroots path, KWin through its fake input, gnome-shell
+// through Quillpost's Shell extension), and into an
 // xterm on Xvfb through the X11 Typist, until each terminal has read every byte. The sides take
 // turns in blocks of rounds, so that all meet the same load.
 // Usage: wayland_typing_bench [rounds]   (needs Xvfb, openbox, xterm; sway, foot and Xwayland for
-// sway, kwin-wayland and weston for KWin; under root the user that scripts/install-deps makes)
+// sway, kwin-wayland and weston for KWin, gnome-shell for GNOME; under root the user that
+// scripts/install-deps makes). The extension answers a program named quillpost only, so the
+// build names this one so, in a folder of its own.
 
 #include "interrupt_guard.h"
 #include "recording_terminal.h"
 #include "report.h"
 
 #include "platform/qt_x11/x11_typist.h"
+#include "platform/wayland/gnome_desktop.h"
 #include "platform/wayland/kwin_desktop.h"
 #include "platform/wayland/wlroots_desktop.h"
+#include "support/gnome_session.h"
 #include "support/kwin_session.h"
 #include "support/sway_session.h"
 #include "support/x_session.h"
@@ -140,7 +145,8 @@ int main(int argc, char **argv)
                     // weston-terminal has no title option, but takes the title escape sequence.
                     const std::string script = kwin->file("recorder.sh");
                     std::ofstream out(script);
-                    out << "#!/bin/sh\nprintf '\\033]2;%s\\007' " << test::shellQuoted(title) << "\nexec";
+                    out << "#!/bin/sh\nprintf '\\033]2;%s\\007' " << test::shellQuoted(title)
+                        << "\nexec";
                     for (const std::string &arg : recorder)
                         out << " " << test::shellQuoted(arg);
                     out << "\n";
@@ -155,6 +161,33 @@ int main(int argc, char **argv)
             return 1;
         }
         side.type = [&] { return kde->type(onKwin, strokes).ok(); };
+    }
+
+    std::unique_ptr<test::GnomeSession> gnome;
+    std::unique_ptr<wl::NativeDesktop> shell;
+    WindowId onGnome;
+    if (const std::string why = test::GnomeSession::unavailable(); !why.empty()) {
+        printRow(kBenchmark, "GNOME", "not run", why);
+    } else {
+        gnome = std::make_unique<test::GnomeSession>();
+        Side &side = sides.emplace_back(Side { "GNOME Shell extension, into foot on gnome-shell",
+            std::make_unique<RecordingTerminal>(gnome->file("keys"), "zMUD",
+                [&](const std::string &title, const std::vector<std::string> &recorder) {
+                    std::vector<std::string> argv { "foot", "--title", title };
+                    argv.insert(argv.end(), recorder.begin(), recorder.end());
+                    return gnome->spawn(argv);
+                }) });
+        setenv("WAYLAND_DISPLAY", gnome->socket().c_str(), 1);
+        setenv("DBUS_SESSION_BUS_ADDRESS", gnome->bus().c_str(), 1);
+        for (int tries = 0; !shell && tries < 100; ++tries) {
+            shell = wl::GnomeDesktop::connect();
+            std::this_thread::sleep_for(100ms);
+        }
+        if (!shell || !bringForward(*shell, onGnome)) {
+            std::fprintf(stderr, "gnome-shell's foot terminal did not take the keyboard\n");
+            return 1;
+        }
+        side.type = [&] { return shell->type(onGnome, strokes).ok(); };
     }
 
     for (int done = 0; done < rounds; done += kBlock) {

@@ -3,6 +3,7 @@
 // record what they receive.
 #include "platform/wayland/kwin_desktop.h"
 #include "platform/wayland/kwin_layout_keys.h"
+#include "support/focus_theft.h"
 #include "support/kwin_session.h"
 #include "support/printable.h"
 
@@ -204,31 +205,8 @@ TEST_F(KwinDesktop, KeysStopWhenAnotherWindowTakesTheKeyboardAndGoOnFromThere)
     EXPECT_EQ(held.error().position, 0u);
     EXPECT_NE(held.error().message.find("\"thief\" has it"), std::string::npos);
 
-    // Taken mid-line: typing stops at a key, and what arrived anywhere is the text up to it.
-    std::string text;
-    for (int i = 0; i < 40; ++i)
-        text += printableAscii();
-    std::thread steal([&] {
-        waitFor([&] { return readFile(got).size() >= 200; });
-        other->activateTitled("thief");
-    });
-    auto stopped = typeInto(*desktop, window, text);
-    steal.join();
-    ASSERT_FALSE(stopped);
-    ASSERT_EQ(stopped.error().kind, ErrorKind::FocusLost);
-    const std::size_t at = stopped.error().position;
-    ASSERT_GT(at, 200u);
-    ASSERT_LT(at, text.size());
-    // No protocol lets a program hold the keyboard: the one stroke already on its way when the
-    // other window took it may land there, and only that one.
-    EXPECT_TRUE(waitFor([&] { return readFile(got).size() + readFile(stolen).size() >= at; }));
-    EXPECT_LE(readFile(stolen).size(), 1u);
-    EXPECT_EQ(readFile(got) + readFile(stolen), text.substr(0, at));
-
-    const std::string before = readFile(got);
-    ASSERT_TRUE(typeInto(*desktop, window, text.substr(at)));
-    EXPECT_TRUE(waitFor([&] { return readFile(got).size() >= before.size() + text.size() - at; }));
-    EXPECT_EQ(readFile(got), before + text.substr(at));
+    expectTheStealStopsAtAKey(
+        *desktop, window, got, stolen, [&] { other->activateTitled("thief"); });
 }
 
 TEST_F(KwinDesktop, AClosedWindowIsGoneAndTakesNoKeys)

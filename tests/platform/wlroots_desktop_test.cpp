@@ -2,6 +2,7 @@
 // stories cannot time it, a window taking the keyboard in the middle of a line.
 #include "platform/wayland/wl_keymap.h"
 #include "platform/wayland/wlroots_desktop.h"
+#include "support/focus_theft.h"
 #include "support/printable.h"
 #include "support/sway_session.h"
 
@@ -59,14 +60,6 @@ protected:
             throw std::runtime_error("no window titled " + title);
         return desktop;
     }
-
-    Outcome typeInto(wl::WlrootsDesktop &desktop, WindowId window, const std::string &text)
-    {
-        EXPECT_TRUE(desktop.activate(window));
-        EXPECT_TRUE(desktop.waitForActivated(window, kPatience));
-        const auto strokes = strokesOf(text);
-        return desktop.type(window, strokes);
-    }
 };
 
 TEST_F(WlrootsDesktop, KeysStopWhenAnotherWindowTakesTheKeyboardAndGoOnFromThere)
@@ -88,32 +81,8 @@ TEST_F(WlrootsDesktop, KeysStopWhenAnotherWindowTakesTheKeyboardAndGoOnFromThere
     EXPECT_EQ(held.error().position, 0u);
     EXPECT_NE(held.error().message.find("\"thief\" has it"), std::string::npos);
 
-    // Taken mid-line: typing stops at a key, and what arrived anywhere is the text up to it.
-    std::string text;
-    for (int i = 0; i < 40; ++i)
-        text += printableAscii();
-    std::thread steal([&] {
-        waitFor([&] { return readFile(got).size() >= 200; });
-        sway.command("[title=\"^thief$\"] focus");
-    });
-    auto stopped = typeInto(*desktop, window, text);
-    steal.join();
-    ASSERT_FALSE(stopped);
-    ASSERT_EQ(stopped.error().kind, ErrorKind::FocusLost);
-    const std::size_t at = stopped.error().position;
-    ASSERT_GT(at, 200u);
-    ASSERT_LT(at, text.size());
-    // No protocol lets a program hold the keyboard: the one key already on its way when the other
-    // window took it may land there, and only that one.
-    EXPECT_TRUE(waitFor([&] { return readFile(got).size() + readFile(stolen).size() >= at; }));
-    EXPECT_LE(readFile(stolen).size(), 1u);
-    EXPECT_EQ(readFile(got) + readFile(stolen), text.substr(0, at));
-
-    const std::string before = readFile(got);
-    ASSERT_TRUE(typeInto(*desktop, window, text.substr(at)));
-    EXPECT_TRUE(waitFor([&] { return readFile(got).size() >= before.size() + text.size() - at; }));
-    EXPECT_EQ(readFile(got), before + text.substr(at));
-    EXPECT_EQ(readFile(stolen).size(), text.size() - before.size() - (text.size() - at));
+    expectTheStealStopsAtAKey(
+        *desktop, window, got, stolen, [&] { sway.command("[title=\"^thief$\"] focus"); });
 }
 
 } // namespace

@@ -124,7 +124,7 @@ QtPlatform::QtPlatform()
             std::fprintf(stderr,
                 "Quillpost: only X windows can be typed into on this desktop: %s.\n",
                 lacking.c_str());
-        if (wayland_) {
+        if (wayland_ && wayland_->fd() >= 0) {
             waylandNews_ = std::make_unique<QSocketNotifier>(wayland_->fd(), QSocketNotifier::Read);
             QObject::connect(waylandNews_.get(), &QSocketNotifier::activated,
                 [this] { wayland_->readEvents(); });
