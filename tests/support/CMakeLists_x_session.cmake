@@ -37,4 +37,4 @@ add_library(quillpost_gnome_session STATIC
 target_compile_definitions(quillpost_gnome_session PRIVATE
     QUILLPOST_GNOME_EXTENSION="${PROJECT_SOURCE_DIR}/data/gnome-shell/quillpost@quillpost")
 target_link_libraries(quillpost_gnome_session
-    PUBLIC quillpost_x_session PRIVATE quillpost_warnings)
+    PUBLIC quillpost_wayland_session PRIVATE quillpost_warnings)
