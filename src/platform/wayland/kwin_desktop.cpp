@@ -42,8 +42,7 @@ struct Handle
 
 struct KwinDesktop::State
 {
-    wl_display *display = nullptr;
-    wl_registry *registry = nullptr;
+    Connection wl; // first: disconnected after every proxy below is destroyed
     wl_seat *seat = nullptr;
     wl_keyboard *keyboard = nullptr;
     org_kde_plasma_window_management *manager = nullptr;
@@ -55,7 +54,6 @@ struct KwinDesktop::State
     std::optional<LayoutKeys> layout;
     std::list<Handle> handles; // stable addresses: each is its proxy's listener data
     std::uint64_t serial = 0;
-    bool broken = false; // the compositor went away
 
     ~State()
     {
@@ -74,22 +72,18 @@ struct KwinDesktop::State
             org_kde_plasma_window_management_destroy(manager);
         if (seat)
             wl_seat_destroy(seat);
-        if (registry)
-            wl_registry_destroy(registry);
-        if (display)
-            wl_display_disconnect(display);
     }
 
     // Everything the compositor sent up to now has been taken in, windows that just came with all
     // they say first.
     bool sync()
     {
-        if (!broken && wl_display_roundtrip(display) < 0)
-            broken = true;
+        if (!wl.sync())
+            return false;
         for (const Handle &h : handles)
-            if (!h.closed && !h.ready && !broken && wl_display_roundtrip(display) < 0)
-                broken = true;
-        return !broken;
+            if (!h.closed && !h.ready && !wl.sync())
+                return false;
+        return true;
     }
 
     Handle *open(WindowId id)
@@ -279,13 +273,8 @@ std::unique_ptr<KwinDesktop> KwinDesktop::connect(std::string *lacking)
         return nullptr;
     };
     auto s = std::make_unique<State>();
-    s->display = wl_display_connect(nullptr);
-    if (!s->display)
-        return missing("no Wayland compositor answers");
-    s->registry = wl_display_get_registry(s->display);
-    wl_registry_add_listener(s->registry, &kRegistryListener, s.get());
-    if (!s->sync() || !s->sync())
-        return missing("the Wayland compositor closed the connection");
+    if (std::string why = s->wl.open(&kRegistryListener, s.get()); !why.empty())
+        return missing(std::move(why));
     if (!s->seat)
         return missing("the Wayland compositor offers no seat");
     if (!s->manager || !s->fakeInput) {
@@ -313,13 +302,12 @@ std::unique_ptr<KwinDesktop> KwinDesktop::connect(std::string *lacking)
 
 int KwinDesktop::fd() const
 {
-    return wl_display_get_fd(s_->display);
+    return s_->wl.fd();
 }
 
 void KwinDesktop::readEvents()
 {
-    if (!s_->broken && !readWaitingEvents(s_->display))
-        s_->broken = true;
+    s_->wl.readWaiting();
     // Closed windows are of no more use to anyone.
     s_->handles.remove_if([](const Handle &h) { return h.closed; });
 }
@@ -340,7 +328,7 @@ Outcome KwinDesktop::activate(WindowId window)
     if (!h)
         return kClosed;
     org_kde_plasma_window_set_state(h->proxy, kActive, kActive);
-    wl_display_flush(s_->display);
+    wl_display_flush(s_->wl.display());
     return Ok {};
 }
 

@@ -1,7 +1,7 @@
 #include "native_desktop.h"
 
-#include "kwin_desktop.h"
 #include "gnome_desktop.h"
+#include "kwin_desktop.h"
 #include "wlroots_desktop.h"
 
 #include "platform/titles.h"

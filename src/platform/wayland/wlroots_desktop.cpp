@@ -43,15 +43,13 @@ struct Handle
 
 struct WlrootsDesktop::State
 {
-    wl_display *display = nullptr;
-    wl_registry *registry = nullptr;
+    Connection wl; // first: disconnected after every proxy below is destroyed
     wl_seat *seat = nullptr;
     zwlr_foreign_toplevel_manager_v1 *manager = nullptr;
     zwp_virtual_keyboard_manager_v1 *keyboards = nullptr;
     zwp_virtual_keyboard_v1 *keyboard = nullptr;
     std::list<Handle> handles; // stable addresses: each is its proxy's listener data
     std::uint64_t serial = 0;
-    bool broken = false; // the compositor went away
 
     ~State()
     {
@@ -66,19 +64,9 @@ struct WlrootsDesktop::State
             zwlr_foreign_toplevel_manager_v1_destroy(manager);
         if (seat)
             wl_seat_destroy(seat);
-        if (registry)
-            wl_registry_destroy(registry);
-        if (display)
-            wl_display_disconnect(display);
     }
 
-    // Everything the compositor sent up to now has been taken in.
-    bool sync()
-    {
-        if (!broken && wl_display_roundtrip(display) < 0)
-            broken = true;
-        return !broken;
-    }
+    bool sync() { return wl.sync(); }
 
     Handle *open(WindowId id)
     {
@@ -199,13 +187,8 @@ std::unique_ptr<WlrootsDesktop> WlrootsDesktop::connect(std::string *lacking)
         return nullptr;
     };
     auto s = std::make_unique<State>();
-    s->display = wl_display_connect(nullptr);
-    if (!s->display)
-        return missing("no Wayland compositor answers");
-    s->registry = wl_display_get_registry(s->display);
-    wl_registry_add_listener(s->registry, &kRegistryListener, s.get());
-    if (!s->sync() || !s->sync())
-        return missing("the Wayland compositor closed the connection");
+    if (std::string why = s->wl.open(&kRegistryListener, s.get()); !why.empty())
+        return missing(std::move(why));
     if (!s->seat)
         return missing("the Wayland compositor offers no seat");
     if (!s->manager)
@@ -226,13 +209,12 @@ std::unique_ptr<WlrootsDesktop> WlrootsDesktop::connect(std::string *lacking)
 
 int WlrootsDesktop::fd() const
 {
-    return wl_display_get_fd(s_->display);
+    return s_->wl.fd();
 }
 
 void WlrootsDesktop::readEvents()
 {
-    if (!s_->broken && !readWaitingEvents(s_->display))
-        s_->broken = true;
+    s_->wl.readWaiting();
     // Closed windows are of no more use to anyone.
     s_->handles.remove_if([](const Handle &h) { return h.closed; });
 }
@@ -253,7 +235,7 @@ Outcome WlrootsDesktop::activate(WindowId window)
     if (!h)
         return kClosed;
     zwlr_foreign_toplevel_handle_v1_activate(h->proxy, s_->seat);
-    wl_display_flush(s_->display);
+    wl_display_flush(s_->wl.display());
     return Ok {};
 }
 
