@@ -82,14 +82,6 @@ protected:
             throw std::runtime_error("no window titled " + title);
         return desktop;
     }
-
-    Outcome typeInto(wl::GnomeDesktop &desktop, WindowId window, const std::string &text)
-    {
-        EXPECT_TRUE(desktop.activate(window));
-        EXPECT_TRUE(desktop.waitForActivated(window, kPatience));
-        const auto strokes = strokesOf(text);
-        return desktop.type(window, strokes);
-    }
 };
 
 TEST_F(GnomeDesktop, EveryCharacterOfTheLayoutArrivesAndTheRestIsRefusedWhole)
@@ -128,34 +120,8 @@ TEST_F(GnomeDesktop, KeysStopWhenAnotherWindowTakesTheKeyboardAndGoOnFromThere)
     const auto window = desktop->find("zMUD", nullptr).value();
     const auto thiefWindow = other->find("thief", nullptr).value();
 
-    // Another window in front: nothing is typed, and the message names it.
-    // Asked again while it waits: a loaded Shell may drop an activation while it still animates.
-    ASSERT_TRUE(waitFor(
-        [&] { return other->activate(thiefWindow) && other->waitForActivated(thiefWindow, 2s); }));
-    auto held = desktop->type(window, strokesOf("note + x\r"));
-    ASSERT_FALSE(held);
-    EXPECT_EQ(held.error().kind, ErrorKind::FocusLost);
-    EXPECT_EQ(held.error().position, 0u);
-    EXPECT_NE(held.error().message.find("\"thief\" has it"), std::string::npos);
-
     expectTheStealStopsAtAKey(
         *desktop, window, got, stolen, [&] { (void)other->activate(thiefWindow); });
-}
-
-TEST_F(GnomeDesktop, AClosedWindowIsGoneAndTakesNoKeys)
-{
-    GnomeSession gnome;
-    Child client = gnome.recorder("zMUD - world", gnome.file("got"));
-    auto desktop = connect(gnome, "zMUD");
-    const auto window = desktop->find("zMUD", nullptr).value();
-    EXPECT_EQ(desktop->describe(window)->title, "zMUD - world");
-    client.stop();
-    ASSERT_TRUE(waitFor([&] { return !desktop->isOpen(window); }));
-    auto typed = desktop->type(window, strokesOf("x"));
-    ASSERT_FALSE(typed);
-    EXPECT_EQ(typed.error().kind, ErrorKind::NoWindow);
-    EXPECT_FALSE(desktop->activate(window));
-    EXPECT_FALSE(desktop->find("zMUD", nullptr));
 }
 
 TEST_F(GnomeDesktop, AnswersTheQuillpostProgramOnly)

@@ -147,14 +147,6 @@ protected:
             throw std::runtime_error("no window titled " + title);
         return desktop;
     }
-
-    Outcome typeInto(wl::KwinDesktop &desktop, WindowId window, const std::string &text)
-    {
-        EXPECT_TRUE(desktop.activate(window));
-        EXPECT_TRUE(desktop.waitForActivated(window, kPatience));
-        const auto strokes = strokesOf(text);
-        return desktop.type(window, strokes);
-    }
 };
 
 TEST_F(KwinDesktop, EveryCharacterTheLayoutHasArrivesCapsLockOrNotAndTheRestIsRefusedByName)
@@ -196,32 +188,8 @@ TEST_F(KwinDesktop, KeysStopWhenAnotherWindowTakesTheKeyboardAndGoOnFromThere)
     auto other = connect(*kwin, "thief"); // another program, which takes the keyboard
     const auto window = desktop->find("zMUD", nullptr).value();
 
-    // Another window in front: nothing is typed, and the message names it.
-    ASSERT_TRUE(other->activateTitled("thief"));
-    ASSERT_TRUE(desktop->waitForActivated(desktop->find("thief", nullptr).value(), kPatience));
-    auto held = desktop->type(window, strokesOf("note + x\r"));
-    ASSERT_FALSE(held);
-    EXPECT_EQ(held.error().kind, ErrorKind::FocusLost);
-    EXPECT_EQ(held.error().position, 0u);
-    EXPECT_NE(held.error().message.find("\"thief\" has it"), std::string::npos);
-
     expectTheStealStopsAtAKey(
         *desktop, window, got, stolen, [&] { other->activateTitled("thief"); });
-}
-
-TEST_F(KwinDesktop, AClosedWindowIsGoneAndTakesNoKeys)
-{
-    auto kwin = start();
-    Child client = kwin->recorder("zMUD - world", kwin->file("got"));
-    auto desktop = connect(*kwin, "zMUD");
-    const auto window = desktop->find("zMUD", nullptr).value();
-    EXPECT_EQ(desktop->describe(window)->title, "zMUD - world");
-    client.stop();
-    ASSERT_TRUE(waitFor([&] { return !desktop->isOpen(window); }));
-    auto typed = desktop->type(window, strokesOf("x"));
-    ASSERT_FALSE(typed);
-    EXPECT_EQ(typed.error().kind, ErrorKind::NoWindow);
-    EXPECT_FALSE(desktop->find("zMUD", nullptr));
 }
 
 } // namespace

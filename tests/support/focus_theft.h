@@ -20,19 +20,39 @@ inline void bringForward(wl::NativeDesktop &desktop, WindowId window)
     })) << "the window did not come to the front";
 }
 
-// Another window takes the keyboard while `window` is being typed into: `steal` runs once the
-// client's recorder `got` holds 200 bytes, and lines go on being typed until one stops. What
-// arrived anywhere must be the text up to the first key not typed, with no protocol to hold the
-// keyboard the one key already on its way may land in the thief's `stolen` and only that one,
-// and once `window` is in front again the rest of the line arrives after it.
+inline Outcome typeInto(wl::NativeDesktop &desktop, WindowId window, const std::string &text)
+{
+    bringForward(desktop, window);
+    const auto strokes = strokesOf(text);
+    return desktop.type(window, strokes);
+}
+
+// Another window, titled "thief", takes the keyboard through `steal`. Before a line, nothing is
+// typed and the message names it. Mid-line (`steal` runs once the client's recorder `got` holds
+// 200 bytes, lines going on until one stops), what arrived anywhere is the text up to the first
+// key not typed: with no protocol to hold the keyboard, the one key already on its way may land
+// in the thief's `stolen`, and only that one. Once `window` is in front again the rest arrives.
 inline void expectTheStealStopsAtAKey(wl::NativeDesktop &desktop, WindowId window,
     const std::string &got, const std::string &stolen, const std::function<void()> &steal)
 {
+    Result<WindowId> thief = Error { ErrorKind::NoWindow, "" };
+    ASSERT_TRUE(waitFor([&] { return (thief = desktop.find("thief", nullptr)).ok(); }));
+    // Asked again while it waits: a loaded desktop may drop an activation mid-animation.
+    ASSERT_TRUE(waitFor([&] {
+        steal();
+        return desktop.waitForActivated(thief.value(), std::chrono::seconds(2)).ok();
+    }));
+    auto held = desktop.type(window, strokesOf("note + x\r"));
+    ASSERT_FALSE(held);
+    EXPECT_EQ(held.error().kind, ErrorKind::FocusLost);
+    EXPECT_EQ(held.error().position, 0u);
+    EXPECT_NE(held.error().message.find("\"thief\" has it"), std::string::npos);
+
     std::string line;
     for (char c = ' '; c <= '~'; ++c)
         line += c;
     bringForward(desktop, window);
-    std::thread thief([&] {
+    std::thread thiefThread([&] {
         waitFor([&] { return readFile(got).size() >= 200; });
         steal();
     });
@@ -44,7 +64,7 @@ inline void expectTheStealStopsAtAKey(wl::NativeDesktop &desktop, WindowId windo
             typed += line;
         return !stopped;
     });
-    thief.join();
+    thiefThread.join();
     ASSERT_FALSE(stopped) << "the other window never took the keyboard";
     ASSERT_EQ(stopped.error().kind, ErrorKind::FocusLost) << stopped.error().message;
     const std::size_t at = stopped.error().position;
