@@ -121,7 +121,7 @@ TEST_F(GnomeDesktop, KeysStopWhenAnotherWindowTakesTheKeyboardAndGoOnFromThere)
     const auto thiefWindow = other->find("thief", nullptr).value();
 
     expectTheStealStopsAtAKey(
-        *desktop, window, got, stolen, [&] { (void)other->activate(thiefWindow); });
+        *desktop, window, got, stolen, [&] { (void)other->activate(thiefWindow); }, true);
 }
 
 TEST_F(GnomeDesktop, AnswersTheQuillpostProgramOnly)

@@ -12,8 +12,8 @@ const OBJECT_PATH = '/org/quillpost/Shell';
 // read a player's screen titles and type commands into their game.
 const CALLER_BINARY = 'quillpost';
 
-// Time for a key to pass from the input thread to the window, in milliseconds.
-const KEY_INTERVAL_MS = 2;
+// A key that has not reached the window in this long (between one and two of these) never will.
+const KEY_PATIENCE_MS = 5000;
 
 const INTERFACE = `
 <node>
@@ -30,9 +30,12 @@ const INTERFACE = `
       <arg type="s" direction="out"/><arg type="s" direction="out"/>
       <arg type="s" direction="out"/><arg type="u" direction="out"/>
     </method>
-    <!-- Presses each keysym while the window has the keyboard; how many it pressed -->
+    <!-- Presses each keysym while the window has the keyboard; how many it pressed. The keysyms
+         were checked against the layout Layout gave; when another is in effect now, nothing is
+         pressed and the answer is the error org.quillpost.Shell.LayoutChanged -->
     <method name="Type">
       <arg name="window" type="t" direction="in"/>
+      <arg name="layout" type="(sssu)" direction="in"/>
       <arg name="keysyms" type="au" direction="in"/>
       <arg name="typed" type="u" direction="out"/>
     </method>
@@ -40,10 +43,26 @@ const INTERFACE = `
   </interface>
 </node>`;
 
+// Unique bus names are never given out twice, so a caller once found to be Quillpost stays so.
+const quillpostCallers = new Set();
+
 function callerIsQuillpost(invocation, then) {
+    const sender = invocation.get_sender();
+    const answer = () => {
+        try {
+            then();
+        } catch (e) {
+            // Quillpost would otherwise wait for an answer that never comes.
+            invocation.return_dbus_error('org.freedesktop.DBus.Error.Failed', `${e}`);
+        }
+    };
+    if (quillpostCallers.has(sender)) {
+        answer();
+        return;
+    }
     Gio.DBus.session.call('org.freedesktop.DBus', '/org/freedesktop/DBus',
         'org.freedesktop.DBus', 'GetConnectionUnixProcessID',
-        new GLib.Variant('(s)', [invocation.get_sender()]), new GLib.VariantType('(u)'),
+        new GLib.Variant('(s)', [sender]), new GLib.VariantType('(u)'),
         Gio.DBusCallFlags.NONE, -1, null, (bus, result) => {
             let binary = '';
             try {
@@ -57,12 +76,8 @@ function callerIsQuillpost(invocation, then) {
                     'Only the Quillpost program may use this extension.');
                 return;
             }
-            try {
-                then();
-            } catch (e) {
-                // Quillpost would otherwise wait for an answer that never comes.
-                invocation.return_dbus_error('org.freedesktop.DBus.Error.Failed', `${e}`);
-            }
+            quillpostCallers.add(sender);
+            answer();
         });
 }
 
@@ -141,39 +156,118 @@ class QuillpostService {
 
     LayoutAsync(_, invocation) {
         callerIsQuillpost(invocation, () => {
-            const manager = KeyboardManager.getKeyboardManager();
-            const keymap = manager._currentKeymap;
-            const group = manager.currentLayout?.groupIndex ?? 0;
-            invocation.return_value(new GLib.Variant('(sssu)', keymap
-                ? [keymap.layouts, keymap.variants, keymap.options, group]
-                : [KeyboardManager.DEFAULT_LAYOUT, '', '', 0]));
+            invocation.return_value(new GLib.Variant('(sssu)', currentLayout()));
         });
     }
 
-    // Keys reach the window only once the Shell's main loop has taken them from the input
-    // thread; the focus moves in that loop too. So the next key waits for the loop to have
-    // handled everything before it, else keys pile up and a window that takes the focus gets
-    // them all.
-    TypeAsync([id, keysyms], invocation) {
+    TypeAsync([id, layout, keysyms], invocation) {
         callerIsQuillpost(invocation, () => {
-            let typed = 0;
-            const next = () => {
-                if (typed === keysyms.length || !this._hasKeyboard(id)) {
-                    invocation.return_value(new GLib.Variant('(u)', [typed]));
-                    return;
-                }
-                const time = GLib.get_monotonic_time();
-                this._keyboard.notify_keyval(time, keysyms[typed], Clutter.KeyState.PRESSED);
-                this._keyboard.notify_keyval(time, keysyms[typed], Clutter.KeyState.RELEASED);
-                ++typed;
-                GLib.timeout_add(GLib.PRIORITY_LOW, KEY_INTERVAL_MS, () => {
-                    next();
-                    return GLib.SOURCE_REMOVE;
-                });
-            };
-            next();
+            if (currentLayout().some((part, i) => part !== layout[i])) {
+                invocation.return_dbus_error('org.quillpost.Shell.LayoutChanged',
+                    'The keyboard layout changed after Quillpost read it.');
+                return;
+            }
+            const w = this._window(id);
+            const done = typed => invocation.return_value(new GLib.Variant('(u)', [typed]));
+            if (w === undefined)
+                done(0);
+            else
+                new Typing(this, w, keysyms, done).next();
         });
     }
+}
+
+// One line's keys, each sent only once the one before has reached the window. Keys reach the
+// window after a trip through the input thread, and the focus moves meanwhile; so a key counts as
+// typed when mutter, handling it, marks the window's user time, and a key still on its way when
+// the window loses the keyboard counts as not typed.
+class Typing {
+    constructor(service, window, keysyms, done) {
+        this._service = service;
+        this._window = window;
+        this._done = done;
+        this._typed = 0;
+        this._waiting = false;
+        // Caps Lock turns a letter's case around; the opposite case comes out right.
+        const capsLock = Clutter.get_default_backend().get_default_seat().get_keymap()
+            .get_caps_lock_state();
+        this._wanted = keysyms;
+        this._sent = keysyms.map(k => capsLock ? otherCase(k) : k);
+        this._watches = [
+            [window, window.connect('notify::user-time', () => this._arrived())],
+            [window, window.connect('unmanaged', () => this._lost())],
+            [global.display, global.display.connect('notify::focus-window', () => this._lost())],
+            [global.stage, global.stage.connect('notify::key-focus', () => this._lost())],
+        ];
+        // Only a key mutter could not map fails to come back; the line stops there.
+        let seen = -1;
+        this._watchdog = GLib.timeout_add(GLib.PRIORITY_DEFAULT, KEY_PATIENCE_MS, () => {
+            if (this._typed === seen) {
+                this._watchdog = 0;
+                this._finish();
+                return GLib.SOURCE_REMOVE;
+            }
+            seen = this._typed;
+            return GLib.SOURCE_CONTINUE;
+        });
+    }
+
+    next() {
+        const id = this._window.get_id();
+        if (this._typed === this._wanted.length || !this._service._hasKeyboard(id)) {
+            this._finish();
+            return;
+        }
+        const time = GLib.get_monotonic_time();
+        const keyboard = this._service._keyboard;
+        keyboard.notify_keyval(time, this._sent[this._typed], Clutter.KeyState.PRESSED);
+        keyboard.notify_keyval(time, this._sent[this._typed], Clutter.KeyState.RELEASED);
+        this._waiting = true;
+    }
+
+    // Runs inside mutter's handling of a key press, before the window gets it. The Shift that
+    // mutter presses for a capital comes this way too, and a key of the player's own.
+    _arrived() {
+        const event = Clutter.get_current_event();
+        if (!this._waiting || event === null || event.type() !== Clutter.EventType.KEY_PRESS ||
+            event.get_key_symbol() !== this._wanted[this._typed])
+            return;
+        this._waiting = false;
+        ++this._typed;
+        this.next();
+    }
+
+    // A key on its way can no longer reach the window.
+    _lost() {
+        if (this._waiting && !this._service._hasKeyboard(this._window.get_id()))
+            this._finish();
+    }
+
+    _finish() {
+        if (this._done === null)
+            return;
+        if (this._watchdog !== 0)
+            GLib.source_remove(this._watchdog);
+        for (const [object, id] of this._watches)
+            object.disconnect(id);
+        this._done(this._typed);
+        this._done = null;
+    }
+}
+
+function currentLayout() {
+    const manager = KeyboardManager.getKeyboardManager();
+    const keymap = manager._currentKeymap;
+    const group = manager.currentLayout?.groupIndex ?? 0;
+    return keymap
+        ? [keymap.layouts, keymap.variants, keymap.options, group]
+        : [KeyboardManager.DEFAULT_LAYOUT, '', '', 0];
+}
+
+function otherCase(keysym) {
+    const c = String.fromCodePoint(Clutter.keysym_to_unicode(keysym));
+    const other = c === c.toUpperCase() ? c.toLowerCase() : c.toUpperCase();
+    return other === c ? keysym : Clutter.unicode_to_keysym(other.codePointAt(0));
 }
 
 function init() {

@@ -5,6 +5,7 @@
 #include <systemd/sd-bus.h>
 
 #include <algorithm>
+#include <optional>
 
 namespace quillpost::wl {
 namespace {
@@ -15,8 +16,8 @@ constexpr const char *kName = "org.quillpost.Shell";
 constexpr const char *kPath = "/org/quillpost/Shell";
 constexpr const char *kInterface = "org.quillpost.Shell1";
 
-// The Shell types one key a turn of its main loop, a few milliseconds each when it is busy
-// drawing; a long line must not run out of time on the way.
+// The Shell sends a key once the one before has reached the window, which takes milliseconds when
+// it is busy; a long line must not run out of time on the way.
 constexpr std::uint64_t kCallMicroseconds = 25'000'000;
 constexpr std::uint64_t kKeyMicroseconds = 20'000;
 
@@ -54,6 +55,8 @@ struct Call
 struct GnomeDesktop::Bus
 {
     sd_bus *bus = nullptr;
+    // The layout keys were last checked against; the Shell says when it is no longer in effect.
+    std::optional<GnomeLayout> layout;
     ~Bus() { sd_bus_flush_close_unref(bus); }
 
     template <class... Args>
@@ -143,44 +146,52 @@ Outcome GnomeDesktop::activate(WindowId window)
 
 Outcome GnomeDesktop::type(WindowId window, std::span<const KeyStroke> strokes)
 {
-    GnomeLayout layout;
-    {
-        Call c;
-        bus_->call(c, "Layout", kCallMicroseconds, nullptr);
-        const char *layouts = nullptr;
-        const char *variants = nullptr;
-        const char *options = nullptr;
-        if (!c.ok()
-            || sd_bus_message_read(c.reply, "sssu", &layouts, &variants, &options, &layout.group)
-                < 0)
-            return Error { ErrorKind::Typing,
-                "GNOME Shell did not say which keyboard layout is in use: " + c.why() + ".", 0 };
-        layout.layouts = layouts;
-        layout.variants = variants;
-        layout.options = options;
-    }
-    if (auto typable = checkLayout(layout, strokes); !typable)
-        return typable;
-
     std::vector<std::uint32_t> keysyms(strokes.size());
     std::transform(strokes.begin(), strokes.end(), keysyms.begin(), keysymOf);
-    sd_bus_message *message = nullptr;
-    Call c;
-    c.status
-        = sd_bus_message_new_method_call(bus_->bus, &message, kName, kPath, kInterface, "Type");
-    if (c.status >= 0)
-        c.status = sd_bus_message_append(message, "t", shellIdOf(window));
-    if (c.status >= 0)
-        c.status = sd_bus_message_append_array(
-            message, 'u', keysyms.data(), keysyms.size() * sizeof(std::uint32_t));
-    if (c.status >= 0)
-        c.status = sd_bus_call(bus_->bus, message,
-            kCallMicroseconds + kKeyMicroseconds * keysyms.size(), &c.error, &c.reply);
-    sd_bus_message_unref(message);
     std::uint32_t typed = 0;
-    if (!c.ok() || sd_bus_message_read(c.reply, "u", &typed) < 0)
-        return Error { ErrorKind::Typing, "GNOME Shell did not type the keys: " + c.why() + ".",
-            0 };
+    for (bool again = true;; again = false) {
+        if (!bus_->layout) {
+            Call c;
+            bus_->call(c, "Layout", kCallMicroseconds, nullptr);
+            const char *layouts = nullptr;
+            const char *variants = nullptr;
+            const char *options = nullptr;
+            std::uint32_t group = 0;
+            if (!c.ok()
+                || sd_bus_message_read(c.reply, "sssu", &layouts, &variants, &options, &group) < 0)
+                return Error { ErrorKind::Typing,
+                    "GNOME Shell did not say which keyboard layout is in use: " + c.why() + ".",
+                    0 };
+            bus_->layout = GnomeLayout { layouts, variants, options, group };
+        }
+        const GnomeLayout &layout = *bus_->layout;
+        if (auto typable = checkLayout(layout, strokes); !typable)
+            return typable;
+        sd_bus_message *message = nullptr;
+        Call c;
+        c.status
+            = sd_bus_message_new_method_call(bus_->bus, &message, kName, kPath, kInterface, "Type");
+        if (c.status >= 0)
+            c.status = sd_bus_message_append(message, "t(sssu)", shellIdOf(window),
+                layout.layouts.c_str(), layout.variants.c_str(), layout.options.c_str(),
+                layout.group);
+        if (c.status >= 0)
+            c.status = sd_bus_message_append_array(
+                message, 'u', keysyms.data(), keysyms.size() * sizeof(std::uint32_t));
+        if (c.status >= 0)
+            c.status = sd_bus_call(bus_->bus, message,
+                kCallMicroseconds + kKeyMicroseconds * keysyms.size(), &c.error, &c.reply);
+        sd_bus_message_unref(message);
+        // The player switched layouts since the last line: check against the new one.
+        if (again && sd_bus_error_has_name(&c.error, "org.quillpost.Shell.LayoutChanged")) {
+            bus_->layout.reset();
+            continue;
+        }
+        if (!c.ok() || sd_bus_message_read(c.reply, "u", &typed) < 0)
+            return Error { ErrorKind::Typing, "GNOME Shell did not type the keys: " + c.why() + ".",
+                0 };
+        break;
+    }
     if (typed == strokes.size())
         return Ok {};
     // The Shell stopped where the window lost the keyboard; say to whom.

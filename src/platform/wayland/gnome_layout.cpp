@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <optional>
+#include <unordered_map>
 
 namespace quillpost::wl {
 namespace {
@@ -22,10 +23,12 @@ struct Keymap
     std::unique_ptr<xkb_keymap, decltype(&xkb_keymap_unref)> keymap { nullptr, xkb_keymap_unref };
 };
 
-// The level at which mutter finds `keysym`, searching keys and levels in its order.
-std::optional<xkb_level_index_t> levelOf(
-    xkb_keymap *keymap, xkb_layout_index_t group, std::uint32_t keysym)
+// The level at which mutter finds each keysym of `group`: the first key that carries it, searching
+// keys and levels in its order.
+std::unordered_map<std::uint32_t, xkb_level_index_t> firstLevels(
+    xkb_keymap *keymap, xkb_layout_index_t group)
 {
+    std::unordered_map<std::uint32_t, xkb_level_index_t> first;
     const xkb_keycode_t last = xkb_keymap_max_keycode(keymap);
     for (xkb_keycode_t key = xkb_keymap_min_keycode(keymap); key < last; ++key) {
         const xkb_level_index_t levels = xkb_keymap_num_levels_for_key(keymap, key, group);
@@ -33,11 +36,10 @@ std::optional<xkb_level_index_t> levelOf(
             const xkb_keysym_t *syms = nullptr;
             const int count = xkb_keymap_key_get_syms_by_level(keymap, key, group, level, &syms);
             for (int i = 0; i < count; ++i)
-                if (syms[i] == keysym)
-                    return level;
+                first.try_emplace(syms[i], level);
         }
     }
-    return std::nullopt;
+    return first;
 }
 
 // The n-th name of a comma-separated list.
@@ -64,25 +66,37 @@ Outcome checkLayout(const GnomeLayout &layout, std::span<const KeyStroke> stroke
 {
     if (auto ascii = checkStrokes(strokes); !ascii)
         return ascii;
-    Keymap k;
-    k.context.reset(xkb_context_new(XKB_CONTEXT_NO_FLAGS));
-    const xkb_rule_names names { "evdev", "pc105", layout.layouts.c_str(), layout.variants.c_str(),
-        layout.options.c_str() };
-    if (k.context)
-        k.keymap.reset(
-            xkb_keymap_new_from_names(k.context.get(), &names, XKB_KEYMAP_COMPILE_NO_FLAGS));
+    // Compiling a keymap takes longer than typing a line; players seldom change layouts.
+    thread_local Keymap k;
+    thread_local GnomeLayout compiled;
+    if (!k.keymap || compiled.layouts != layout.layouts || compiled.variants != layout.variants
+        || compiled.options != layout.options) {
+        k.keymap.reset();
+        if (!k.context)
+            k.context.reset(xkb_context_new(XKB_CONTEXT_NO_FLAGS));
+        const xkb_rule_names names { "evdev", "pc105", layout.layouts.c_str(),
+            layout.variants.c_str(), layout.options.c_str() };
+        if (k.context)
+            k.keymap.reset(
+                xkb_keymap_new_from_names(k.context.get(), &names, XKB_KEYMAP_COMPILE_NO_FLAGS));
+        compiled = layout;
+    }
     if (!k.keymap)
         return Error { ErrorKind::Unmappable,
             "The keyboard layout in use (" + layout.layouts
                 + ") could not be read, so Quillpost cannot tell which characters it types.",
             0 };
-    xkb_keymap *keymap = k.keymap.get();
-    const bool shift = levelOf(keymap, layout.group, kShift) == 0u;
-    const bool altGr = levelOf(keymap, layout.group, kAltGr).has_value();
+    const auto first = firstLevels(k.keymap.get(), layout.group);
+    const auto levelOf = [&](std::uint32_t keysym) -> std::optional<xkb_level_index_t> {
+        const auto found = first.find(keysym);
+        return found == first.end() ? std::nullopt : std::optional(found->second);
+    };
+    const bool shift = levelOf(kShift) == 0u;
+    const bool altGr = levelOf(kAltGr).has_value();
     std::string missing;
     std::string named;
     for (const KeyStroke stroke : strokes) {
-        const auto level = levelOf(keymap, layout.group, keysymOf(stroke));
+        const auto level = levelOf(keysymOf(stroke));
         const bool typed
             = level && *level < kLevels && (*level != 1 || shift) && (*level != 2 || altGr);
         if (typed || missing.find(stroke.character) != std::string::npos)
