@@ -29,8 +29,6 @@ public:
     explicit GnomeSession(Options options);
     GnomeSession() : GnomeSession(Options {}) { }
 
-    const std::string &bus() const { return bus_; } // for DBUS_SESSION_BUS_ADDRESS
-
     bool focus(const std::string &title, bool dialog = false) const override
     {
         return eval(windows(title, dialog ? "w.get_transient_for()" : "!w.get_transient_for()")

@@ -18,6 +18,7 @@ public:
 
     const std::string &socket() const { return socket_; } // an absolute path
     const std::string &xDisplay() const { return xDisplay_; } // "" without XWayland
+    const std::string &bus() const { return bus_; } // the session bus, for DBUS_SESSION_BUS_ADDRESS
     std::string file(const std::string &name) const { return dir_.file(name); }
 
     // As the session's user, on its socket and X display; run() waits for a zero exit status.

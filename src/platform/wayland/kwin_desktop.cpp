@@ -1,6 +1,7 @@
 #include "kwin_desktop.h"
 
 #include "fake-input-client.h"
+#include "kde_layouts.h"
 #include "keystate-client.h"
 #include "kwin_layout_keys.h"
 #include "plasma-window-management-client.h"
@@ -51,7 +52,10 @@ struct KwinDesktop::State
     std::uint32_t managerVersion = 0, fakeInputVersion = 0, keystateVersion = 0;
     bool capsLocked = false;
     bool seatHasKeyboard = false;
-    std::optional<LayoutKeys> layout;
+    std::string keymap; // the seat's, in XKB text
+    std::optional<LayoutKeys> layout; // the keys of the layout in use, as last known
+    std::uint32_t group = 0;
+    KdeLayouts layouts;
     std::list<Handle> handles; // stable addresses: each is its proxy's listener data
     std::uint64_t serial = 0;
 
@@ -178,12 +182,15 @@ void onKeymap(void *data, wl_keyboard *, std::uint32_t format, int fd, std::uint
         : MAP_FAILED;
     close(fd);
     s->layout.reset();
+    s->keymap.clear();
     if (map == MAP_FAILED)
         return;
     std::string_view text(static_cast<const char *>(map), size);
-    if (auto keys = LayoutKeys::fromKeymap(text.substr(0, text.find('\0'))))
-        s->layout = std::move(keys.value());
+    s->keymap = text.substr(0, text.find('\0'));
     munmap(map, size);
+    s->group = 0;
+    if (auto keys = LayoutKeys::fromKeymap(s->keymap))
+        s->layout = std::move(keys.value());
 }
 
 void onEnter(void *, wl_keyboard *, std::uint32_t, wl_surface *, wl_array *) { }
@@ -340,6 +347,19 @@ Outcome KwinDesktop::type(WindowId window, std::span<const KeyStroke> strokes)
         return Error { ErrorKind::Typing, "The Wayland compositor closed the connection.", 0 };
     if (!s_->layout)
         return Error { ErrorKind::Typing, "The desktop's keyboard map could not be read.", 0 };
+    // With more than one layout, the keys are those of the one the player switched to.
+    if (s_->layout->layouts() > 1) {
+        auto group = s_->layouts.inEffect();
+        if (!group)
+            return group.error();
+        if (group.value() != s_->group) {
+            auto keys = LayoutKeys::fromKeymap(s_->keymap, group.value());
+            if (!keys)
+                return keys.error();
+            s_->layout = std::move(keys.value());
+            s_->group = group.value();
+        }
+    }
     auto presses = s_->layout->plan(strokes);
     if (!presses)
         return presses.error();

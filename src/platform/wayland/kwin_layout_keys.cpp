@@ -30,25 +30,28 @@ std::optional<std::size_t> slotFor(xkb_keysym_t sym)
     return std::nullopt;
 }
 
-xkb_keysym_t baseSymbol(xkb_keymap *keymap, xkb_keycode_t key)
+xkb_keysym_t baseSymbol(xkb_keymap *keymap, xkb_keycode_t key, xkb_layout_index_t group)
 {
     const xkb_keysym_t *syms = nullptr;
-    return xkb_keymap_key_get_syms_by_level(keymap, key, 0, 0, &syms) == 1 ? syms[0]
-                                                                           : XKB_KEY_NoSymbol;
+    return xkb_keymap_key_get_syms_by_level(keymap, key, group, 0, &syms) == 1 ? syms[0]
+                                                                               : XKB_KEY_NoSymbol;
 }
 
-std::optional<xkb_keycode_t> keyWithBase(xkb_keymap *keymap, xkb_keysym_t sym)
+std::optional<xkb_keycode_t> keyWithBase(
+    xkb_keymap *keymap, xkb_keysym_t sym, xkb_layout_index_t group)
 {
     for (xkb_keycode_t key = xkb_keymap_min_keycode(keymap); key <= xkb_keymap_max_keycode(keymap);
          ++key)
-        if (baseSymbol(keymap, key) == sym)
+        if (baseSymbol(keymap, key, group) == sym)
             return key;
     return std::nullopt;
 }
 
-State pressed(xkb_keymap *keymap, const std::vector<xkb_keycode_t> &keys)
+State pressed(
+    xkb_keymap *keymap, const std::vector<xkb_keycode_t> &keys, xkb_layout_index_t group = 0)
 {
     State state(xkb_state_new(keymap), xkb_state_unref);
+    xkb_state_update_mask(state.get(), 0, 0, 0, 0, 0, group);
     for (const xkb_keycode_t key : keys)
         xkb_state_update_key(state.get(), key, XKB_KEY_DOWN);
     return state;
@@ -56,12 +59,12 @@ State pressed(xkb_keymap *keymap, const std::vector<xkb_keycode_t> &keys)
 
 // Keypad keys type digits or move the cursor depending on Num Lock, which the seat does not tell
 // a program without a window; a key that changes modifiers or locks would change later strokes.
-bool plainKey(xkb_keymap *keymap, xkb_keycode_t key)
+bool plainKey(xkb_keymap *keymap, xkb_keycode_t key, xkb_layout_index_t group)
 {
-    const xkb_keysym_t base = baseSymbol(keymap, key);
+    const xkb_keysym_t base = baseSymbol(keymap, key, group);
     if (base >= XKB_KEY_KP_Space && base <= XKB_KEY_KP_Equal)
         return false;
-    return xkb_state_update_key(pressed(keymap, {}).get(), key, XKB_KEY_DOWN) == 0;
+    return xkb_state_update_key(pressed(keymap, {}, group).get(), key, XKB_KEY_DOWN) == 0;
 }
 
 std::string named(std::size_t slot)
@@ -72,7 +75,7 @@ std::string named(std::size_t slot)
 
 } // namespace
 
-Result<LayoutKeys> LayoutKeys::fromKeymap(std::string_view text)
+Result<LayoutKeys> LayoutKeys::fromKeymap(std::string_view text, std::uint32_t group)
 {
     std::unique_ptr<xkb_context, decltype(&xkb_context_unref)> context(
         xkb_context_new(XKB_CONTEXT_NO_ENVIRONMENT_NAMES), xkb_context_unref);
@@ -83,11 +86,16 @@ Result<LayoutKeys> LayoutKeys::fromKeymap(std::string_view text)
     if (!keymap)
         return Error { ErrorKind::Typing, "The desktop's keyboard map could not be read." };
     xkb_keymap *map = keymap.get();
+    LayoutKeys keys;
+    keys.layouts_ = xkb_keymap_num_layouts(map);
+    if (group >= keys.layouts_)
+        return Error { ErrorKind::Typing,
+            "The desktop's keyboard map has no layout " + std::to_string(group + 1) + "." };
 
     // Fewest modifiers first: Shift, then AltGr (the third level), then both.
     std::vector<std::vector<xkb_keycode_t>> holds { {} };
-    const auto shift = keyWithBase(map, XKB_KEY_Shift_L);
-    const auto altGr = keyWithBase(map, XKB_KEY_ISO_Level3_Shift);
+    const auto shift = keyWithBase(map, XKB_KEY_Shift_L, group);
+    const auto altGr = keyWithBase(map, XKB_KEY_ISO_Level3_Shift, group);
     if (shift)
         holds.push_back({ *shift });
     if (altGr)
@@ -95,13 +103,12 @@ Result<LayoutKeys> LayoutKeys::fromKeymap(std::string_view text)
     if (shift && altGr)
         holds.push_back({ *altGr, *shift });
 
-    LayoutKeys keys;
     for (const auto &hold : holds) {
-        const State state = pressed(map, hold);
+        const State state = pressed(map, hold, group);
         for (xkb_keycode_t key = xkb_keymap_min_keycode(map); key <= xkb_keymap_max_keycode(map);
              ++key) {
             const auto slot = slotFor(xkb_state_key_get_one_sym(state.get(), key));
-            if (!slot || keys.presses_[*slot] || !plainKey(map, key))
+            if (!slot || keys.presses_[*slot] || !plainKey(map, key, group))
                 continue;
             LayoutPress &press = keys.presses_[*slot].emplace();
             for (const xkb_keycode_t h : hold)

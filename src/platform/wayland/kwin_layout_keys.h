@@ -21,12 +21,15 @@ struct LayoutPress
 
 // Where each character Quillpost types sits in a keyboard layout, for a compositor that types
 // only through the layout the player chose (KWin's fake input). Read from the keymap the seat
-// hands its clients, first layout of the map, no lock held.
+// hands its clients, no lock held.
 class LayoutKeys
 {
 public:
-    // The keys of a map in XKB text format; Typing when the map cannot be read.
-    static Result<LayoutKeys> fromKeymap(std::string_view keymap);
+    // The keys of layout `group` of a map in XKB text format; Typing when the map cannot be read.
+    static Result<LayoutKeys> fromKeymap(std::string_view keymap, std::uint32_t group = 0);
+
+    // How many layouts the map holds; past the first, the compositor must say which is in use.
+    std::uint32_t layouts() const { return layouts_; }
 
     // The keys for every stroke, or Unmappable at position 0 naming each character the layout
     // lacks, so that nothing of a line is typed when any of it cannot be.
@@ -35,6 +38,7 @@ public:
 private:
     // Indexed by character - ' ', Enter last.
     std::array<std::optional<LayoutPress>, 96> presses_;
+    std::uint32_t layouts_ = 1;
 };
 
 } // namespace quillpost::wl
