@@ -9,22 +9,19 @@
 
 namespace quillpost::test {
 
-WaylandSession::WaylandSession()
+WaylandSession::WaylandSession(
+    const DesktopOptions &options, std::initializer_list<const char *> programs)
+    : layout_(options.layout)
 {
+    for (const char *program : programs)
+        if (!onPath(program))
+            throw std::runtime_error(std::string(program) + " is not installed");
     chmod(dir_.path().c_str(), 0700);
     // Readable by the session's user, who may not be the test's.
     std::ofstream(ready())
         << "#!/bin/sh\nprintf '%s\\n%s\\n%s\\n' \"$WAYLAND_DISPLAY\" \"$DISPLAY\" "
            "\"$DBUS_SESSION_BUS_ADDRESS\" > \"$0.tmp\" && mv \"$0.tmp\" \"$0.out\"\n";
     chmod(ready().c_str(), 0755);
-}
-
-std::string WaylandSession::missing(std::initializer_list<const char *> programs)
-{
-    for (const char *program : programs)
-        if (!onPath(program))
-            return std::string(program) + " is not installed";
-    return "";
 }
 
 void WaylandSession::launch(
@@ -77,6 +74,20 @@ Child WaylandSession::recorder(const std::string &title, const std::string &file
                           << "\nstty raw -echo\nexec cat > " << shellQuoted(file) << "\n";
     chmod(script.c_str(), 0755);
     return spawn(xterm ? std::vector<std::string> { "xterm", "-e", script } : terminal(script));
+}
+
+void WaylandSession::press(const std::vector<std::string> &keys)
+{
+    std::vector<std::string> argv { "xdotool", "key", "--delay", "100" };
+    argv.insert(argv.end(), keys.begin(), keys.end());
+    if (!run(argv))
+        throw std::runtime_error("xdotool could not press the keys");
+}
+
+void WaylandSession::type(const std::string &text)
+{
+    if (!run({ "xdotool", "type", "--delay", "20", text }))
+        throw std::runtime_error("xdotool could not type " + text);
 }
 
 } // namespace quillpost::test
