@@ -37,14 +37,18 @@ public:
             throw std::runtime_error(why);
         if (!seat_ || !manager_)
             throw std::runtime_error("sway offers no virtual keyboard");
+        const std::unique_ptr<xkb_context, decltype(&xkb_context_unref)> context(
+            xkb_context_new(XKB_CONTEXT_NO_FLAGS), xkb_context_unref);
         const xkb_rule_names names { "evdev", "pc105", layout.c_str(), "", "" };
-        keymap_.reset(
-            xkb_keymap_new_from_names(context_.get(), &names, XKB_KEYMAP_COMPILE_NO_FLAGS));
-        if (!keymap_)
+        xkb_keymap *map
+            = xkb_keymap_new_from_names(context.get(), &names, XKB_KEYMAP_COMPILE_NO_FLAGS);
+        if (!map)
             throw std::runtime_error("no keymap for the layout " + layout);
-        state_.reset(xkb_state_new(keymap_.get()));
+        state_.reset(xkb_state_new(map)); // which holds the map from here on
+        xkb_keymap_unref(map);
         const std::unique_ptr<char, decltype(&std::free)> text(
-            xkb_keymap_get_as_string(keymap_.get(), XKB_KEYMAP_FORMAT_TEXT_V1), std::free);
+            xkb_keymap_get_as_string(xkb_state_get_keymap(state_.get()), XKB_KEYMAP_FORMAT_TEXT_V1),
+            std::free);
         const std::string keymap(text.get());
         auto keys = wl::LayoutKeys::fromKeymap(keymap);
         const int fd = memfd_create("seat-keymap", MFD_CLOEXEC);
@@ -116,10 +120,6 @@ private:
     wl_seat *seat_ = nullptr;
     zwp_virtual_keyboard_manager_v1 *manager_ = nullptr;
     zwp_virtual_keyboard_v1 *keyboard_ = nullptr;
-    std::unique_ptr<xkb_context, decltype(&xkb_context_unref)> context_ {
-        xkb_context_new(XKB_CONTEXT_NO_FLAGS), xkb_context_unref
-    };
-    std::unique_ptr<xkb_keymap, decltype(&xkb_keymap_unref)> keymap_ { nullptr, xkb_keymap_unref };
     std::unique_ptr<xkb_state, decltype(&xkb_state_unref)> state_ { nullptr, xkb_state_unref };
     std::optional<wl::LayoutKeys> keys_;
 };
@@ -137,9 +137,8 @@ public:
         if (geteuid() == 0) {
             const passwd *user = getpwnam(kSwayUser);
             if (!user)
-                throw std::runtime_error(std::string("sway refuses to run as root, and there is no "
-                                                     "user ")
-                    + kSwayUser + " to run it as (scripts/install-deps test makes one)");
+                throw std::runtime_error(std::string("sway refuses root, and there is no user ")
+                    + kSwayUser + " (scripts/install-deps test makes one)");
             if (chown(dir_.path().c_str(), user->pw_uid, user->pw_gid) != 0)
                 throw std::runtime_error("cannot give " + dir_.path() + " to " + kSwayUser);
             asUser_ = { "runuser", "-u", kSwayUser, "--" };
@@ -156,14 +155,11 @@ public:
 
     bool focus(const std::string &title, bool dialog) const override // dialogs float
     {
-        return swaymsg(shellQuoted("[title=\"^" + title + "$\" " + (dialog ? "floating" : "tiling")
-                           + "] focus"),
-            "/dev/null");
+        return swaymsg(criteria(title, dialog ? "floating" : "tiling") + " focus");
     }
     bool focused(const std::string &title) const override
     {
-        return swaymsg(
-            shellQuoted("[title=\"^" + title + "$\" con_id=__focused__] nop"), "/dev/null");
+        return swaymsg(criteria(title, "con_id=__focused__") + " nop");
     }
     int windowsTitled(const std::string &title) const override
     {
@@ -173,22 +169,24 @@ public:
     }
     void press(const std::vector<std::string> &keys) override
     {
-        for (const std::string &key : keys) {
+        for (const std::string &key : keys) { // one modifier at most
+            const std::size_t plus = key.find('+');
+            const std::string name = key.substr(plus + 1); // all of it without one
             std::vector<std::uint32_t> held;
-            std::size_t from = 0;
-            for (std::size_t plus; (plus = key.find('+', from)) != std::string::npos;
-                 from = plus + 1)
-                held.push_back(key.compare(from, plus - from, "ctrl") == 0 ? kCtrl
-                        : key.compare(from, plus - from, "alt") == 0       ? kAlt
-                                                                           : kShift);
-            keyboard_->type(held, key.substr(from) == "Return" ? "\r" : key.substr(from));
+            if (plus != std::string::npos)
+                held.push_back(key.starts_with("ctrl+") ? kCtrl : kAlt);
+            keyboard_->type(held, name == "Return" ? "\r" : name);
         }
     }
     void type(const std::string &text) override { keyboard_->type({}, text); }
     std::string untypable() const override { return ""; } // the program's own keymap
 
 private:
-    bool swaymsg(const std::string &arguments, const std::string &output) const
+    static std::string criteria(const std::string &title, const std::string &more)
+    {
+        return shellQuoted("[title=\"^" + title + "$\" " + more + "]");
+    }
+    bool swaymsg(const std::string &arguments, const std::string &output = "/dev/null") const
     {
         // swaymsg finds sway's socket through SWAYSOCK, which only sway's children inherit.
         return run({ "sh", "-c",
@@ -201,9 +199,6 @@ private:
 
 } // namespace
 
-const WaylandDesktop kSway { "Sway",
-    [](const DesktopOptions &options) -> std::unique_ptr<WaylandSession> {
-        return std::make_unique<SwaySession>(options);
-    } };
+const WaylandDesktop kSway { "Sway", startSession<SwaySession> };
 
 } // namespace quillpost::test

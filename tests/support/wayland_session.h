@@ -14,9 +14,7 @@ struct DesktopOptions
     std::string layout = "us"; // the player's XKB layout
     bool xwayland = false; // sway always has it
     bool extension = true; // GNOME: Quillpost's Shell extension enabled
-    // KWin offers its window list and fake keys to these binaries (absolute paths) only; the
-    // test's own always is one.
-    std::vector<std::string> trusted;
+    std::vector<std::string> trusted = {}; // KWin: given its windows and fake keys, as the test is
 };
 
 // A Wayland desktop started for a test, in a runtime folder that also holds the test's files: what
@@ -43,7 +41,7 @@ public:
     virtual bool focus(const std::string &title, bool dialog = false) const = 0;
     virtual bool focused(const std::string &title) const = 0;
     virtual int windowsTitled(const std::string &title) const = 0;
-    // The player's keyboard: xdotool's key names ("ctrl+o", "Return") in turn, and text; here
+    // The player's keyboard, xdotool's key names ("alt+o", "Return") in turn, and text: here
     // xdotool's into XWayland, which honours modifiers.
     virtual void press(const std::vector<std::string> &keys);
     virtual void type(const std::string &text);
@@ -78,5 +76,10 @@ struct WaylandDesktop
     std::unique_ptr<WaylandSession> (*start)(const DesktopOptions &options);
 };
 extern const WaylandDesktop kSway, kKwin, kGnome;
+
+template <class Session> std::unique_ptr<WaylandSession> startSession(const DesktopOptions &options)
+{
+    return std::make_unique<Session>(options);
+}
 
 } // namespace quillpost::test
