@@ -58,9 +58,10 @@ protected:
 
     void focus(const std::string &title, bool dialog = false)
     {
-        const auto front
-            = [&] { return desktop_->focus(title, dialog) && desktop_->focused(title); };
-        ASSERT_TRUE(waitFor(front)) << title << " did not come to the front";
+        ASSERT_TRUE(waitFor([&] {
+            return desktop_->focus(title, dialog) && desktop_->focused(title);
+        })) << title
+            << " did not come to the front";
     }
 
     // Ctrl+O, the file's path, Return, from the program's main window.

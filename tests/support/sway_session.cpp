@@ -92,9 +92,8 @@ private:
 
     void key(std::uint32_t code, bool down)
     {
-        const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(
-            std::chrono::steady_clock::now().time_since_epoch());
-        zwp_virtual_keyboard_v1_key(keyboard_, static_cast<std::uint32_t>(now.count()), code,
+        const auto now = std::chrono::steady_clock::now().time_since_epoch() / 1ms;
+        zwp_virtual_keyboard_v1_key(keyboard_, static_cast<std::uint32_t>(now), code,
             down ? WL_KEYBOARD_KEY_STATE_PRESSED : WL_KEYBOARD_KEY_STATE_RELEASED);
         // The compositor takes modifiers from us, as a keyboard's driver would report them.
         xkb_state_update_key(state_.get(), code + 8, down ? XKB_KEY_DOWN : XKB_KEY_UP);
@@ -124,10 +123,9 @@ private:
     std::optional<wl::LayoutKeys> keys_;
 };
 
-// A headless sway. It refuses to run as root, so under root it runs as the ordinary user kSwayUser
-// (scripts/install-deps makes one), and so does every program started in it. Windows are asked
-// about through swaymsg; the player's keyboard is a keyboard of the seat's layout on the seat, as
-// XWayland under sway ignores XTest's modifiers.
+// A headless sway, which refuses root: under root it and every program in it run as kSwayUser.
+// Windows are asked about through swaymsg; the keyboard is one on the seat, as XWayland under sway
+// ignores XTest's modifiers.
 class SwaySession : public WaylandSession
 {
 public:
@@ -171,11 +169,10 @@ public:
     {
         for (const std::string &key : keys) { // one modifier at most
             const std::size_t plus = key.find('+');
-            const std::string name = key.substr(plus + 1); // all of it without one
-            std::vector<std::uint32_t> held;
-            if (plus != std::string::npos)
-                held.push_back(key.starts_with("ctrl+") ? kCtrl : kAlt);
-            keyboard_->type(held, name == "Return" ? "\r" : name);
+            keyboard_->type(plus == std::string::npos
+                    ? std::vector<std::uint32_t> {}
+                    : std::vector { key.starts_with("ctrl") ? kCtrl : kAlt },
+                key == "Return" ? "\r" : key.substr(plus + 1));
         }
     }
     void type(const std::string &text) override { keyboard_->type({}, text); }

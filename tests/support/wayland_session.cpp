@@ -98,11 +98,10 @@ namespace {
 // unique, with " <2>" and a direction mark after it.
 constexpr const char *kTitle = "c.caption.replace(/ <\\d+>\\u200e?$/, \"\")";
 
-// A KWin on a virtual output with a session bus of its own, run as the test's user (KWin reads a
-// client's /proc/PID/exe) from a copy named exactly kwin_wayland (a container may refuse the
-// installed file's capability). KWin offers its window list and fake keys only to programs whose
-// .desktop file names them: the session installs one for each binary it trusts. Windows are found
-// through KWin's scripting.
+// A KWin with a session bus of its own, run as the test's user (KWin reads a client's
+// /proc/PID/exe) from a copy named kwin_wayland (a container may refuse the installed file's
+// capability). Its window list and fake keys go to a program whose .desktop file names them;
+// windows are found through its scripting.
 class KwinSession : public WaylandSession
 {
 public:
@@ -183,10 +182,9 @@ private:
     mutable int scripts_ = 0;
 };
 
-// A headless gnome-shell on a session bus of its own, with a second private bus standing in for the
-// system bus (it dies at start without one), and its settings in a key file of its own. Quillpost's
-// Shell extension is installed from the source tree. The Shell runs in unsafe mode, so that windows
-// are found and activated through its Eval, never through the extension under test.
+// A headless gnome-shell on a bus of its own, another standing in for the system bus (it dies at
+// start without one), with the extension from the source tree. In unsafe mode, windows are found
+// and activated through its Eval, never through the extension under test.
 class GnomeSession : public WaylandSession
 {
 public:
@@ -196,12 +194,11 @@ public:
                 "xterm" })
     {
         namespace fs = std::filesystem;
-        fs::create_directories(file("home"));
-        fs::create_directories(file("config/glib-2.0/settings"));
-        const std::string extensions = file("data/gnome-shell/extensions");
-        fs::create_directories(extensions);
-        fs::copy(QUILLPOST_GNOME_EXTENSION,
-            extensions + "/" + fs::path(QUILLPOST_GNOME_EXTENSION).filename().string());
+        for (const char *dir :
+            { "home", "config/glib-2.0/settings", "data/gnome-shell/extensions" })
+            fs::create_directories(file(dir));
+        fs::copy(
+            QUILLPOST_GNOME_EXTENSION, file("data/gnome-shell/extensions/quillpost@quillpost"));
         std::ofstream(file("config/glib-2.0/settings/keyfile"))
             << "[org/gnome/shell]\nwelcome-dialog-last-shown-version='999'\n"
             << "enabled-extensions=[" << (options.extension ? "'quillpost@quillpost'" : "")

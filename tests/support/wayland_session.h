@@ -17,9 +17,8 @@ struct DesktopOptions
     std::vector<std::string> trusted = {}; // KWin: given its windows and fake keys, as the test is
 };
 
-// A Wayland desktop started for a test, in a runtime folder that also holds the test's files: what
-// a player sees and does there, through the desktop's own ways, never through the program under
-// test.
+// A Wayland desktop started for a test, in a folder that holds the test's files too: what a player
+// sees and does there, through the desktop's own ways, never through the program under test.
 class WaylandSession
 {
 public:
@@ -41,12 +40,10 @@ public:
     virtual bool focus(const std::string &title, bool dialog = false) const = 0;
     virtual bool focused(const std::string &title) const = 0;
     virtual int windowsTitled(const std::string &title) const = 0;
-    // The player's keyboard, xdotool's key names ("alt+o", "Return") in turn, and text: here
-    // xdotool's into XWayland, which honours modifiers.
+    // The player's keyboard (xdotool's key names: "alt+o"): here xdotool's, into XWayland.
     virtual void press(const std::vector<std::string> &keys);
     virtual void type(const std::string &text);
-    // What the player's layout cannot give a native window here, in ASCII order: typed through
-    // the layout, a dead key gives its character only with another key.
+    // What the layout cannot give a native window here, in ASCII order: dead keys, typed alone.
     virtual std::string untypable() const { return layout_ == "de" ? "^`" : ""; }
 
 protected:
@@ -68,8 +65,7 @@ protected:
     Child compositor_;
 };
 
-// A desktop the tests run on, by name; start() throws std::runtime_error saying why when it does
-// not come up on this machine.
+// A desktop by name; start() throws std::runtime_error saying why it does not come up here.
 struct WaylandDesktop
 {
     const char *name;
