@@ -16,9 +16,7 @@
 #include "platform/wayland/gnome_desktop.h"
 #include "platform/wayland/kwin_desktop.h"
 #include "platform/wayland/wlroots_desktop.h"
-#include "support/gnome_session.h"
-#include "support/kwin_session.h"
-#include "support/sway_session.h"
+#include "support/wayland_session.h"
 #include "support/x_session.h"
 
 #include <algorithm>
@@ -27,6 +25,7 @@
 #include <fstream>
 #include <list>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -109,13 +108,15 @@ int main(int argc, char **argv)
     x11::Typist typist(session.connection());
     x11.type = [&] { return typist.type(strokes).ok(); };
 
-    std::unique_ptr<test::SwaySession> sway;
+    std::unique_ptr<test::WaylandSession> sway;
     std::unique_ptr<wl::NativeDesktop> wlroots;
     WindowId onSway;
-    if (const std::string why = test::SwaySession::unavailable(); !why.empty()) {
-        printRow(kBenchmark, "sway", "not run", why);
-    } else {
-        sway = std::make_unique<test::SwaySession>();
+    try {
+        sway = test::kSway.start({});
+    } catch (const std::runtime_error &e) {
+        printRow(kBenchmark, "sway", "not run", e.what());
+    }
+    if (sway) {
         Side &side = sides.emplace_back(Side { "wlroots path, into foot on sway",
             std::make_unique<RecordingTerminal>(sway->file("keys"), "zMUD",
                 [&](const std::string &title, const std::vector<std::string> &recorder) {
@@ -132,13 +133,15 @@ int main(int argc, char **argv)
         side.type = [&] { return wlroots->type(onSway, strokes).ok(); };
     }
 
-    std::unique_ptr<test::KwinSession> kwin;
+    std::unique_ptr<test::WaylandSession> kwin;
     std::unique_ptr<wl::NativeDesktop> kde;
     WindowId onKwin;
-    if (const std::string why = test::KwinSession::unavailable(); !why.empty()) {
-        printRow(kBenchmark, "KWin", "not run", why);
-    } else {
-        kwin = std::make_unique<test::KwinSession>();
+    try {
+        kwin = test::kKwin.start({});
+    } catch (const std::runtime_error &e) {
+        printRow(kBenchmark, "KWin", "not run", e.what());
+    }
+    if (kwin) {
         Side &side = sides.emplace_back(Side { "KWin's fake input, into weston-terminal on KWin",
             std::make_unique<RecordingTerminal>(kwin->file("keys"), "zMUD",
                 [&](const std::string &title, const std::vector<std::string> &recorder) {
@@ -163,13 +166,15 @@ int main(int argc, char **argv)
         side.type = [&] { return kde->type(onKwin, strokes).ok(); };
     }
 
-    std::unique_ptr<test::GnomeSession> gnome;
+    std::unique_ptr<test::WaylandSession> gnome;
     std::unique_ptr<wl::NativeDesktop> shell;
     WindowId onGnome;
-    if (const std::string why = test::GnomeSession::unavailable(); !why.empty()) {
-        printRow(kBenchmark, "GNOME", "not run", why);
-    } else {
-        gnome = std::make_unique<test::GnomeSession>();
+    try {
+        gnome = test::kGnome.start({});
+    } catch (const std::runtime_error &e) {
+        printRow(kBenchmark, "GNOME", "not run", e.what());
+    }
+    if (gnome) {
         Side &side = sides.emplace_back(Side { "GNOME Shell extension, into foot on gnome-shell",
             std::make_unique<RecordingTerminal>(gnome->file("keys"), "zMUD",
                 [&](const std::string &title, const std::vector<std::string> &recorder) {

@@ -1,0 +1,339 @@
+// The Wayland typing paths: keys planned on a layout's keymap, then on each real desktop, headless,
+// the program's backend for it finding, activating and typing into terminals that record what they
+// receive. The GNOME extension answers only a program named quillpost: this test is one.
+#include "platform/wayland/gnome_layout.h"
+#include "platform/wayland/kwin_layout_keys.h"
+#include "platform/wayland/native_desktop.h"
+#include "platform/wayland/wl_events.h"
+#include "platform/wayland/wl_keymap.h"
+#include "support/printable.h"
+#include "support/wayland_session.h"
+
+#include "fake-input-client.h"
+
+#include <gtest/gtest.h>
+#include <wayland-client.h>
+#include <xkbcommon/xkbcommon.h>
+
+#include <cstdlib>
+#include <memory>
+#include <thread>
+
+namespace quillpost::test {
+namespace {
+
+// Each planned press, replayed on a fresh state of the map, gives its character (de: against KWin);
+// the key the wlroots path presses to wake the seat up gives nothing, should the seat not drop it.
+TEST(Keymaps, GiveEveryPlannedCharacterAndTheWlrootsSilentKeyNothing)
+{
+    const std::pair<const char *, const char *> layouts[]
+        = { { "us", "" }, { "fr", "" }, { "us", "dvorak" } };
+    std::unique_ptr<xkb_context, decltype(&xkb_context_unref)> context(
+        xkb_context_new(XKB_CONTEXT_NO_ENVIRONMENT_NAMES), xkb_context_unref);
+    const auto strokes = strokesOf(printableAscii() + "\r");
+    for (const auto &[layout, variant] : layouts) {
+        SCOPED_TRACE(std::string(layout) + "(" + variant + ")");
+        const xkb_rule_names names { "evdev", "pc105", layout, variant, "" };
+        std::unique_ptr<xkb_keymap, decltype(&xkb_keymap_unref)> keymap(
+            xkb_keymap_new_from_names(context.get(), &names, XKB_KEYMAP_COMPILE_NO_FLAGS),
+            xkb_keymap_unref);
+        ASSERT_TRUE(keymap);
+        std::unique_ptr<char, decltype(&std::free)> text(
+            xkb_keymap_get_as_string(keymap.get(), XKB_KEYMAP_FORMAT_TEXT_V1), std::free);
+        auto keys = wl::LayoutKeys::fromKeymap(text.get());
+        ASSERT_TRUE(keys);
+        const auto plan = keys->plan(strokes);
+        ASSERT_TRUE(plan) << plan.error().message;
+        for (std::size_t i = 0; i < strokes.size(); ++i) {
+            std::unique_ptr<xkb_state, decltype(&xkb_state_unref)> state(
+                xkb_state_new(keymap.get()), xkb_state_unref);
+            for (const std::uint32_t held : plan.value()[i].hold)
+                xkb_state_update_key(state.get(), held + 8, XKB_KEY_DOWN);
+            char typed[8] = {};
+            xkb_state_key_get_utf8(state.get(), plan.value()[i].key + 8, typed, sizeof typed);
+            EXPECT_EQ(typed, std::string(1, strokes[i].character)) << "stroke " << i;
+        }
+    }
+    const std::unique_ptr<xkb_keymap, decltype(&xkb_keymap_unref)> typing(
+        xkb_keymap_new_from_string(context.get(), wl::typingKeymap().c_str(),
+            XKB_KEYMAP_FORMAT_TEXT_V1, XKB_KEYMAP_COMPILE_NO_FLAGS),
+        xkb_keymap_unref);
+    const xkb_keysym_t *syms = nullptr;
+    ASSERT_TRUE(typing);
+    EXPECT_EQ(xkb_keymap_key_get_syms_by_level(typing.get(), wl::kSilentKey + 8, 0, 0, &syms), 0);
+}
+
+TEST(GnomeLayout, RefusesWhatTheLayoutInEffectLacksNamingEachCharacterOnce)
+{
+    const std::pair<wl::GnomeLayout, const char *> cases[] = {
+        // "": everything can be typed
+        { { "us", "", "", 0 }, "" },
+        { { "de", "", "", 0 }, "(de) has, and it has no key for these characters: ^ `." },
+        { { "de,us", ",", "", 1 }, "" },
+        { { "us,de", ",", "", 1 }, "(de) has, and it has no key for these characters: ^ `." },
+        { { "de", "nodeadkeys", "", 0 }, "" },
+        { { "ru", "", "", 0 },
+            "(ru) has, and it has no key for these characters: # & ' < > @ A B C" },
+    };
+    const auto strokes = strokesOf(printableAscii() + printableAscii() + "\r");
+    for (const auto &[layout, refused] : cases) {
+        SCOPED_TRACE(layout.layouts + " group " + std::to_string(layout.group));
+        const Outcome checked = wl::checkLayout(layout, strokes);
+        if (*refused == '\0') {
+            EXPECT_TRUE(checked) << checked.error().message;
+            continue;
+        }
+        ASSERT_FALSE(checked);
+        EXPECT_EQ(checked.error().kind, ErrorKind::Unmappable);
+        EXPECT_EQ(checked.error().position, 0u);
+        EXPECT_NE(checked.error().message.find(refused), std::string::npos)
+            << checked.error().message;
+    }
+}
+
+// Taps Caps Lock as the player would, through a fake keyboard of KWin's own.
+void tapCapsLockOnKwin(const WaylandSession &)
+{
+    static const wl_registry_listener listener {
+        [](void *data, wl_registry *registry, std::uint32_t name, const char *interface,
+            std::uint32_t) {
+            if (std::string_view(interface) == org_kde_kwin_fake_input_interface.name)
+                *static_cast<org_kde_kwin_fake_input **>(data)
+                    = static_cast<org_kde_kwin_fake_input *>(
+                        wl_registry_bind(registry, name, &org_kde_kwin_fake_input_interface, 4));
+        },
+        [](void *, wl_registry *, std::uint32_t) {}
+    };
+    wl::Connection kwin; // on WAYLAND_DISPLAY, as the program's
+    org_kde_kwin_fake_input *input = nullptr;
+    ASSERT_TRUE(kwin.open(&listener, &input).empty() && input);
+    org_kde_kwin_fake_input_authenticate(input, "test", "Caps Lock");
+    for (const std::uint32_t pressed : { 1, 0 })
+        org_kde_kwin_fake_input_keyboard_key(input, 58, pressed); // evdev's Caps Lock
+    EXPECT_TRUE(kwin.sync());
+    org_kde_kwin_fake_input_destroy(input);
+}
+
+// The Shell's own virtual keyboard, through its Eval, as the player's keyboard would.
+void tapCapsLockOnGnome(const WaylandSession &gnome)
+{
+    const auto eval = [&](const std::string &script) {
+        return gnome.run({ "sh", "-c",
+            "gdbus call --session --dest org.gnome.Shell --object-path /org/gnome/Shell "
+            "--method org.gnome.Shell.Eval \"$0\" | grep -q '^(true'",
+            "const { Clutter, GLib } = imports.gi; const seat = "
+            "Clutter.get_default_backend().get_default_seat(); "
+                + script });
+    };
+    ASSERT_TRUE(
+        eval("const k = seat.create_virtual_device(Clutter.InputDeviceType.KEYBOARD_DEVICE);"
+             " const t = GLib.get_monotonic_time();"
+             " k.notify_keyval(t, 0xffe5, Clutter.KeyState.PRESSED);"
+             " k.notify_keyval(t, 0xffe5, Clutter.KeyState.RELEASED);"));
+    EXPECT_TRUE(waitFor([&] {
+        return eval("if (!seat.get_keymap().get_caps_lock_state()) throw new Error('off');");
+    }));
+}
+
+// KWin's keyboard service, as the layout switcher in the panel would.
+void useSecondLayoutOnKwin(const WaylandSession &kwin)
+{
+    ASSERT_TRUE(kwin.run({ "env", "DBUS_SESSION_BUS_ADDRESS=" + kwin.bus(), "dbus-send",
+        "--session", "--print-reply", "--dest=org.kde.keyboard", "/Layouts",
+        "org.kde.KeyboardLayouts.setLayout", "uint32:1" }));
+}
+
+struct Row
+{
+    const WaylandDesktop *desktop;
+    std::string layout = "us";
+    std::string appId = "foot"; // of the recording terminal, as the desktop names it
+    void (*tapCapsLock)(const WaylandSession &) = nullptr; // where the test can
+    // Of a map with two layouts, the second is put in use, one that lacks "^`".
+    void (*useSecondLayout)(const WaylandSession &) = nullptr;
+    // The backend counts a key that went to another window as not typed.
+    bool seesWhereKeysLand = false;
+};
+
+void PrintTo(const Row &row, std::ostream *os)
+{
+    *os << row.desktop->name << " " << row.layout;
+}
+
+const Row kSwayRow { &kSway },
+    kKwinRow { &kKwin, "us", "org.freedesktop.weston.wayland-terminal", tapCapsLockOnKwin },
+    kGnomeRow { &kGnome, "us", "foot", tapCapsLockOnGnome, nullptr, true };
+
+class Desktops : public ::testing::TestWithParam<Row>
+{
+protected:
+    void SetUp() override
+    {
+        try {
+            session_ = GetParam().desktop->start({ .layout = GetParam().layout });
+        } catch (const std::runtime_error &e) {
+            GTEST_SKIP() << GetParam().desktop->name << " does not start here: " << e.what();
+        }
+    }
+
+    // The program's backend for the desktop, as it picks one for the player.
+    void connect()
+    {
+        setenv("WAYLAND_DISPLAY", session_->socket().c_str(), 1);
+        setenv("DBUS_SESSION_BUS_ADDRESS", session_->bus().c_str(), 1);
+        std::string lacking;
+        if (!waitFor([&] { return (desktop_ = wl::connectNativeDesktop(&lacking)) != nullptr; }))
+            throw std::runtime_error("no backend for the desktop: " + lacking);
+        // The keyboard it may have made is new to the seat, which loses the first keys of one.
+        std::this_thread::sleep_for(1s);
+    }
+
+    WindowId windowTitled(const std::string &title)
+    {
+        Result<WindowId> found = Error { ErrorKind::NoWindow, "" };
+        if (!waitFor([&] { return (found = desktop_->find(title, nullptr)).ok(); }))
+            throw std::runtime_error("no window titled " + title);
+        return found.value();
+    }
+
+    std::unique_ptr<WaylandSession> session_;
+    std::unique_ptr<wl::NativeDesktop> desktop_;
+};
+
+// Asked again while it waits: a loaded desktop may drop an activation while it still animates.
+void bringForward(wl::NativeDesktop &desktop, WindowId window)
+{
+    ASSERT_TRUE(waitFor([&] {
+        return desktop.activate(window)
+            && desktop.waitForActivated(window, std::chrono::seconds(2));
+    })) << "the window did not come to the front";
+}
+
+Outcome typeInto(wl::NativeDesktop &desktop, WindowId window, const std::string &text)
+{
+    bringForward(desktop, window);
+    return desktop.type(window, strokesOf(text));
+}
+
+TEST_P(Desktops, EveryCharacterOfTheLayoutArrivesCapsLockOrNotAndTheRestIsRefusedByName)
+{
+    const std::string got = session_->file("got");
+    Child client = session_->recorder("zMUD", got);
+    connect();
+    const WindowId window = windowTitled("zmud");
+    EXPECT_EQ(desktop_->describe(window)->windowClass, GetParam().appId);
+    const std::string all = "note + " + printableAscii() + "\r" + printableAscii() + "\r";
+    if (GetParam().useSecondLayout)
+        GetParam().useSecondLayout(*session_);
+    const std::string lacks = GetParam().useSecondLayout ? "^`" : session_->untypable();
+    if (!lacks.empty()) {
+        auto refused = typeInto(*desktop_, window, all);
+        ASSERT_FALSE(refused);
+        EXPECT_EQ(refused.error().kind, ErrorKind::Unmappable);
+        EXPECT_NE(refused.error().message.find(": ^ `."), std::string::npos)
+            << refused.error().message;
+    }
+    std::string text = all;
+    std::erase_if(text, [&](char c) { return lacks.find(c) != std::string::npos; });
+    ASSERT_TRUE(typeInto(*desktop_, window, text));
+    EXPECT_TRUE(waitFor([&] { return readFile(got).size() >= text.size(); }));
+    EXPECT_EQ(readFile(got), text);
+    if (!GetParam().tapCapsLock)
+        return;
+    // With Caps Lock on, letters still arrive in their own case.
+    GetParam().tapCapsLock(*session_);
+    ASSERT_TRUE(typeInto(*desktop_, window, text));
+    EXPECT_TRUE(waitFor([&] { return readFile(got).size() >= 2 * text.size(); }));
+    EXPECT_EQ(readFile(got), text + text);
+}
+
+INSTANTIATE_TEST_SUITE_P(Wayland, Desktops,
+    ::testing::Values(kSwayRow, Row { &kSway, "de" }, kKwinRow,
+        Row { &kKwin, "de", kKwinRow.appId, tapCapsLockOnKwin },
+        Row { &kKwin, "us,de", kKwinRow.appId, nullptr, useSecondLayoutOnKwin }, kGnomeRow,
+        Row { &kGnome, "de" }));
+
+using Thefts = Desktops;
+
+// Another window, "thief", takes the keyboard through the desktop's own way. Before a line, nothing
+// is typed and the message names it. Mid-line (lines going on until one stops), what arrived
+// anywhere is the text up to the first key not typed: the one key already on its way may land in
+// the thief's, and only that one; a backend that sees where keys land counts that one as not
+// typed, so the client still gets it. Once the client is in front again the rest arrives.
+TEST_P(Thefts, KeysStopWhenAnotherWindowTakesTheKeyboardAndGoOnFromThere)
+{
+    const std::string got = session_->file("got"), stolen = session_->file("stolen");
+    Child client = session_->recorder("zMUD", got);
+    Child thiefClient = session_->recorder("thief", stolen);
+    connect();
+    const WindowId window = windowTitled("zMUD"), thief = windowTitled("thief");
+    ASSERT_TRUE(waitFor([&] {
+        return session_->focus("thief")
+            && desktop_->waitForActivated(thief, std::chrono::seconds(2)).ok();
+    }));
+    auto held = desktop_->type(window, strokesOf("note + x\r"));
+    ASSERT_FALSE(held);
+    EXPECT_EQ(held.error().kind, ErrorKind::FocusLost);
+    EXPECT_EQ(held.error().position, 0u);
+    EXPECT_NE(held.error().message.find("\"thief\" has it"), std::string::npos);
+
+    const std::string line = printableAscii();
+    bringForward(*desktop_, window);
+    std::thread thiefThread([&] {
+        waitFor([&] { return readFile(got).size() >= 200; });
+        session_->focus("thief");
+    });
+    std::string typed; // every line typed whole
+    Outcome stopped = Ok {};
+    const auto strokes = strokesOf(line);
+    waitFor([&] {
+        if ((stopped = desktop_->type(window, strokes)))
+            typed += line;
+        return !stopped;
+    });
+    thiefThread.join();
+    ASSERT_FALSE(stopped) << "the other window never took the keyboard";
+    ASSERT_EQ(stopped.error().kind, ErrorKind::FocusLost) << stopped.error().message;
+    const std::size_t at = stopped.error().position;
+    ASSERT_LT(at, line.size());
+    EXPECT_TRUE(waitFor(
+        [&] { return readFile(got).size() + readFile(stolen).size() >= typed.size() + at; }));
+    EXPECT_LE(readFile(stolen).size(), 1u);
+    EXPECT_EQ(readFile(got) + (GetParam().seesWhereKeysLand ? "" : readFile(stolen)),
+        typed + line.substr(0, at));
+
+    const std::string before = readFile(got);
+    bringForward(*desktop_, window);
+    ASSERT_TRUE(desktop_->type(window, std::span(strokes).subspan(at)));
+    EXPECT_TRUE(waitFor([&] { return readFile(got).size() >= before.size() + line.size() - at; }));
+    EXPECT_EQ(readFile(got), before + line.substr(at));
+}
+
+INSTANTIATE_TEST_SUITE_P(Wayland, Thefts, ::testing::Values(kSwayRow, kKwinRow, kGnomeRow));
+
+using GnomeShell = Desktops;
+
+TEST_P(GnomeShell, TheExtensionServesQuillpostOnlyAndItsAbsenceIsExplained)
+{
+    connect();
+    EXPECT_FALSE(session_->run({ "gdbus", "call", "--session", "--dest", "org.quillpost.Shell",
+        "--object-path", "/org/quillpost/Shell", "--method", "org.quillpost.Shell1.Windows" }));
+
+    session_.reset();
+    session_ = kGnome.start({ .extension = false });
+    setenv("WAYLAND_DISPLAY", session_->socket().c_str(), 1);
+    setenv("DBUS_SESSION_BUS_ADDRESS", session_->bus().c_str(), 1);
+    std::string lacking, advice;
+    // The Shell owns its name a moment after its socket appears.
+    ASSERT_TRUE(waitFor([&] {
+        EXPECT_FALSE(wl::connectNativeDesktop(&lacking, &advice));
+        return !advice.empty();
+    })) << lacking;
+    EXPECT_NE(advice.find("\ngnome-extensions enable quillpost@quillpost\n"), std::string::npos)
+        << advice;
+}
+
+INSTANTIATE_TEST_SUITE_P(Wayland, GnomeShell, ::testing::Values(kGnomeRow));
+
+} // namespace
+} // namespace quillpost::test
