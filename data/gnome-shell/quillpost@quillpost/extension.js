@@ -92,7 +92,7 @@ class QuillpostService {
 
     enable() {
         // One keyboard for the session: a seat that gains a keyboard loses its first keys.
-        const seat = Clutter.get_default_backend().get_default_seat();
+        const seat = defaultSeat();
         this._keyboard = seat.create_virtual_device(Clutter.InputDeviceType.KEYBOARD_DEVICE);
         this._dbus = Gio.DBusExportedObject.wrapJSObject(INTERFACE, this);
         this._dbus.export(Gio.DBus.session, OBJECT_PATH);
@@ -189,8 +189,7 @@ class Typing {
         this._typed = 0;
         this._waiting = false;
         // Caps Lock turns a letter's case around; the opposite case comes out right.
-        const capsLock = Clutter.get_default_backend().get_default_seat().get_keymap()
-            .get_caps_lock_state();
+        const capsLock = defaultSeat().get_keymap().get_caps_lock_state();
         this._wanted = keysyms;
         this._sent = keysyms.map(k => capsLock ? otherCase(k) : k);
         this._watches = [
@@ -253,6 +252,12 @@ class Typing {
         this._done(this._typed);
         this._done = null;
     }
+}
+
+// Later Shells reach the seat through the stage's context only.
+function defaultSeat() {
+    const backend = global.stage.get_context?.().get_backend() ?? Clutter.get_default_backend();
+    return backend.get_default_seat();
 }
 
 function currentLayout() {
