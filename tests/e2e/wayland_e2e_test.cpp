@@ -46,7 +46,7 @@ protected:
     {
         const std::string file = desktop_->file("client" + std::to_string(++files_));
         process = desktop_->recorder(title, file, xterm);
-        EXPECT_TRUE(waitFor([&] { return desktop_->windowsTitled(title) == 1; })) << title;
+        EXPECT_EQ(desktop_->windowsTitled(title), 1) << title;
         return file;
     }
 

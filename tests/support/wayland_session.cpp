@@ -75,7 +75,16 @@ Child WaylandSession::recorder(const std::string &title, const std::string &file
     std::ofstream(script) << "#!/bin/sh\nprintf '\\033]2;%s\\007' " << shellQuoted(title)
                           << "\nstty raw -echo\nexec cat > " << shellQuoted(file) << "\n";
     chmod(script.c_str(), 0755);
-    return spawn(xterm ? std::vector<std::string> { "xterm", "-e", script } : terminal(script));
+    // Now and then a terminal started on a loaded gnome-shell never shows a window: another one
+    // is started then, as a player would.
+    Child terminal;
+    for (int tries = 0; tries < 3; ++tries) {
+        terminal = spawn(
+            xterm ? std::vector<std::string> { "xterm", "-e", script } : this->terminal(script));
+        if (waitFor([&] { return windowsTitled(title) == 1; }, kPatience / 3))
+            break;
+    }
+    return terminal;
 }
 
 void WaylandSession::press(const std::vector<std::string> &keys)

@@ -32,7 +32,7 @@ public:
     Child spawn(const std::vector<std::string> &argv) const;
     bool run(const std::vector<std::string> &argv) const;
     // A terminal titled `title` whose program writes every byte it receives to `file`: the
-    // desktop's native one, or an xterm on XWayland.
+    // desktop's native one, or an xterm on XWayland; once the desktop lists it.
     Child recorder(const std::string &title, const std::string &file, bool xterm = false) const;
 
     // The dialog titled exactly `title` (a box bears the main window's title), or else the window
