@@ -5,12 +5,10 @@
 #include "keystate-client.h"
 #include "kwin_layout_keys.h"
 #include "plasma-window-management-client.h"
-#include "wl_events.h"
 
 #include <wayland-client.h>
 
 #include <algorithm>
-#include <list>
 #include <optional>
 
 #include <sys/mman.h>
@@ -18,8 +16,6 @@
 
 namespace quillpost::wl {
 namespace {
-
-using namespace std::chrono_literals;
 
 constexpr std::uint32_t kActive = ORG_KDE_PLASMA_WINDOW_MANAGEMENT_STATE_ACTIVE;
 // Windows come by uuid from version 13 on; 16 is the newest the listener below knows.
@@ -29,22 +25,11 @@ constexpr std::uint32_t kReleased = 0, kPressed = 1;
 constexpr std::uint32_t kLeftShift = 42, kRightShift = 54; // evdev codes
 constexpr std::uint32_t kKeystateDestroyVersion = 4;
 
-const Error kClosed { ErrorKind::NoWindow, "The window to type into is no longer open." };
+using Window = org_kde_plasma_window;
 
-struct Handle
+// What the compositor said, kept where its callbacks can reach it.
+struct State : WindowList
 {
-    org_kde_plasma_window *proxy = nullptr;
-    Toplevel window;
-    bool ready = false; // all it had to say when it came has arrived
-    bool closed = false;
-};
-
-} // namespace
-
-struct KwinDesktop::State
-{
-    Connection wl; // first: disconnected after every proxy below is destroyed
-    wl_seat *seat = nullptr;
     wl_keyboard *keyboard = nullptr;
     org_kde_plasma_window_management *manager = nullptr;
     org_kde_kwin_fake_input *fakeInput = nullptr;
@@ -56,14 +41,10 @@ struct KwinDesktop::State
     std::optional<LayoutKeys> layout; // the keys of the layout in use, as last known
     std::uint32_t group = 0;
     KdeLayouts layouts;
-    std::list<Handle> handles; // stable addresses: each is its proxy's listener data
-    std::uint64_t serial = 0;
 
+    State() : WindowList(destroyAs<Window, org_kde_plasma_window_destroy>) { }
     ~State()
     {
-        for (Handle &h : handles)
-            if (h.proxy)
-                org_kde_plasma_window_destroy(h.proxy);
         if (keyboard)
             wl_keyboard_destroy(keyboard);
         if (fakeInput)
@@ -74,30 +55,6 @@ struct KwinDesktop::State
             wl_proxy_destroy(reinterpret_cast<wl_proxy *>(keystate));
         if (manager)
             org_kde_plasma_window_management_destroy(manager);
-        if (seat)
-            wl_seat_destroy(seat);
-    }
-
-    // Everything the compositor sent up to now has been taken in, windows that just came with all
-    // they say first.
-    bool sync()
-    {
-        if (!wl.sync())
-            return false;
-        for (const Handle &h : handles)
-            if (!h.closed && !h.ready && !wl.sync())
-                return false;
-        return true;
-    }
-
-    Handle *open(WindowId id)
-    {
-        if (!sync())
-            return nullptr;
-        for (Handle &h : handles)
-            if (!h.closed && h.ready && h.window.id == id)
-                return &h;
-        return nullptr;
     }
 
     void key(std::uint32_t code, std::uint32_t state)
@@ -106,39 +63,14 @@ struct KwinDesktop::State
     }
 };
 
-namespace {
-
-Handle &handleOf(void *data)
+void onState(void *data, Window *, std::uint32_t flags)
 {
-    return *static_cast<Handle *>(data);
+    WindowList::of(data).window.activated = (flags & kActive) != 0;
 }
 
-void onTitle(void *data, org_kde_plasma_window *, const char *title)
+void onInitialState(void *data, Window *)
 {
-    handleOf(data).window.title = title ? title : "";
-}
-
-void onAppId(void *data, org_kde_plasma_window *, const char *appId)
-{
-    handleOf(data).window.appId = appId ? appId : "";
-}
-
-void onState(void *data, org_kde_plasma_window *, std::uint32_t flags)
-{
-    handleOf(data).window.activated = (flags & kActive) != 0;
-}
-
-void onUnmapped(void *data, org_kde_plasma_window *)
-{
-    Handle &h = handleOf(data);
-    h.closed = true;
-    org_kde_plasma_window_destroy(h.proxy);
-    h.proxy = nullptr;
-}
-
-void onInitialState(void *data, org_kde_plasma_window *)
-{
-    handleOf(data).ready = true;
+    WindowList::of(data).ready = true;
 }
 
 void ignoreText(void *, org_kde_plasma_window *, const char *) { }
@@ -152,18 +84,18 @@ void ignoreGeometry(
 }
 void ignoreMenu(void *, org_kde_plasma_window *, const char *, const char *) { }
 
-const org_kde_plasma_window_listener kWindowListener { onTitle, onAppId, onState, ignoreNumber,
-    ignoreText, onUnmapped, onInitialState, ignoreParent, ignoreGeometry, ignore, ignoreUnsigned,
-    ignoreText, ignoreText, ignoreMenu, ignoreText, ignoreText, ignoreText };
+const org_kde_plasma_window_listener kWindowListener { onWindowTitle<Window>, onWindowAppId<Window>,
+    onState, ignoreNumber, ignoreText, onWindowClosed<Window, org_kde_plasma_window_destroy>,
+    onInitialState, ignoreParent, ignoreGeometry, ignore, ignoreUnsigned, ignoreText, ignoreText,
+    ignoreMenu, ignoreText, ignoreText, ignoreText };
 
 void onWindow(
     void *data, org_kde_plasma_window_management *manager, std::uint32_t, const char *uuid)
 {
-    auto *s = static_cast<KwinDesktop::State *>(data);
-    Handle &h = s->handles.emplace_back();
-    h.proxy = org_kde_plasma_window_management_get_window_by_uuid(manager, uuid);
-    h.window.id = NativeDesktop::idFor(++s->serial);
-    org_kde_plasma_window_add_listener(h.proxy, &kWindowListener, &h);
+    Window *proxy = org_kde_plasma_window_management_get_window_by_uuid(manager, uuid);
+    // Listed once its initial state has come.
+    WindowHandle &h = static_cast<State *>(data)->add(proxy, false);
+    org_kde_plasma_window_add_listener(proxy, &kWindowListener, &h);
 }
 
 void ignoreManager(void *, org_kde_plasma_window_management *, std::uint32_t) { }
@@ -176,7 +108,7 @@ const org_kde_plasma_window_management_listener kManagerListener { ignoreManager
 // The seat's keyboard map is the player's layout, which KWin reads our fake keys through.
 void onKeymap(void *data, wl_keyboard *, std::uint32_t format, int fd, std::uint32_t size)
 {
-    auto *s = static_cast<KwinDesktop::State *>(data);
+    auto *s = static_cast<State *>(data);
     void *map = format == WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1
         ? mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0)
         : MAP_FAILED;
@@ -207,8 +139,7 @@ const wl_keyboard_listener kKeyboardListener { onKeymap, onEnter, onLeave, onKey
 
 void onCapabilities(void *data, wl_seat *, std::uint32_t capabilities)
 {
-    static_cast<KwinDesktop::State *>(data)->seatHasKeyboard
-        = (capabilities & WL_SEAT_CAPABILITY_KEYBOARD) != 0;
+    static_cast<State *>(data)->seatHasKeyboard = (capabilities & WL_SEAT_CAPABILITY_KEYBOARD) != 0;
 }
 
 void onSeatName(void *, wl_seat *, const char *) { }
@@ -218,8 +149,7 @@ const wl_seat_listener kSeatListener { onCapabilities, onSeatName };
 void onKeyState(void *data, org_kde_kwin_keystate *, std::uint32_t key, std::uint32_t state)
 {
     if (key == ORG_KDE_KWIN_KEYSTATE_KEY_CAPSLOCK)
-        static_cast<KwinDesktop::State *>(data)->capsLocked
-            = state != ORG_KDE_KWIN_KEYSTATE_STATE_UNLOCKED;
+        static_cast<State *>(data)->capsLocked = state != ORG_KDE_KWIN_KEYSTATE_STATE_UNLOCKED;
 }
 
 const org_kde_kwin_keystate_listener kKeystateListener { onKeyState };
@@ -227,7 +157,7 @@ const org_kde_kwin_keystate_listener kKeystateListener { onKeyState };
 void onGlobal(void *data, wl_registry *registry, std::uint32_t name, const char *interface,
     std::uint32_t version)
 {
-    auto *s = static_cast<KwinDesktop::State *>(data);
+    auto *s = static_cast<State *>(data);
     const std::string_view is(interface);
     if (is == wl_seat_interface.name && !s->seat) {
         s->seat = static_cast<wl_seat *>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
@@ -266,124 +196,82 @@ void flipShift(std::vector<std::uint32_t> &hold)
         hold.insert(hold.begin(), kLeftShift);
 }
 
-} // namespace
-
-KwinDesktop::KwinDesktop(std::unique_ptr<State> state) : s_(std::move(state)) { }
-
-KwinDesktop::~KwinDesktop() = default;
-
-std::unique_ptr<KwinDesktop> KwinDesktop::connect(std::string *lacking)
+// "" once KWin offers all else it takes and has said which layout it uses; else what it lacks.
+std::string reach(State &s)
 {
-    const auto missing = [&](std::string what) -> std::unique_ptr<KwinDesktop> {
-        if (lacking)
-            *lacking = std::move(what);
-        return nullptr;
-    };
-    auto s = std::make_unique<State>();
-    if (std::string why = s->wl.open(&kRegistryListener, s.get()); !why.empty())
-        return missing(std::move(why));
-    if (!s->seat)
-        return missing("the Wayland compositor offers no seat");
-    if (!s->manager || !s->fakeInput) {
-        if (s->managerVersion && s->fakeInputVersion)
-            return missing("KWin is too old to list its windows and type for other programs");
-        return missing("the Wayland compositor lists no windows and offers no fake input to "
-                       "Quillpost (KWin offers them only to a program whose installed .desktop "
-                       "file names them)");
+    if (!s.manager || !s.fakeInput) {
+        if (s.managerVersion && s.fakeInputVersion)
+            return "KWin is too old to list its windows and type for other programs";
+        return "the Wayland compositor lists no windows and offers no fake input to "
+               "Quillpost (KWin offers them only to a program whose installed .desktop "
+               "file names them)";
     }
 
     // KWin takes fake keys only once the program has said who it is. The device it makes for
     // them is a keyboard of the seat, which also makes sure the seat has one.
     org_kde_kwin_fake_input_authenticate(
-        s->fakeInput, "Quillpost", "Types the lines of a note into your MUD client's window.");
-    if (!s->sync())
-        return missing("the Wayland compositor refused fake input");
-    if (!s->seatHasKeyboard)
-        return missing("the Wayland compositor's seat has no keyboard");
-    s->keyboard = wl_seat_get_keyboard(s->seat);
-    wl_keyboard_add_listener(s->keyboard, &kKeyboardListener, s.get());
-    if (!s->sync() || !s->layout)
-        return missing("the Wayland compositor did not say which keyboard layout it uses");
-    return std::unique_ptr<KwinDesktop>(new KwinDesktop(std::move(s)));
+        s.fakeInput, "Quillpost", "Types the lines of a note into your MUD client's window.");
+    if (!s.sync())
+        return "the Wayland compositor refused fake input";
+    if (!s.seatHasKeyboard)
+        return "the Wayland compositor's seat has no keyboard";
+    s.keyboard = wl_seat_get_keyboard(s.seat);
+    wl_keyboard_add_listener(s.keyboard, &kKeyboardListener, &s);
+    if (!s.sync() || !s.layout)
+        return "the Wayland compositor did not say which keyboard layout it uses";
+    return "";
 }
 
-int KwinDesktop::fd() const
+} // namespace
+
+std::unique_ptr<KwinDesktop> KwinDesktop::connect(std::string *lacking)
 {
-    return s_->wl.fd();
+    return connectAs<KwinDesktop>(&kRegistryListener, reach, lacking);
 }
 
-void KwinDesktop::readEvents()
+void KwinDesktop::requestActivation(const WindowHandle &window)
 {
-    s_->wl.readWaiting();
-    // Closed windows are of no more use to anyone.
-    s_->handles.remove_if([](const Handle &h) { return h.closed; });
-}
-
-std::vector<Toplevel> KwinDesktop::windows()
-{
-    std::vector<Toplevel> open;
-    if (s_->sync())
-        for (const Handle &h : s_->handles)
-            if (!h.closed && h.ready)
-                open.push_back(h.window);
-    return open;
-}
-
-Outcome KwinDesktop::activate(WindowId window)
-{
-    Handle *h = s_->open(window);
-    if (!h)
-        return kClosed;
-    org_kde_plasma_window_set_state(h->proxy, kActive, kActive);
-    wl_display_flush(s_->wl.display());
-    return Ok {};
+    org_kde_plasma_window_set_state(window.as<Window>(), kActive, kActive);
 }
 
 Outcome KwinDesktop::type(WindowId window, std::span<const KeyStroke> strokes)
 {
-    if (s_->keystate)
-        org_kde_kwin_keystate_fetchStates(s_->keystate);
-    if (!s_->sync())
+    State &s = state<State>();
+    if (s.keystate)
+        org_kde_kwin_keystate_fetchStates(s.keystate);
+    if (!s.sync())
         return Error { ErrorKind::Typing, "The Wayland compositor closed the connection.", 0 };
-    if (!s_->layout)
+    if (!s.layout)
         return Error { ErrorKind::Typing, "The desktop's keyboard map could not be read.", 0 };
     // With more than one layout, the keys are those of the one the player switched to.
-    if (s_->layout->layouts() > 1) {
-        auto group = s_->layouts.inEffect();
+    if (s.layout->layouts() > 1) {
+        auto group = s.layouts.inEffect();
         if (!group)
             return group.error();
-        if (group.value() != s_->group) {
-            auto keys = LayoutKeys::fromKeymap(s_->keymap, group.value());
+        if (group.value() != s.group) {
+            auto keys = LayoutKeys::fromKeymap(s.keymap, group.value());
             if (!keys)
                 return keys.error();
-            s_->layout = std::move(keys.value());
-            s_->group = group.value();
+            s.layout = std::move(keys.value());
+            s.group = group.value();
         }
     }
-    auto presses = s_->layout->plan(strokes);
+    auto presses = s.layout->plan(strokes);
     if (!presses)
         return presses.error();
-    for (std::size_t i = 0; i < presses->size(); ++i) {
-        if (auto focus = waitForActivated(window, 0ms); !focus) {
-            Error error = focus.error();
-            error.position = i;
-            return error;
-        }
+    return pressWhileActivated(window, presses->size(), [&](std::size_t i) {
         LayoutPress press = presses.value()[i];
         // Caps Lock turns the case of letters the other way: the other Shift brings it back.
         const char c = strokes[i].character;
-        if (s_->capsLocked && ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')))
+        if (s.capsLocked && ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')))
             flipShift(press.hold);
         for (const std::uint32_t held : press.hold)
-            s_->key(held, kPressed);
-        s_->key(press.key, kPressed);
-        s_->key(press.key, kReleased);
+            s.key(held, kPressed);
+        s.key(press.key, kPressed);
+        s.key(press.key, kReleased);
         for (auto held = press.hold.rbegin(); held != press.hold.rend(); ++held)
-            s_->key(*held, kReleased);
-    }
-    if (!s_->sync())
-        return Error { ErrorKind::Typing, "The Wayland compositor closed the connection." };
-    return Ok {};
+            s.key(*held, kReleased);
+    });
 }
 
 } // namespace quillpost::wl

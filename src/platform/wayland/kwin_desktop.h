@@ -1,6 +1,6 @@
 #pragma once
 
-#include "native_desktop.h"
+#include "listed_desktop.h"
 
 #include <memory>
 #include <string>
@@ -15,26 +15,19 @@ namespace quillpost::wl {
 // which KWin reports through org_kde_kwin_keystate (named in the same file), turns Shift around
 // for letters. Nothing is read in the background: every call first asks the compositor for its
 // news.
-class KwinDesktop : public NativeDesktop
+class KwinDesktop : public ListedDesktop
 {
 public:
     // Null when no Wayland compositor answers, or it offers this program no window list, no fake
     // input or no keyboard map; `lacking` then says which, for the user.
     static std::unique_ptr<KwinDesktop> connect(std::string *lacking = nullptr);
-    ~KwinDesktop() override;
 
-    int fd() const override;
-    void readEvents() override;
-    std::vector<Toplevel> windows() override;
-    Outcome activate(WindowId window) override;
     // Unmappable, naming the characters, when the layout lacks any of the line: nothing is typed.
     Outcome type(WindowId window, std::span<const KeyStroke> strokes) override;
 
-    struct State; // what the compositor said, kept where its callbacks can reach it
-
 private:
-    explicit KwinDesktop(std::unique_ptr<State> state);
-    std::unique_ptr<State> s_;
+    using ListedDesktop::ListedDesktop;
+    void requestActivation(const WindowHandle &window) override;
 };
 
 } // namespace quillpost::wl

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "native_desktop.h"
+#include "listed_desktop.h"
 
 #include <memory>
 #include <string>
@@ -10,27 +10,20 @@ namespace quillpost::wl {
 // wlroots desktops (sway, labwc, Hyprland, river, Wayfire) offer any program their window list
 // (foreign toplevel management) and virtual keyboards that bring their own keymap. Nothing is read
 // in the background: every call first asks the compositor for its news.
-class WlrootsDesktop : public NativeDesktop
+class WlrootsDesktop : public ListedDesktop
 {
 public:
     // Null when no Wayland compositor answers, or it offers no window list or no virtual keyboard;
     // `lacking` then says which, for the user.
     static std::unique_ptr<WlrootsDesktop> connect(std::string *lacking = nullptr);
-    ~WlrootsDesktop() override;
 
-    int fd() const override;
-    void readEvents() override;
-    std::vector<Toplevel> windows() override;
-    Outcome activate(WindowId window) override;
     // Through a keyboard of the program's own, whose keymap has a key for every character it
     // types: a line arrives as written whatever layout the player uses.
     Outcome type(WindowId window, std::span<const KeyStroke> strokes) override;
 
-    struct State; // what the compositor said, kept where its callbacks can reach it
-
 private:
-    explicit WlrootsDesktop(std::unique_ptr<State> state);
-    std::unique_ptr<State> s_;
+    using ListedDesktop::ListedDesktop;
+    void requestActivation(const WindowHandle &window) override;
 };
 
 } // namespace quillpost::wl
