@@ -1,4 +1,4 @@
-#include "end_to_end.h"
+#include "program_test.h"
 
 #include <string>
 #include <vector>
@@ -37,7 +37,7 @@ TEST_F(EndToEnd, WaitsForTheClientForPauseAndForAWindowInFrontThenGoesOn)
     RecordingClient &thief = startClient({ .title = "Thief", .steals = true });
     EXPECT_TRUE(client.staysAt(upTo(2), 5s))
         << "the send went on while another window was in front";
-    thief.close(desktop_);
+    closeClient(thief);
     EXPECT_EQ(thief.received(), "") << "keys reached the window in front";
     press(main_, { "alt+s" });
     client.receivedAtLeast(upTo(4).size());
@@ -50,7 +50,7 @@ TEST_F(EndToEnd, SystemInfoStartsTheRegisteredToolOrSaysItIsUnavailable)
 {
     const char *key = "HKLM\\Software\\Microsoft\\Shared Tools\\MSINFO";
     menu("h", { "a" });
-    const XWindow about = desktop_.waitForWindow("About Quillpost");
+    const XWindow about = waitForWindow("About Quillpost");
     session_.run({ "wine", "reg", "delete", key, "/v", "PATH", "/f", "/reg:64" });
     press(about, { "alt+s" });
     answerBox("Return");
@@ -59,7 +59,7 @@ TEST_F(EndToEnd, SystemInfoStartsTheRegisteredToolOrSaysItIsUnavailable)
                   "C:\\windows\\notepad.exe", "/f", "/reg:64" }),
         0);
     press(about, { "alt+s" });
-    desktop_.waitForWindow("Untitled - Notepad");
+    waitForWindow("Untitled - Notepad");
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "end_to_end.h"
+#include "program_test.h"
 
 #include <X11/XKBlib.h>
 
@@ -62,12 +62,12 @@ TEST_P(CapsLock, LettersArriveInTheirOwnCase)
     press(box, { "Caps_Lock" });
     ASSERT_TRUE(capsLockOn());
     press(box, { "alt+a" });
-    desktop_.waitUntilGone(box);
+    waitUntilGone(box);
 
     const std::string expected = notes("note", lines);
     EXPECT_EQ(client.receivedAtLeast(expected.size()), expected);
     expectSendEnds(client, expected);
-    desktop_.press({ "Caps_Lock" });
+    pressKeys({ "Caps_Lock" });
     EXPECT_FALSE(capsLockOn());
 }
 

@@ -1,7 +1,5 @@
 #include "support/app_harness.h"
 
-#include "sending/intervals.h"
-#include "sending/sender.h"
 #include "windows/credit.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +12,10 @@ TEST(Sending, TypesOneLinePerTickHoldsWhilePausedAndEndsOnTheTickAfterTheLast)
     AppHarness h;
     h.tick(3);
     EXPECT_EQ(h.status(), kCreditLine) << "ticks while idle change nothing";
+    // The interval's report, in the singular or plural, with the two blanks its number format
+    // leaves.
+    h.click("showtimerinterval");
+    EXPECT_EQ(h.status(), "The timer interval is set at  1 second.");
     EXPECT_FALSE(h.menu("pause").enabled()) << "nothing to pause yet";
     h.send("Hello\r\na(b)c\r\n(x)\r\n");
     h.tick();
@@ -25,6 +27,9 @@ TEST(Sending, TypesOneLinePerTickHoldsWhilePausedAndEndsOnTheTickAfterTheLast)
     h.click("pause");
     EXPECT_EQ(h.menu("pause").caption(), "&Pause");
     h.click("three"); // an interval chosen mid-send neither restarts it nor stops it
+    EXPECT_EQ(h.timer1.value, 3000);
+    h.click("showtimerinterval");
+    EXPECT_EQ(h.status(), "The timer interval is set at  3 seconds.");
     h.tick(2);
     EXPECT_EQ(h.status(), "Status: Sending -> note += {(}x{)}");
     EXPECT_EQ(h.platform.ownActivations, 0);
@@ -73,31 +78,6 @@ TEST(ClientCheck, ANewClientGetsTheWholeLineAndAStrangerIsNotTaken)
     EXPECT_TRUE(contains(h.platform.boxes[0].prompt, "Zmud is not opened"));
     EXPECT_EQ(h.platform.boxes[0].style, MsgStyle::Exclamation);
     EXPECT_EQ(h.platform.activated.back(), "zMUD");
-}
-
-// A window chosen by clicking is the client, whatever its title; Esc, or a click on the
-// program's own window, keeps it. (That it serves until it closes, and the title rule then, is
-// the end-to-end EndToEnd.AClientChosenByClickingServesUntilItClosesThenTheTitleRuleAgain.)
-TEST(ClientChoice, TheChosenWindowIsTheClientWhateverItsTitle)
-{
-    AppHarness h;
-    h.app->setClientTitle("Mud");
-    h.platform.client = WindowId { 0x77 };
-    h.platform.clientTitle = "Hollowmere - Mudlet 4.18.5";
-    h.platform.picks.push_back(PickedWindow { { 0x77 }, "Hollowmere - Mudlet 4.18.5" });
-    h.click("chooseclient");
-    EXPECT_EQ(h.status(), "Client window: Hollowmere - Mudlet 4.18.5");
-    h.platform.picks.push_back(PickedWindow { { 0x99 }, "Quillpost", true });
-    h.click("chooseclient");
-    EXPECT_EQ(h.status(), kChooseClientCancelled);
-    h.click("chooseclient");
-    EXPECT_EQ(h.status(), kChooseClientCancelled);
-
-    h.send("one\ntwo\n");
-    h.tick(3);
-    EXPECT_TRUE(h.platform.activated.empty()) << "the chosen window was looked up by title";
-    EXPECT_EQ(h.platform.arrived, "note + one\rnote + two\r");
-    EXPECT_EQ(h.platform.boxes.size(), 1u);
 }
 
 // A focus loss pauses at the line; ticks then do nothing, and Start types what was not typed:
@@ -172,18 +152,6 @@ TEST(Sending, AFailedTickEndsTheSendWithAnErrorNamingTheLineNotTyped)
         EXPECT_EQ(h.platform.ownActivations, 1);
         EXPECT_EQ(h.platform.openFiles(), 0);
     }
-}
-
-// The report follows the value, singular or plural, with the two blanks its number format leaves.
-TEST(Intervals, TheReportFollowsTheTimerInTheSingularOrPlural)
-{
-    AppHarness h;
-    h.click("showtimerinterval");
-    EXPECT_EQ(h.status(), "The timer interval is set at  1 second.");
-    h.click("five");
-    EXPECT_EQ(h.timer1.value, 5000);
-    h.click("showtimerinterval");
-    EXPECT_EQ(h.status(), "The timer interval is set at  5 seconds.");
 }
 
 } // namespace

@@ -93,11 +93,6 @@ Outcome FakePlatform::activate(WindowId window)
     return Ok {};
 }
 
-Result<PickedWindow> FakePlatform::pickWindow()
-{
-    return takeNext(picks).value_or(Error { ErrorKind::Cancelled, "No window was chosen." });
-}
-
 Outcome FakePlatform::sendKeys(WindowId target, std::span<const KeyStroke> strokes)
 {
     ++sends_;
