@@ -174,11 +174,6 @@ std::vector<XWindow> ProgramTest::windowsTitled(std::string_view title) const
     return found;
 }
 
-std::string ProgramTest::titleOf(XWindow window) const
-{
-    return x11::titleOf(session_.connection(), atoms_, window).value_or("");
-}
-
 XWindow ProgramTest::waitForWindow(std::string_view title, const std::vector<XWindow> &except,
     std::chrono::milliseconds timeout) const
 {
@@ -203,25 +198,27 @@ XWindow ProgramTest::waitForWindow(std::string_view title, const std::vector<XWi
 XWindow ProgramTest::waitForFront(std::string_view title, const std::vector<XWindow> &except) const
 {
     const XWindow window = waitForWindow(title, except);
-    if (!waitFor([&] { return hasFocus(window); }))
-        throw std::runtime_error("window \"" + std::string(title) + "\" did not come to the front");
+    if (const Outcome focused = windows_.waitForFocus(WindowId { window }, kPatience); !focused)
+        throw std::runtime_error(focused.error().message);
     return window;
 }
 
 void ProgramTest::waitUntilGone(XWindow window) const
 {
     if (!waitFor([&] { return !windows_.isOpen(WindowId { window }); }))
-        throw std::runtime_error("window \"" + titleOf(window) + "\" was still open after "
-            + std::to_string(kPatience.count()) + " ms");
+        throw std::runtime_error("window \"" + windows_.describe(WindowId { window }).title
+            + "\" was still open after " + std::to_string(kPatience.count()) + " ms");
 }
 
 void ProgramTest::activate(XWindow window)
 {
+    const WindowId id { window };
     if (!hasFocus(window)) {
-        xdotool({ "windowactivate", std::to_string(window) });
-        if (!waitFor([&] { return hasFocus(window); }))
-            throw std::runtime_error(
-                "window \"" + titleOf(window) + "\" did not get the keyboard focus");
+        Outcome focused = windows_.activate(id);
+        if (focused)
+            focused = windows_.waitForFocus(id, kPatience);
+        if (!focused)
+            throw std::runtime_error(focused.error().message);
     }
     // Keys that reach a program before it has read its focus change go astray: Qt drops them,
     // and Wine hands them to the window that had the focus.
@@ -254,7 +251,8 @@ void ProgramTest::caughtUp(XWindow window) const
         return false;
     });
     if (!answered)
-        throw std::runtime_error("window \"" + titleOf(window) + "\" did not answer a ping");
+        throw std::runtime_error("window \"" + windows_.describe(WindowId { window }).title
+            + "\" did not answer a ping");
 }
 
 ScreenRect ProgramTest::clientArea(XWindow window) const

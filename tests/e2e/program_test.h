@@ -143,7 +143,6 @@ protected:
 
 private:
     void xdotool(std::vector<std::string> args) const;
-    std::string titleOf(XWindow window) const;
     // Once the program of `window` has read every event sent to it before this call, where it
     // answers _NET_WM_PING (Qt and Wine do, xterm does not).
     void caughtUp(XWindow window) const;
