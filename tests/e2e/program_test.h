@@ -157,11 +157,13 @@ private:
 };
 
 #if defined(QUILLPOST_EXE) || defined(QUILLPOST_WINE_CLIENT)
-// A client that is a Win32 window under Wine, recording what it receives.
-class WineTest : public ProgramTest
+// The client is a Win32 window under Wine, recording what it receives; with QUILLPOST_EXE the
+// program is quillpost.exe under Wine too, else the Linux program, typing into a window that
+// Wine reads keys for in its own way.
+class Program : public ProgramTest
 {
 protected:
-    explicit WineTest(std::string prefix) { artefactPrefix_ = std::move(prefix); }
+    Program() { artefactPrefix_ = QUILLPOST_ARTEFACT_PREFIX; }
 
     void TearDown() override
     {
@@ -185,21 +187,13 @@ protected:
         session_.run({ "xdotool", "mousemove", std::to_string(r.x + r.width / 2),
             std::to_string(r.y + r.height - 8), "click", "--repeat", std::to_string(clicks), "1" });
     }
-};
-#endif
 
 #ifdef QUILLPOST_EXE
-// quillpost.exe under Wine too. Wine moves the Windows focus only once the window's own process
-// has read an X focus change, and sends keys that come before it to the window that had it;
-// nothing outside Wine shows its focus, hence the pauses.
-class Program : public WineTest
-{
-protected:
-    Program() : WineTest("Wine.") { }
-
-    // When the program brings the client forward, the window manager may leave the X focus
-    // where it was, and activating the main window then changes nothing Wine sees: a person
-    // clicks it, as here, into the status text.
+    // Wine moves the Windows focus only once the window's own process has read an X focus
+    // change, and sends keys that come before it to the window that had it; nothing outside Wine
+    // shows its focus, hence the pauses. When the program brings the client forward, the window
+    // manager may leave the X focus where it was, and activating the main window then changes
+    // nothing Wine sees: a person clicks it, as here, into the status text.
     void focus(XWindow window)
     {
         std::this_thread::sleep_for(300ms);
@@ -254,13 +248,7 @@ protected:
         activate(window); // Wine's windows open on top of one another
         click(window);
     }
-};
-#elif defined(QUILLPOST_WINE_CLIENT)
-// The Linux program typing into a Windows client run by Wine, which reads keys its own way.
-class Program : public WineTest
-{
-protected:
-    Program() : WineTest("WineClient.") { }
+#endif
 };
 #else
 using Program = ProgramTest;
