@@ -1,10 +1,12 @@
 #include "program_test.h"
 
 #include <algorithm>
-#include <filesystem>
+#include <array>
 #include <fstream>
 #include <iostream>
 #include <stdexcept>
+
+#include <X11/Xlib.h>
 
 namespace quillpost::test {
 
@@ -31,52 +33,26 @@ constexpr const char *kRetitlingRecorder
       "while (sysread(STDIN, my $c, 1)) { syswrite($f, $c);"
       " if ($c eq \"\\r\") { $n++; print \"\\e]2;($n) Hollowmere - zMUD\\a\"; } }";
 
+// A format-32 message `type` about `window`, sent to `to`.
+void clientMessage(Display *d, Window to, Window window, const char *type, long mask,
+    const std::array<long, 3> &data)
+{
+    XEvent event {};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(d, type, False);
+    event.xclient.format = 32;
+    std::copy(data.begin(), data.end(), event.xclient.data.l);
+    XSendEvent(d, to, False, mask, &event);
+    XFlush(d);
+}
+
 } // namespace
-
-RecordingClient::RecordingClient(
-    const XSession &session, const Desktop &desktop, std::string file, const Options &options)
-    : file_(std::move(file))
-{
-    const auto before = desktop.windowsTitled(options.title);
-    if (!options.wineRecorder.empty()) {
-        std::ofstream { file_ };
-        std::vector<std::string> args { "wine", options.wineRecorder, winePath(file_),
-            options.title };
-        if (options.steals || options.readsKeys)
-            args.push_back(options.steals ? "--steal" : "--keys");
-        process_ = session.spawn(args);
-        window_ = desktop.waitForWindow(options.title, before, kWineStart);
-        // Wine brings a new window to the front a moment after it is mapped.
-        waitFor([&] { return desktop.hasFocus(window_); });
-        return;
-    }
-    // `>>`: cat writes with O_APPEND, so the file only ever grows and reads never see a hole.
-    // The shell opens it only after stty, so its existence means the terminal is raw.
-    const std::string recorder
-        = options.retitles ? "exec perl -e \"$1\" \"$0\"" : "exec cat >> \"$0\"";
-    process_ = session.spawn({ "xterm", "-title", options.title, "-geometry", "80x12+0+0", "-e",
-        "sh", "-c", "stty raw -echo && " + recorder, file_, kRetitlingRecorder });
-    if (!waitFor([&] { return std::filesystem::exists(file_); }))
-        throw std::runtime_error("the \"" + options.title + "\" xterm did not start its recorder");
-    // The window manager gives a new xterm the focus: keys meant for another window must wait.
-    window_ = desktop.waitForFront(options.title, before);
-}
-
-void RecordingClient::close(const Desktop &desktop)
-{
-    process_.stop();
-    desktop.waitUntilGone(window_);
-}
-
-std::string RecordingClient::received() const
-{
-    return readFile(file_);
-}
 
 std::string RecordingClient::receivedAtLeast(
     std::size_t size, std::chrono::milliseconds timeout) const
 {
-    waitFor([&] { return std::filesystem::file_size(file_) >= size; }, timeout);
+    waitFor([&] { return std::filesystem::file_size(file) >= size; }, timeout);
     return received();
 }
 
@@ -93,7 +69,7 @@ void ProgramTest::TearDown()
     std::ranges::replace(name, '/', '-');
     const std::string shot = QUILLPOST_E2E_ARTEFACTS "/" + name + ".png";
     std::filesystem::remove(shot);
-    if (HasFailure() && desktop_.screenshot(shot))
+    if (HasFailure() && session_.run({ "import", "-window", "root", shot }) == 0)
         std::cerr << "screen at the end of the test: " << shot << "\n";
 }
 
@@ -101,18 +77,29 @@ void ProgramTest::startProgram(const std::string &layout)
 {
     ASSERT_EQ(session_.run({ "setxkbmap", layout }), 0) << "no layout " << layout;
     program_ = session_.spawn({ QUILLPOST_BINARY });
-    main_ = desktop_.waitForWindow(kMainTitle);
-    desktop_.activate(main_);
+    main_ = waitForWindow(kMainTitle);
+    activate(main_);
 }
 
 void ProgramTest::press(XWindow window, const std::vector<std::string> &keys)
 {
-    desktop_.press(window, keys);
+    activate(window);
+    pressKeys(keys);
+}
+
+void ProgramTest::pressKeys(const std::vector<std::string> &keys)
+{
+    // xdotool holds each key for half the delay: 100 ms, as a finger does. A program that acts
+    // on the press must not assume the key is up again by then.
+    std::vector<std::string> args { "key", "--delay", "200" };
+    args.insert(args.end(), keys.begin(), keys.end());
+    xdotool(std::move(args));
 }
 
 void ProgramTest::type(XWindow window, const std::string &text)
 {
-    desktop_.type(window, text);
+    activate(window);
+    xdotool({ "type", "--delay", "2", "--", text });
 }
 
 std::string ProgramTest::newFile(const std::string &bytes)
@@ -124,29 +111,206 @@ std::string ProgramTest::newFile(const std::string &bytes)
 
 RecordingClient &ProgramTest::startClient(RecordingClient::Options options)
 {
-    const std::string file = dir_.file("received-" + std::to_string(clients_.size() + 1));
-    return clients_.emplace_back(session_, desktop_, file, options);
+    RecordingClient &client = clients_.emplace_back();
+    client.file = dir_.file("received-" + std::to_string(clients_.size()));
+    const auto before = windowsTitled(options.title);
+    if (!options.wineRecorder.empty()) {
+        std::ofstream { client.file };
+        std::vector<std::string> args { "wine", options.wineRecorder, winePath(client.file),
+            options.title };
+        if (options.steals || options.readsKeys)
+            args.push_back(options.steals ? "--steal" : "--keys");
+        client.process = session_.spawn(args);
+        client.window = waitForWindow(options.title, before, kWineStart);
+        // Wine brings a new window to the front a moment after it is mapped.
+        waitFor([&] { return hasFocus(client.window); });
+        return client;
+    }
+    // `>>`: cat writes with O_APPEND, so the file only ever grows and reads never see a hole.
+    // The shell opens it only after stty, so its existence means the terminal is raw.
+    const std::string recorder
+        = options.retitles ? "exec perl -e \"$1\" \"$0\"" : "exec cat >> \"$0\"";
+    client.process = session_.spawn({ "xterm", "-title", options.title, "-geometry", "80x12+0+0",
+        "-e", "sh", "-c", "stty raw -echo && " + recorder, client.file, kRetitlingRecorder });
+    if (!waitFor([&] { return std::filesystem::exists(client.file); }))
+        throw std::runtime_error("the \"" + options.title + "\" xterm did not start its recorder");
+    // The window manager gives a new xterm the focus: keys meant for another window must wait.
+    client.window = waitForFront(options.title, before);
+    return client;
 }
 
 // At the end of the file the program brings its own window back: nothing more will be typed.
 void ProgramTest::expectSendEnds(const RecordingClient &client, const std::string &expected)
 {
-    EXPECT_TRUE(waitFor([&] { return desktop_.hasFocus(main_); }))
+    EXPECT_TRUE(waitFor([&] { return hasFocus(main_); }))
         << "the program did not come back to the front, as it does at the end of the file";
     EXPECT_EQ(client.received(), expected);
 }
 
 void ProgramTest::pick(XWindow window)
 {
-    ASSERT_TRUE(waitFor([&] { return desktop_.pointerGrabbed(); })) << "no picker";
-    desktop_.click(window);
+    // Whether some program holds the pointer, as the picker does while it waits.
+    const auto grabbed = [d = session_.connection()] {
+        const int grab = XGrabPointer(d, DefaultRootWindow(d), False, 0, GrabModeAsync,
+            GrabModeAsync, None, None, CurrentTime);
+        if (grab == GrabSuccess)
+            XUngrabPointer(d, CurrentTime);
+        XSync(d, False);
+        return grab == AlreadyGrabbed;
+    };
+    ASSERT_TRUE(waitFor(grabbed)) << "no picker";
+    click(window);
+}
+
+std::vector<XWindow> ProgramTest::windowsTitled(std::string_view title) const
+{
+    Display *d = session_.connection();
+    const auto list = x11::readProperty(d, DefaultRootWindow(d), atoms_.netClientList);
+    std::vector<XWindow> found;
+    for (Window w : list ? x11::windowsIn(*list) : std::vector<Window> {}) {
+        if (x11::titleOf(d, atoms_, w) == title)
+            found.push_back(w);
+    }
+    return found;
+}
+
+XWindow ProgramTest::waitForWindow(std::string_view title, const std::vector<XWindow> &except,
+    std::chrono::milliseconds timeout) const
+{
+    XWindow found = 0;
+    const bool shown = waitFor(
+        [&] {
+            for (XWindow w : windowsTitled(title)) {
+                if (std::ranges::find(except, w) == except.end()) {
+                    found = w;
+                    return true;
+                }
+            }
+            return false;
+        },
+        timeout);
+    if (!shown)
+        throw std::runtime_error("no window titled \"" + std::string(title) + "\" appeared within "
+            + std::to_string(timeout.count()) + " ms");
+    return found;
+}
+
+XWindow ProgramTest::waitForFront(std::string_view title, const std::vector<XWindow> &except) const
+{
+    const XWindow window = waitForWindow(title, except);
+    if (const Outcome focused = windows_.waitForFocus(WindowId { window }, kPatience); !focused)
+        throw std::runtime_error(focused.error().message);
+    return window;
+}
+
+void ProgramTest::waitUntilGone(XWindow window) const
+{
+    if (!waitFor([&] { return !windows_.isOpen(WindowId { window }); }))
+        throw std::runtime_error("window \"" + windows_.describe(WindowId { window }).title
+            + "\" was still open after " + std::to_string(kPatience.count()) + " ms");
+}
+
+void ProgramTest::activate(XWindow window)
+{
+    const WindowId id { window };
+    if (!hasFocus(window)) {
+        Outcome focused = windows_.activate(id);
+        if (focused)
+            focused = windows_.waitForFocus(id, kPatience);
+        if (!focused)
+            throw std::runtime_error(focused.error().message);
+    }
+    // Keys that reach a program before it has read its focus change go astray: Qt drops them,
+    // and Wine hands them to the window that had the focus.
+    caughtUp(window);
+}
+
+void ProgramTest::caughtUp(XWindow window) const
+{
+    // Its own connection, so that the root's events it asks for stay out of the test's.
+    const Connection connection = session_.connect();
+    Display *d = connection.get();
+    const Window root = DefaultRootWindow(d);
+    const Atom ping = XInternAtom(d, "_NET_WM_PING", False);
+    // WM_PROTOCOLS lists atoms as a client list lists windows.
+    const auto protocols = x11::readProperty(d, window, XInternAtom(d, "WM_PROTOCOLS", False));
+    const auto listed = protocols ? x11::windowsIn(*protocols) : std::vector<XWindow> {};
+    if (std::ranges::find(listed, ping) == listed.end())
+        return;
+    // The answer goes to the root: Qt sends it as StructureNotify, Wine as SubstructureNotify.
+    XSelectInput(d, root, StructureNotifyMask | SubstructureNotifyMask);
+    clientMessage(d, window, window, "WM_PROTOCOLS", NoEventMask,
+        { static_cast<long>(ping), CurrentTime, static_cast<long>(window) });
+    const bool answered = waitFor([&] {
+        XEvent reply {};
+        while (XCheckTypedWindowEvent(d, root, ClientMessage, &reply)) {
+            if (static_cast<Atom>(reply.xclient.data.l[0]) == ping
+                && static_cast<XWindow>(reply.xclient.data.l[2]) == window)
+                return true;
+        }
+        return false;
+    });
+    if (!answered)
+        throw std::runtime_error("window \"" + windows_.describe(WindowId { window }).title
+            + "\" did not answer a ping");
+}
+
+ScreenRect ProgramTest::clientArea(XWindow window) const
+{
+    Display *d = session_.connection();
+    XWindowAttributes attributes {};
+    XGetWindowAttributes(d, window, &attributes);
+    int x = 0, y = 0;
+    Window child = 0;
+    XTranslateCoordinates(d, window, DefaultRootWindow(d), 0, 0, &x, &y, &child);
+    return ScreenRect { x, y, attributes.width, attributes.height };
+}
+
+bool ProgramTest::popupShown() const
+{
+    Display *d = session_.connection();
+    Window root = 0, parent = 0, *kids = nullptr;
+    unsigned int n = 0;
+    if (!XQueryTree(d, DefaultRootWindow(d), &root, &parent, &kids, &n))
+        return false;
+    const x11::XPtr<Window> owned(kids);
+    return std::any_of(kids, kids + n, [d](Window w) {
+        XWindowAttributes a {};
+        return XGetWindowAttributes(d, w, &a) && a.override_redirect && a.map_state == IsViewable
+            && a.width > 1;
+    });
+}
+
+void ProgramTest::close(XWindow window) const
+{
+    Display *d = session_.connection();
+    // 2: from a pager, as the user asked.
+    clientMessage(d, DefaultRootWindow(d), window, "_NET_CLOSE_WINDOW",
+        SubstructureRedirectMask | SubstructureNotifyMask, { 0, 2, 0 });
+}
+
+void ProgramTest::closeClient(RecordingClient &client)
+{
+    client.process.stop();
+    waitUntilGone(client.window);
+}
+
+void ProgramTest::xdotool(std::vector<std::string> args) const
+{
+    args.insert(args.begin(), "xdotool");
+    if (session_.run(args) != 0) {
+        std::string command;
+        for (const auto &a : args)
+            command += a + " ";
+        throw std::runtime_error("failed: " + command);
+    }
 }
 
 void ProgramTest::sendFile(const std::string &bytes)
 {
     const std::string name = newFile(bytes);
     press(main_, { "ctrl+o" });
-    choose(desktop_.waitForWindow(kOpenDialogTitle), name);
+    choose(waitForWindow(kOpenDialogTitle), name);
 }
 
 // The folder first: Qt's dialog may swap a typed path for the bare name of the file it then
@@ -160,34 +324,34 @@ void ProgramTest::choose(XWindow dialog, const std::string &path)
     }
     type(dialog, path.substr(slash == std::string::npos ? 0 : slash + 1));
     press(dialog, { "Return" });
-    desktop_.waitUntilGone(dialog);
+    waitUntilGone(dialog);
 }
 
 void ProgramTest::menu(const std::string &accessKey, const std::vector<std::string> &keys)
 {
     press(main_, { "alt+" + accessKey });
-    ASSERT_TRUE(waitFor([&] { return desktop_.popupShown(); })) << "no menu";
+    ASSERT_TRUE(waitFor([&] { return popupShown(); })) << "no menu";
     if (!keys.empty())
-        desktop_.press(keys);
+        pressKeys(keys);
 }
 
 XWindow ProgramTest::waitForBox(const std::vector<XWindow> &except)
 {
     std::vector<XWindow> skip = except;
     skip.push_back(main_);
-    return desktop_.waitForWindow(kMainTitle, skip);
+    return waitForWindow(kMainTitle, skip);
 }
 
 void ProgramTest::answerBox(const std::string &key)
 {
     const XWindow box = waitForBox();
     press(box, { key });
-    desktop_.waitUntilGone(box);
+    waitUntilGone(box);
 }
 
 std::vector<XWindow> ProgramTest::messageBoxes() const
 {
-    auto boxes = desktop_.windowsTitled(kMainTitle);
+    auto boxes = windowsTitled(kMainTitle);
     std::erase(boxes, main_);
     return boxes;
 }

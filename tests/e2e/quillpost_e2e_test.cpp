@@ -1,4 +1,4 @@
-#include "end_to_end.h"
+#include "program_test.h"
 
 #include <csignal>
 #include <string>
@@ -49,9 +49,9 @@ TEST_F(Linux, NoKeyReachesAnotherWindowThatTakesTheFocusAtAnyMoment)
         if (layout == "ru")
             thiefArgs.insert(thiefArgs.end(), { "--flicker-with", "zMUD" });
         Child thief = session_.spawn(thiefArgs);
-        const XWindow thiefWindow = desktop_.waitForWindow("Thief");
+        const XWindow thiefWindow = waitForWindow("Thief");
         if (layout == "us") {
-            ASSERT_TRUE(waitFor([&] { return desktop_.hasFocus(thiefWindow); }))
+            ASSERT_TRUE(waitFor([&] { return hasFocus(thiefWindow); }))
                 << "the Thief window did not take the focus";
             // A line typed just before the theft may still be on its way through the terminal:
             // each line goes out whole, so the client has all of it once it ends in Enter.
@@ -71,7 +71,7 @@ TEST_F(Linux, NoKeyReachesAnotherWindowThatTakesTheFocusAtAnyMoment)
         // A line that lost the focus pauses the send, maybe part way; Start types the rest.
         for (int starts = 0; starts < 10 && client.received().size() < expected.size();) {
             if (client.staysAt(client.received(), 2s)) {
-                desktop_.press(main_, { "alt+s" });
+                press(main_, { "alt+s" });
                 ++starts;
             }
         }
@@ -98,16 +98,16 @@ TEST_F(Linux, FollowsItsClientThroughNewTitlesAndWarnsUntilTheNextOneOpens)
     sendFile("one\ntwo\nthree\nfour\nfive\n");
     ASSERT_EQ(first.receivedAtLeast(firstTwo.size()), firstTwo)
         << "the send lost the client once it changed its title";
-    EXPECT_TRUE(desktop_.windowsTitled("zMUD").empty()) << "the client did not retitle itself";
+    EXPECT_TRUE(windowsTitled("zMUD").empty()) << "the client did not retitle itself";
 
-    first.close(desktop_);
+    closeClient(first);
     const XWindow warning = waitForBox();
-    desktop_.press(warning, { "Return" });
+    press(warning, { "Return" });
     // A new box: Qt makes a new window for each one, so the OK has been taken.
     const XWindow again = waitForBox({ warning });
     EXPECT_EQ(messageBoxes(), std::vector<XWindow> { again }) << "one warning at a time";
     RecordingClient &second = startClient({ .retitles = true });
-    desktop_.press(again, { "Return" });
+    press(again, { "Return" });
     const std::string rest = expected.substr(std::min(first.received().size(), expected.size()));
     second.receivedAtLeast(rest.size());
     expectSendEnds(second, rest);
@@ -121,12 +121,12 @@ TEST_F(Linux, FollowsItsClientThroughNewTitlesAndWarnsUntilTheNextOneOpens)
 TEST_F(Linux, AnOpenMenuOrClosingTheWindowHoldsTheSendAndQuittingEndsEverything)
 {
     menu("f", { "Down", "Return" }); // Open file to View
-    choose(desktop_.waitForWindow("Open File to View (In internal editor)"),
-        newFile("a file in the viewer\n"));
+    choose(
+        waitForWindow("Open File to View (In internal editor)"), newFile("a file in the viewer\n"));
     // Each comes to the front a moment after it opens: a key pressed before goes to it.
-    desktop_.waitForFront("Text Viewer");
+    waitForFront("Text Viewer");
     menu("h", { "a" });
-    desktop_.waitForFront("About Quillpost");
+    waitForFront("About Quillpost");
     RecordingClient &client = startClient();
     std::string file;
     for (int i = 1; i <= 30; ++i)
@@ -142,26 +142,26 @@ TEST_F(Linux, AnOpenMenuOrClosingTheWindowHoldsTheSendAndQuittingEndsEverything)
 
     menu("o", {});
     const std::size_t atMenu = heldBy("a menu was open");
-    EXPECT_TRUE(desktop_.popupShown()) << "a tick closed the open menu";
-    desktop_.press({ "ctrl+o" });
-    const XWindow open = desktop_.waitForWindow(kOpenDialogTitle);
-    desktop_.press(open, { "Escape" });
-    desktop_.waitUntilGone(open);
+    EXPECT_TRUE(popupShown()) << "a tick closed the open menu";
+    pressKeys({ "ctrl+o" });
+    const XWindow open = waitForWindow(kOpenDialogTitle);
+    press(open, { "Escape" });
+    waitUntilGone(open);
     EXPECT_GT(client.receivedAtLeast(atMenu + 1).size(), atMenu) << "the menu kept the send";
 
-    desktop_.close(main_);
+    close(main_);
     const XWindow box = waitForBox();
     const std::size_t atBox = heldBy("the box asked");
-    desktop_.press(box, { "alt+k" });
-    desktop_.waitUntilGone(box);
+    press(box, { "alt+k" });
+    waitUntilGone(box);
     EXPECT_GT(client.receivedAtLeast(atBox + 1).size(), atBox) << "Keep sending did not go on";
 
-    desktop_.close(main_);
-    desktop_.press(waitForBox({ box }), { "alt+s" });
+    close(main_);
+    press(waitForBox({ box }), { "alt+s" });
     EXPECT_TRUE(program_.wait(kPatience)) << "the program did not end";
     heldBy("the player had quit");
-    EXPECT_TRUE(desktop_.windowsTitled("About Quillpost").empty());
-    EXPECT_TRUE(desktop_.windowsTitled("Text Viewer").empty());
+    EXPECT_TRUE(windowsTitled("About Quillpost").empty());
+    EXPECT_TRUE(windowsTitled("Text Viewer").empty());
 }
 
 } // namespace

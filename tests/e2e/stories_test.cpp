@@ -1,4 +1,4 @@
-#include "end_to_end.h"
+#include "program_test.h"
 
 #include <string>
 #include <vector>
@@ -39,7 +39,7 @@ INSTANTIATE_TEST_SUITE_P(EndToEnd, Layouts, ::testing::Values("us", "de"));
 #ifndef QUILLPOST_WINE_CLIENT
 TEST_F(EndToEnd, MainWindowViewerAndAboutBoxOpenFromTheKeyboardAtTheirSizes)
 {
-    EXPECT_EQ(desktop_.clientArea(main_).width, pixels(4530));
+    EXPECT_EQ(clientArea(main_).width, pixels(4530));
 
     // 100 lines of 40 with CR LF make 4200 characters: more than a note takes, so a note comes
     // first.
@@ -47,10 +47,10 @@ TEST_F(EndToEnd, MainWindowViewerAndAboutBoxOpenFromTheKeyboardAtTheirSizes)
     for (int i = 0; i < 100; ++i)
         hundredLines += std::string(40, static_cast<char>('a' + i % 26)) + "\r\n";
     menu("f", { "Down", "Return" }); // the item after the first: Open file to View
-    choose(desktop_.waitForWindow("Open File to View (In internal editor)"), newFile(hundredLines));
+    choose(waitForWindow("Open File to View (In internal editor)"), newFile(hundredLines));
     answerBox("Return");
-    const XWindow viewer = desktop_.waitForWindow("Text Viewer");
-    const ScreenRect viewerArea = desktop_.clientArea(viewer);
+    const XWindow viewer = waitForWindow("Text Viewer");
+    const ScreenRect viewerArea = clientArea(viewer);
     EXPECT_EQ(viewerArea.width, pixels(6360));
     EXPECT_EQ(viewerArea.height, pixels(4785));
 
@@ -58,7 +58,7 @@ TEST_F(EndToEnd, MainWindowViewerAndAboutBoxOpenFromTheKeyboardAtTheirSizes)
     // Close rather than in the text, so the first Tab goes to the text and a second try is
     // needed; a try whose short wait ran out while the viewer was still hiding only moves the
     // focus inside it, and the last try waits in full.
-    const auto hidden = [&] { return desktop_.windowsTitled("Text Viewer").empty(); };
+    const auto hidden = [&] { return windowsTitled("Text Viewer").empty(); };
     for (int attempt = 0; attempt < 3 && !hidden(); ++attempt) {
         press(viewer, { "Tab", "space" });
         waitFor(hidden, attempt < 2 ? 2s : kPatience);
@@ -67,21 +67,21 @@ TEST_F(EndToEnd, MainWindowViewerAndAboutBoxOpenFromTheKeyboardAtTheirSizes)
 
     for (const char *closeKey : { "Escape", "Return" }) { // Esc closes it as OK does
         menu("h", { "a" });
-        const XWindow about = desktop_.waitForWindow("About Quillpost");
-        const ScreenRect aboutArea = desktop_.clientArea(about);
+        const XWindow about = waitForWindow("About Quillpost");
+        const ScreenRect aboutArea = clientArea(about);
         EXPECT_EQ(aboutArea.width, pixels(5730));
         EXPECT_EQ(aboutArea.height, pixels(3555));
         EXPECT_EQ(aboutArea.x, pixels(2340));
         EXPECT_EQ(aboutArea.y, pixels(1935));
         press(about, { closeKey });
-        desktop_.waitUntilGone(about);
+        waitUntilGone(about);
     }
 
     // Ctrl+O from inside an open menu: the menu closes and the file dialog opens.
     menu("n", { "ctrl+o" });
-    const XWindow fromMenu = desktop_.waitForWindow(kOpenDialogTitle);
+    const XWindow fromMenu = waitForWindow(kOpenDialogTitle);
     press(fromMenu, { "Escape" });
-    desktop_.waitUntilGone(fromMenu);
+    waitUntilGone(fromMenu);
 }
 #endif
 
@@ -96,14 +96,14 @@ TEST_F(EndToEnd, AClientChosenByClickingServesUntilItClosesThenTheTitleRuleAgain
     pick(main_);
     answerBox("Return");
     menu("o", { "c" });
-    pick(mudlet.window());
+    pick(mudlet.window);
     const std::string expected = notes("note", { "chosen;;by click", "bye" });
     sendFile("chosen;;by click\nbye\n");
     answerBox("Return");
     EXPECT_EQ(mudlet.receivedAtLeast(expected.size()), expected);
     expectSendEnds(mudlet, expected);
 
-    mudlet.close(desktop_);
+    closeClient(mudlet);
     RecordingClient &zmud = startClient();
     const std::string byTitle = notes("note", { "by title" });
     sendFile("by title\n");

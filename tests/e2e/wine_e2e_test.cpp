@@ -1,5 +1,8 @@
-#include "end_to_end.h"
+#include "program_test.h"
 
+#include <X11/XKBlib.h>
+
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -37,7 +40,7 @@ TEST_F(EndToEnd, WaitsForTheClientForPauseAndForAWindowInFrontThenGoesOn)
     RecordingClient &thief = startClient({ .title = "Thief", .steals = true });
     EXPECT_TRUE(client.staysAt(upTo(2), 5s))
         << "the send went on while another window was in front";
-    thief.close(desktop_);
+    closeClient(thief);
     EXPECT_EQ(thief.received(), "") << "keys reached the window in front";
     press(main_, { "alt+s" });
     client.receivedAtLeast(upTo(4).size());
@@ -50,7 +53,7 @@ TEST_F(EndToEnd, SystemInfoStartsTheRegisteredToolOrSaysItIsUnavailable)
 {
     const char *key = "HKLM\\Software\\Microsoft\\Shared Tools\\MSINFO";
     menu("h", { "a" });
-    const XWindow about = desktop_.waitForWindow("About Quillpost");
+    const XWindow about = waitForWindow("About Quillpost");
     session_.run({ "wine", "reg", "delete", key, "/v", "PATH", "/f", "/reg:64" });
     press(about, { "alt+s" });
     answerBox("Return");
@@ -59,8 +62,72 @@ TEST_F(EndToEnd, SystemInfoStartsTheRegisteredToolOrSaysItIsUnavailable)
                   "C:\\windows\\notepad.exe", "/f", "/reg:64" }),
         0);
     press(about, { "alt+s" });
-    desktop_.waitForWindow("Untitled - Notepad");
+    waitForWindow("Untitled - Notepad");
 }
+
+// The Windows program typing into a window that reads keys itself, as PuTTY does: ToUnicode on
+// each WM_KEYDOWN, WM_CHAR ignored. A character sent as a unicode event (VK_PACKET) gives such a
+// window nothing, so every character must go as the keys of the layout.
+class KeysRead : public EndToEnd, public ::testing::WithParamInterface<const char *>
+{
+protected:
+    std::string layout() const override { return GetParam(); }
+};
+
+TEST_P(KeysRead, EveryPrintableCharacterReachesAWindowThatReadsKeysItself)
+{
+    RecordingClient &client = startClient({ .readsKeys = true });
+    const std::vector<std::string> lines = printableLines();
+    sendFile(lines[0] + "\n" + lines[1] + "\n" + lines[2] + "\n");
+    answerBox("alt+a"); // a leading blank and "~", which a ROM server would change
+
+    std::string expected = notes("note", lines);
+    // Wine's ToUnicode gives no character for a key with Ctrl and Alt down, and composes no dead
+    // key that did not come through X: the German AltGr characters and the dead ^ and ` reach
+    // such a window only on Windows itself. Under Wine they go as unicode events, which a window
+    // reading WM_CHAR gets (Layouts).
+    if (std::string(GetParam()) == "de")
+        std::erase_if(expected, [](char c) { return std::strchr("@[\\]{|}~^`", c) != nullptr; });
+    EXPECT_EQ(client.receivedAtLeast(expected.size()), expected);
+    expectSendEnds(client, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(EndToEnd, KeysRead, ::testing::Values("us", "de"));
+
+// With Caps Lock on, a letter goes with the other Shift, as a person types it; a digit does not.
+// Which recorder: false reads WM_CHAR, true reads keys itself.
+class CapsLock : public EndToEnd, public ::testing::WithParamInterface<bool>
+{
+protected:
+    bool capsLockOn() const
+    {
+        XkbStateRec state {};
+        XkbGetState(session_.connection(), XkbUseCoreKbd, &state);
+        return state.locked_mods & LockMask;
+    }
+};
+
+TEST_P(CapsLock, LettersArriveInTheirOwnCase)
+{
+    RecordingClient &client = startClient({ .readsKeys = GetParam() });
+    const std::vector<std::string> lines
+        = { " the quick brown fox jumps over the lazy dog 1! THE QUICK BROWN FOX JUMPS OVER THE "
+            "LAZY DOG" };
+    sendFile(lines[0] + "\n");
+    const XWindow box = waitForBox(); // for the leading blank: the lock goes on before any line
+    press(box, { "Caps_Lock" });
+    ASSERT_TRUE(capsLockOn());
+    press(box, { "alt+a" });
+    waitUntilGone(box);
+
+    const std::string expected = notes("note", lines);
+    EXPECT_EQ(client.receivedAtLeast(expected.size()), expected);
+    expectSendEnds(client, expected);
+    pressKeys({ "Caps_Lock" });
+    EXPECT_FALSE(capsLockOn());
+}
+
+INSTANTIATE_TEST_SUITE_P(EndToEnd, CapsLock, ::testing::Values(false, true));
 
 } // namespace
 } // namespace quillpost::test

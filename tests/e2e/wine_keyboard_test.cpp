@@ -1,4 +1,4 @@
-#include "end_to_end.h"
+#include "program_test.h"
 
 #include <string>
 #include <vector>
@@ -67,20 +67,20 @@ TEST_P(WineMaps, TypesEveryCharacterThroughAGroupThatHasItOrTypesNothing)
     // them. The first line goes out only once the box about "~" is answered.
     const XWindow box = waitForBox();
     const Connection focus = session_.connect();
-    XSelectInput(focus.get(), client.window(), FocusChangeMask);
+    XSelectInput(focus.get(), client.window, FocusChangeMask);
     XSync(focus.get(), False);
     ASSERT_EQ(session_.run({ "setxkbmap", GetParam().layout }), 0);
     Display *d = session_.connection();
     XkbLockGroup(d, XkbUseCoreKbd, 0);
     XSync(d, False);
     press(box, { "Return" }); // send it as it is
-    desktop_.waitUntilGone(box);
+    waitUntilGone(box);
 
     // The program keeps the client in front from the first line to the end of the send.
     const bool ended = waitFor(
         [&] {
             XEvent event {};
-            while (XCheckTypedWindowEvent(focus.get(), client.window(), FocusOut, &event)) {
+            while (XCheckTypedWindowEvent(focus.get(), client.window, FocusOut, &event)) {
                 if (event.xfocus.mode == NotifyNormal && event.xfocus.detail != NotifyInferior)
                     return true;
             }

@@ -1,8 +1,8 @@
 #include "support/app_harness.h"
 
-#include "sending/intervals.h"
-#include "sending/sender.h"
+#include "sending/loader.h"
 #include "windows/credit.h"
+#include "windows/text_viewer.h"
 
 #include <gtest/gtest.h>
 
@@ -14,17 +14,30 @@ TEST(Sending, TypesOneLinePerTickHoldsWhilePausedAndEndsOnTheTickAfterTheLast)
     AppHarness h;
     h.tick(3);
     EXPECT_EQ(h.status(), kCreditLine) << "ticks while idle change nothing";
+    // The interval's report, in the singular or plural, with the two blanks its number format
+    // leaves.
+    h.click("showtimerinterval");
+    EXPECT_EQ(h.status(), "The timer interval is set at  1 second.");
     EXPECT_FALSE(h.menu("pause").enabled()) << "nothing to pause yet";
     h.send("Hello\r\na(b)c\r\n(x)\r\n");
     h.tick();
     EXPECT_EQ(h.status(), "Status: Sending -> note += Hello");
+    h.open("f.txt", "openview"); // the viewer leaves a send, paused or not, as it was
     h.click("pause");
     EXPECT_EQ(h.menu("pause").caption(), "&Start");
+    h.open("f.txt", "openview");
+    ASSERT_EQ(h.platform.boxes.size(), 2u);
+    EXPECT_EQ(h.platform.boxes[0].prompt, kViewWhileSending);
+    EXPECT_EQ(h.status(), kVerifying);
+    EXPECT_FALSE(h.viewer.used);
     h.tick(4);
     EXPECT_EQ(h.platform.arrived, "note + Hello\r");
     h.click("pause");
     EXPECT_EQ(h.menu("pause").caption(), "&Pause");
     h.click("three"); // an interval chosen mid-send neither restarts it nor stops it
+    EXPECT_EQ(h.timer1.value, 3000);
+    h.click("showtimerinterval");
+    EXPECT_EQ(h.status(), "The timer interval is set at  3 seconds.");
     h.tick(2);
     EXPECT_EQ(h.status(), "Status: Sending -> note += {(}x{)}");
     EXPECT_EQ(h.platform.ownActivations, 0);
@@ -49,22 +62,15 @@ TEST(Sending, TypesOneLinePerTickHoldsWhilePausedAndEndsOnTheTickAfterTheLast)
     EXPECT_FALSE(h.menu("pause").enabled());
 }
 
-// A client that closed while a line was cut short took that line's start with it; a window
-// that is still open but no longer titled for the client is not taken by the next send. (The
-// send keeping its client through new titles, and warning until the next one opens, is the
+// The last send's window, still open but no longer titled for the client, is not taken by the
+// next send.
+// (The send keeping its client through new titles, and warning until the next one opens, is the
 // end-to-end Linux.FollowsItsClientThroughNewTitlesAndWarnsUntilTheNextOneOpens.)
-TEST(ClientCheck, ANewClientGetsTheWholeLineAndAStrangerIsNotTaken)
+TEST(ClientCheck, AStrangerIsNotTaken)
 {
     AppHarness h;
-    h.send("one\ntwo\nthree\n");
-    h.platform.sendFailure = { 2, ErrorKind::FocusLost, 5 }; // half a line, then the window goes
+    h.send("one\n");
     h.tick(2);
-    h.platform.reopenClient();
-    h.click("pause");
-    h.tick(3);
-    EXPECT_EQ(h.platform.arrived, "note + one\rnote note + two\rnote + three\r");
-    EXPECT_EQ(h.status(), "End of file!!!");
-
     h.platform.clientTitle = "xterm";
     h.platform.whileBoxOpen = [&] { h.platform.clientTitle = "zMUD"; };
     h.open("f.txt");
@@ -75,44 +81,23 @@ TEST(ClientCheck, ANewClientGetsTheWholeLineAndAStrangerIsNotTaken)
     EXPECT_EQ(h.platform.activated.back(), "zMUD");
 }
 
-// A window chosen by clicking is the client, whatever its title; Esc, or a click on the
-// program's own window, keeps it. (That it serves until it closes, and the title rule then, is
-// the end-to-end EndToEnd.AClientChosenByClickingServesUntilItClosesThenTheTitleRuleAgain.)
-TEST(ClientChoice, TheChosenWindowIsTheClientWhateverItsTitle)
-{
-    AppHarness h;
-    h.app->setClientTitle("Mud");
-    h.platform.client = WindowId { 0x77 };
-    h.platform.clientTitle = "Hollowmere - Mudlet 4.18.5";
-    h.platform.picks.push_back(PickedWindow { { 0x77 }, "Hollowmere - Mudlet 4.18.5" });
-    h.click("chooseclient");
-    EXPECT_EQ(h.status(), "Client window: Hollowmere - Mudlet 4.18.5");
-    h.platform.picks.push_back(PickedWindow { { 0x99 }, "Quillpost", true });
-    h.click("chooseclient");
-    EXPECT_EQ(h.status(), kChooseClientCancelled);
-    h.click("chooseclient");
-    EXPECT_EQ(h.status(), kChooseClientCancelled);
-
-    h.send("one\ntwo\n");
-    h.tick(3);
-    EXPECT_TRUE(h.platform.activated.empty()) << "the chosen window was looked up by title";
-    EXPECT_EQ(h.platform.arrived, "note + one\rnote + two\r");
-    EXPECT_EQ(h.platform.boxes.size(), 1u);
-}
-
 // A focus loss pauses at the line; ticks then do nothing, and Start types what was not typed:
 // the whole line, or, when part of it is already in the client's input line, only the rest,
-// with the spool it was begun with.
+// with the spool it was begun with. A client that closed meanwhile took that line's start with
+// it: the next one gets the whole line.
 TEST(FocusCheck, AFocusLossPausesAtTheLineAndStartTypesWhatWasNotTyped)
 {
-    // How much of line 2 is typed before the loss, the status, and what arrived then and at the
-    // end.
-    const std::tuple<std::size_t, std::string, std::string, std::string> cases[] = {
-        { 0, "line 2 was not typed", "note + one\r", "note + one\rqnote + (a) b\rqnote + c\r" },
-        { std::string("note + (").size(), "line 2 was typed up to character 8 of 12",
-            "note + one\rnote + (", "note + one\rnote + (a) b\rqnote + c\r" },
+    // How much of line 2 is typed before the loss, whether the client then closes and another
+    // opens, the status, and what arrived then and at the end.
+    const std::tuple<std::size_t, bool, std::string, std::string, std::string> cases[] = {
+        { 0, false, "line 2 was not typed", "note + one\r",
+            "note + one\rqnote + (a) b\rqnote + c\r" },
+        { 8, false, "line 2 was typed up to character 8 of 12", "note + one\rnote + (",
+            "note + one\rnote + (a) b\rqnote + c\r" },
+        { 5, true, "line 2 was typed up to character 5 of 12", "note + one\rnote ",
+            "note + one\rnote note + (a) b\rqnote + c\r" },
     };
-    for (const auto &[typedBefore, status, atPause, arrived] : cases) {
+    for (const auto &[typedBefore, reopens, status, atPause, arrived] : cases) {
         SCOPED_TRACE(status);
         AppHarness h;
         // Loaded over another file, which leaves Pause disabled: the pause must enable it.
@@ -127,6 +112,8 @@ TEST(FocusCheck, AFocusLossPausesAtTheLineAndStartTypesWhatWasNotTyped)
         EXPECT_TRUE(contains(h.status(), "xterm")) << h.status();
         h.tick(3);
         EXPECT_EQ(h.platform.arrived, atPause) << "ticks typed while paused";
+        if (reopens)
+            h.platform.reopenClient();
         h.click("quest");
         h.click("pause");
         h.tick(3);
@@ -172,18 +159,6 @@ TEST(Sending, AFailedTickEndsTheSendWithAnErrorNamingTheLineNotTyped)
         EXPECT_EQ(h.platform.ownActivations, 1);
         EXPECT_EQ(h.platform.openFiles(), 0);
     }
-}
-
-// The report follows the value, singular or plural, with the two blanks its number format leaves.
-TEST(Intervals, TheReportFollowsTheTimerInTheSingularOrPlural)
-{
-    AppHarness h;
-    h.click("showtimerinterval");
-    EXPECT_EQ(h.status(), "The timer interval is set at  1 second.");
-    h.click("five");
-    EXPECT_EQ(h.timer1.value, 5000);
-    h.click("showtimerinterval");
-    EXPECT_EQ(h.status(), "The timer interval is set at  5 seconds.");
 }
 
 } // namespace

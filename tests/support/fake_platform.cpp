@@ -1,9 +1,9 @@
 #include "fake_platform.h"
 
 #include "platform/send_keys.h"
+#include "platform/titles.h"
 
 #include <algorithm>
-#include <cctype>
 #include <stdexcept>
 #include <streambuf>
 
@@ -71,10 +71,7 @@ Result<WindowId> FakePlatform::appActivate(std::string_view title)
 
 Result<WindowId> FakePlatform::findWindow(std::string_view title)
 {
-    const bool titled = clientTitle.size() >= title.size()
-        && std::equal(title.begin(), title.end(), clientTitle.begin(),
-            [](char a, char b) { return std::tolower(a) == std::tolower(b); });
-    if (!clientOpen || !titled)
+    if (!clientOpen || !startsWithIgnoringCase(clientTitle, title))
         return Error { ErrorKind::NoWindow, "No window titled \"" + std::string(title) + "\"." };
     return client;
 }
@@ -91,11 +88,6 @@ Outcome FakePlatform::activate(WindowId window)
     if (!clientOpen || window != client)
         return closed();
     return Ok {};
-}
-
-Result<PickedWindow> FakePlatform::pickWindow()
-{
-    return takeNext(picks).value_or(Error { ErrorKind::Cancelled, "No window was chosen." });
 }
 
 Outcome FakePlatform::sendKeys(WindowId target, std::span<const KeyStroke> strokes)

@@ -57,7 +57,6 @@ public:
     std::string clientClass = "XTerm";
     WindowId client { 0x2a }; // a reopened client is another window; a chosen one too
     std::optional<SendFailure> sendFailure;
-    std::deque<Result<PickedWindow>> picks; // what pickWindow() returns next; none left: Esc
     std::deque<std::string> inputAnswers;
     std::deque<std::string> choiceAnswers; // the caption to choose; none left closes the box
     std::vector<std::string> existingFiles; // what dir(), shell() and openUrl() find
@@ -84,7 +83,10 @@ public:
     Outcome activate(WindowId window) override;
     Result<WindowId> findWindow(std::string_view title) override;
     Result<WindowInfo> describeWindow(WindowId window) override;
-    Result<PickedWindow> pickWindow() override;
+    Result<PickedWindow> pickWindow() override
+    {
+        return Error { ErrorKind::Cancelled, "No window was chosen." };
+    }
     void activateOwnWindow() override { ++ownActivations; }
     Outcome sendKeys(WindowId target, std::span<const KeyStroke> strokes) override;
     void msgBox(std::string_view prompt, MsgStyle style) override;

@@ -1,6 +1,5 @@
 #include "support/app_harness.h"
 
-#include "sending/loader.h"
 #include "windows/text_viewer.h"
 
 #include <gtest/gtest.h>
@@ -65,23 +64,6 @@ TEST(Viewer, IsOneWindowThatCloseEmptiesAndHides)
     h.open("", "openview"); // cancelled
     EXPECT_EQ(h.viewer.box.value, "first\r\n");
     EXPECT_TRUE(h.platform.boxes.empty());
-}
-
-TEST(Viewer, LeavesASendOrAPausedSendAsItWas)
-{
-    AppHarness h;
-    h.send("one\ntwo\n");
-    h.tick();
-    h.open("f.txt", "openview");
-    h.click("pause");
-    h.open("f.txt", "openview");
-    ASSERT_EQ(h.platform.boxes.size(), 2u);
-    EXPECT_EQ(h.platform.boxes[0].prompt, kViewWhileSending);
-    EXPECT_EQ(h.status(), kVerifying);
-    EXPECT_FALSE(h.viewer.used);
-    h.click("pause");
-    h.tick(2);
-    EXPECT_EQ(h.platform.arrived, "note + one\rnote + two\r");
 }
 
 } // namespace
