@@ -14,6 +14,10 @@ const CALLER_BINARY = 'quillpost';
 
 // A key that has not reached the window in this long (between one and two of these) never will.
 const KEY_PATIENCE_MS = 5000;
+// How long the Shell keeps the keyboard after the last key it took, for that key's release, and
+// at most.
+const RELEASE_MS = 50;
+const HOLD_MS = 1000;
 
 const INTERFACE = `
 <node>
@@ -172,22 +176,23 @@ class QuillpostService {
             if (w === undefined)
                 done(0);
             else
-                new Typing(this, w, keysyms, done).next();
+                new Typing(this, w, keysyms, done).start();
         });
     }
 }
 
-// One line's keys, each sent only once the one before has reached the window. Keys reach the
-// window after a trip through the input thread, and the focus moves meanwhile; so a key counts as
-// typed when mutter, handling it, marks the window's user time, and a key still on its way when
-// the window loses the keyboard counts as not typed.
+// One line's keys, all sent at once: a key counts as typed when mutter, handling it, marks the
+// window's user time. Should the window lose the keyboard, the Shell takes it at that moment, so
+// the keys still on their way reach no window; they count as not typed, and the client gets them
+// when the send goes on.
 class Typing {
     constructor(service, window, keysyms, done) {
         this._service = service;
         this._window = window;
         this._done = done;
         this._typed = 0;
-        this._waiting = false;
+        this._held = 0; // keys taken from the window that took the keyboard
+        this._hold = null;
         // Caps Lock turns a letter's case around; the opposite case comes out right.
         const capsLock = defaultSeat().get_keymap().get_caps_lock_state();
         this._wanted = keysyms;
@@ -201,45 +206,66 @@ class Typing {
         // Only a key mutter could not map fails to come back; the line stops there.
         let seen = -1;
         this._watchdog = GLib.timeout_add(GLib.PRIORITY_DEFAULT, KEY_PATIENCE_MS, () => {
-            if (this._typed === seen) {
+            if (this._typed + this._held === seen) {
                 this._watchdog = 0;
                 this._finish();
                 return GLib.SOURCE_REMOVE;
             }
-            seen = this._typed;
+            seen = this._typed + this._held;
             return GLib.SOURCE_CONTINUE;
         });
     }
 
-    next() {
-        const id = this._window.get_id();
-        if (this._typed === this._wanted.length || !this._service._hasKeyboard(id)) {
+    start() {
+        if (!this._service._hasKeyboard(this._window.get_id())) {
             this._finish();
             return;
         }
         const time = GLib.get_monotonic_time();
         const keyboard = this._service._keyboard;
-        keyboard.notify_keyval(time, this._sent[this._typed], Clutter.KeyState.PRESSED);
-        keyboard.notify_keyval(time, this._sent[this._typed], Clutter.KeyState.RELEASED);
-        this._waiting = true;
+        for (const keysym of this._sent) {
+            keyboard.notify_keyval(time, keysym, Clutter.KeyState.PRESSED);
+            keyboard.notify_keyval(time, keysym, Clutter.KeyState.RELEASED);
+        }
     }
 
     // Runs inside mutter's handling of a key press, before the window gets it. The Shift that
     // mutter presses for a capital comes this way too, and a key of the player's own.
     _arrived() {
         const event = Clutter.get_current_event();
-        if (!this._waiting || event === null || event.type() !== Clutter.EventType.KEY_PRESS ||
+        if (this._hold !== null || event === null ||
+            event.type() !== Clutter.EventType.KEY_PRESS ||
             event.get_key_symbol() !== this._wanted[this._typed])
             return;
-        this._waiting = false;
-        ++this._typed;
-        this.next();
+        if (++this._typed === this._wanted.length)
+            this._finish();
     }
 
-    // A key on its way can no longer reach the window.
+    // Runs as the focus moves, before another key is handled: the keys still on their way go to
+    // a grab of ours instead of the window that took the keyboard, until the last has come.
     _lost() {
-        if (this._waiting && !this._service._hasKeyboard(this._window.get_id()))
+        if (this._hold !== null || this._done === null ||
+            this._service._hasKeyboard(this._window.get_id()))
+            return;
+        const actor = new Clutter.Actor({ reactive: true });
+        global.stage.add_child(actor);
+        actor.connect('key-press-event', (_, event) => {
+            if (event.get_key_symbol() === this._wanted[this._typed + this._held] &&
+                ++this._held + this._typed === this._wanted.length) {
+                // Its release, and mutter's release of Shift, come next.
+                GLib.timeout_add(GLib.PRIORITY_DEFAULT, RELEASE_MS, () => {
+                    this._finish();
+                    return GLib.SOURCE_REMOVE;
+                });
+            }
+            return Clutter.EVENT_STOP;
+        });
+        this._hold = { actor, grab: global.stage.grab(actor) };
+        // The player's own keys go nowhere meanwhile: not for long, whatever did not come.
+        GLib.timeout_add(GLib.PRIORITY_DEFAULT, HOLD_MS, () => {
             this._finish();
+            return GLib.SOURCE_REMOVE;
+        });
     }
 
     _finish() {
@@ -249,6 +275,10 @@ class Typing {
             GLib.source_remove(this._watchdog);
         for (const [object, id] of this._watches)
             object.disconnect(id);
+        if (this._hold !== null) {
+            this._hold.grab.dismiss();
+            this._hold.actor.destroy();
+        }
         this._done(this._typed);
         this._done = null;
     }
