@@ -260,7 +260,9 @@ class Typing {
             }
             return Clutter.EVENT_STOP;
         });
-        this._hold = { actor, grab: global.stage.grab(actor) };
+        // Marked held first: taking the grab may move the key focus, which calls here again.
+        this._hold = { actor, grab: null };
+        this._hold.grab = global.stage.grab(actor);
         // The player's own keys go nowhere meanwhile: not for long, whatever did not come.
         GLib.timeout_add(GLib.PRIORITY_DEFAULT, HOLD_MS, () => {
             this._finish();
@@ -276,7 +278,7 @@ class Typing {
         for (const [object, id] of this._watches)
             object.disconnect(id);
         if (this._hold !== null) {
-            this._hold.grab.dismiss();
+            this._hold.grab?.dismiss();
             this._hold.actor.destroy();
         }
         this._done(this._typed);
