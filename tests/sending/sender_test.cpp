@@ -81,6 +81,19 @@ TEST(ClientCheck, AStrangerIsNotTaken)
     EXPECT_EQ(h.platform.activated.back(), "zMUD");
 }
 
+// No pick (Esc), or one of Quillpost's own windows, chooses nothing, and says so.
+TEST(ClientChoice, NoPickOrOneOfOursIsNoChoice)
+{
+    AppHarness h;
+    h.click("chooseclient");
+    EXPECT_EQ(h.status(), kChooseClientCancelled);
+    h.platform.picked = PickedWindow { { 0x99 }, "Quillpost", true };
+    h.click("chooseclient");
+    EXPECT_EQ(h.status(), kChooseClientCancelled);
+    ASSERT_EQ(h.platform.boxes.size(), 1u);
+    EXPECT_EQ(h.platform.boxes[0].prompt, kOwnWindowRefused);
+}
+
 // A focus loss pauses at the line; ticks then do nothing, and Start types what was not typed:
 // the whole line, or, when part of it is already in the client's input line, only the rest,
 // with the spool it was begun with. A client that closed meanwhile took that line's start with

@@ -85,8 +85,11 @@ public:
     Result<WindowInfo> describeWindow(WindowId window) override;
     Result<PickedWindow> pickWindow() override
     {
+        if (picked)
+            return *picked;
         return Error { ErrorKind::Cancelled, "No window was chosen." };
     }
+    std::optional<PickedWindow> picked; // what a click picks; none: Esc
     void activateOwnWindow() override { ++ownActivations; }
     Outcome sendKeys(WindowId target, std::span<const KeyStroke> strokes) override;
     void msgBox(std::string_view prompt, MsgStyle style) override;
