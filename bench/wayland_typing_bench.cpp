@@ -13,24 +13,19 @@
 #include "report.h"
 
 #include "platform/qt_x11/x11_typist.h"
-#include "platform/wayland/gnome_desktop.h"
-#include "platform/wayland/kwin_desktop.h"
-#include "platform/wayland/wlroots_desktop.h"
+#include "platform/wayland/native_desktop.h"
 #include "support/wayland_session.h"
 #include "support/x_session.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <list>
 #include <random>
 #include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
-
-#include <sys/stat.h>
 
 using namespace quillpost;
 using namespace quillpost::bench;
@@ -108,91 +103,41 @@ int main(int argc, char **argv)
     x11::Typist typist(session.connection());
     x11.type = [&] { return typist.type(strokes).ok(); };
 
-    std::unique_ptr<test::WaylandSession> sway;
-    std::unique_ptr<wl::NativeDesktop> wlroots;
-    WindowId onSway;
-    try {
-        sway = test::kSway.start({});
-    } catch (const std::runtime_error &e) {
-        printRow(kBenchmark, "sway", "not run", e.what());
-    }
-    if (sway) {
-        Side &side = sides.emplace_back(Side { "wlroots path, into foot on sway",
-            std::make_unique<RecordingTerminal>(sway->file("keys"), "zMUD",
-                [&](const std::string &title, const std::vector<std::string> &recorder) {
-                    std::vector<std::string> argv { "foot", "--title", title };
-                    argv.insert(argv.end(), recorder.begin(), recorder.end());
-                    return sway->spawn(argv);
-                }) });
-        setenv("WAYLAND_DISPLAY", sway->socket().c_str(), 1);
-        wlroots = wl::WlrootsDesktop::connect();
-        if (!wlroots || !bringForward(*wlroots, onSway)) {
-            std::fprintf(stderr, "sway's foot terminal did not take the keyboard\n");
-            return 1;
+    // Each desktop's own way in, as the program picks it; a desktop that cannot start says why.
+    const std::pair<const test::WaylandDesktop *, const char *> desktops[] = {
+        { &test::kSway, "wlroots path, into foot on sway" },
+        { &test::kKwin, "KWin's fake input, into weston-terminal on KWin" },
+        { &test::kGnome, "GNOME Shell extension, into foot on gnome-shell" },
+    };
+    std::list<std::unique_ptr<test::WaylandSession>> sessions;
+    std::list<std::unique_ptr<wl::NativeDesktop>> typists;
+    for (const auto &[desktop, name] : desktops) {
+        try {
+            sessions.push_back(desktop->start({}));
+        } catch (const std::runtime_error &e) {
+            printRow(kBenchmark, desktop->name, "not run", e.what());
+            continue;
         }
-        side.type = [&] { return wlroots->type(onSway, strokes).ok(); };
-    }
-
-    std::unique_ptr<test::WaylandSession> kwin;
-    std::unique_ptr<wl::NativeDesktop> kde;
-    WindowId onKwin;
-    try {
-        kwin = test::kKwin.start({});
-    } catch (const std::runtime_error &e) {
-        printRow(kBenchmark, "KWin", "not run", e.what());
-    }
-    if (kwin) {
-        Side &side = sides.emplace_back(Side { "KWin's fake input, into weston-terminal on KWin",
-            std::make_unique<RecordingTerminal>(kwin->file("keys"), "zMUD",
-                [&](const std::string &title, const std::vector<std::string> &recorder) {
-                    // weston-terminal has no title option, but takes the title escape sequence.
-                    const std::string script = kwin->file("recorder.sh");
-                    std::ofstream out(script);
-                    out << "#!/bin/sh\nprintf '\\033]2;%s\\007' " << test::shellQuoted(title)
-                        << "\nexec";
-                    for (const std::string &arg : recorder)
-                        out << " " << test::shellQuoted(arg);
-                    out << "\n";
-                    out.close();
-                    chmod(script.c_str(), 0755);
-                    return kwin->spawn({ "weston-terminal", "--shell=" + script });
+        const test::WaylandSession &started = *sessions.back();
+        Side &side = sides.emplace_back(Side { name,
+            std::make_unique<RecordingTerminal>(started.file("keys"), "zMUD",
+                [&started](const std::string &title, const std::vector<std::string> &recorder) {
+                    return started.terminal(title, recorder);
                 }) });
-        setenv("WAYLAND_DISPLAY", kwin->socket().c_str(), 1);
-        kde = wl::KwinDesktop::connect();
-        if (!kde || !bringForward(*kde, onKwin)) {
-            std::fprintf(stderr, "KWin's weston-terminal did not take the keyboard\n");
-            return 1;
-        }
-        side.type = [&] { return kde->type(onKwin, strokes).ok(); };
-    }
-
-    std::unique_ptr<test::WaylandSession> gnome;
-    std::unique_ptr<wl::NativeDesktop> shell;
-    WindowId onGnome;
-    try {
-        gnome = test::kGnome.start({});
-    } catch (const std::runtime_error &e) {
-        printRow(kBenchmark, "GNOME", "not run", e.what());
-    }
-    if (gnome) {
-        Side &side = sides.emplace_back(Side { "GNOME Shell extension, into foot on gnome-shell",
-            std::make_unique<RecordingTerminal>(gnome->file("keys"), "zMUD",
-                [&](const std::string &title, const std::vector<std::string> &recorder) {
-                    std::vector<std::string> argv { "foot", "--title", title };
-                    argv.insert(argv.end(), recorder.begin(), recorder.end());
-                    return gnome->spawn(argv);
-                }) });
-        setenv("WAYLAND_DISPLAY", gnome->socket().c_str(), 1);
-        setenv("DBUS_SESSION_BUS_ADDRESS", gnome->bus().c_str(), 1);
-        for (int tries = 0; !shell && tries < 100; ++tries) {
-            shell = wl::GnomeDesktop::connect();
+        setenv("WAYLAND_DISPLAY", started.socket().c_str(), 1);
+        setenv("DBUS_SESSION_BUS_ADDRESS", started.bus().c_str(), 1);
+        std::unique_ptr<wl::NativeDesktop> native;
+        for (int tries = 0; !native && tries < 100; ++tries) { // the Shell names itself late
+            native = wl::connectNativeDesktop();
             std::this_thread::sleep_for(100ms);
         }
-        if (!shell || !bringForward(*shell, onGnome)) {
-            std::fprintf(stderr, "gnome-shell's foot terminal did not take the keyboard\n");
+        WindowId window;
+        if (!native || !bringForward(*native, window)) {
+            std::fprintf(stderr, "%s's terminal did not take the keyboard\n", desktop->name);
             return 1;
         }
-        side.type = [&] { return shell->type(onGnome, strokes).ok(); };
+        wl::NativeDesktop &typist = *typists.emplace_back(std::move(native));
+        side.type = [&typist, window, &strokes] { return typist.type(window, strokes).ok(); };
     }
 
     for (int done = 0; done < rounds; done += kBlock) {

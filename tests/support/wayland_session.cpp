@@ -68,23 +68,34 @@ bool WaylandSession::run(const std::vector<std::string> &argv) const
     return status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0;
 }
 
-Child WaylandSession::recorder(const std::string &title, const std::string &file, bool xterm) const
+Child WaylandSession::terminal(
+    const std::string &title, const std::vector<std::string> &argv, bool xterm) const
 {
     // Every terminal here takes its title from the title escape sequence.
-    const std::string script = file + ".sh";
-    std::ofstream(script) << "#!/bin/sh\nprintf '\\033]2;%s\\007' " << shellQuoted(title)
-                          << "\nstty raw -echo\nexec cat > " << shellQuoted(file) << "\n";
+    const std::string script = file("terminal" + std::to_string(++terminals_) + ".sh");
+    std::ofstream out(script);
+    out << "#!/bin/sh\nprintf '\\033]2;%s\\007' " << shellQuoted(title) << "\nexec";
+    for (const std::string &arg : argv)
+        out << " " << shellQuoted(arg);
+    out << "\n";
+    out.close();
     chmod(script.c_str(), 0755);
+    return spawn(
+        xterm ? std::vector<std::string> { "xterm", "-e", script } : nativeTerminal(script));
+}
+
+Child WaylandSession::recorder(const std::string &title, const std::string &file, bool xterm) const
+{
     // Now and then a terminal started on a loaded gnome-shell never shows a window: another one
     // is started then, as a player would.
-    Child terminal;
+    Child started;
     for (int tries = 0; tries < 3; ++tries) {
-        terminal = spawn(
-            xterm ? std::vector<std::string> { "xterm", "-e", script } : this->terminal(script));
+        started
+            = terminal(title, { "sh", "-c", "stty raw -echo && exec cat > \"$0\"", file }, xterm);
         if (waitFor([&] { return windowsTitled(title) == 1; }, kPatience / 3))
             break;
     }
-    return terminal;
+    return started;
 }
 
 void WaylandSession::press(const std::vector<std::string> &keys)
@@ -158,7 +169,7 @@ public:
 
 private:
     // foot crashes on KWin's virtual output; weston-terminal does not.
-    std::vector<std::string> terminal(const std::string &script) const override
+    std::vector<std::string> nativeTerminal(const std::string &script) const override
     {
         return { "weston-terminal", "--shell=" + script };
     }

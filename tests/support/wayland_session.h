@@ -31,8 +31,10 @@ public:
     // As the session's user, on its socket and X display; run() waits for a zero exit status.
     Child spawn(const std::vector<std::string> &argv) const;
     bool run(const std::vector<std::string> &argv) const;
-    // A terminal titled `title` whose program writes every byte it receives to `file`: the
-    // desktop's native one, or an xterm on XWayland; once the desktop lists it.
+    // The desktop's native terminal, or an xterm on XWayland, titled `title` and running `argv`.
+    Child terminal(
+        const std::string &title, const std::vector<std::string> &argv, bool xterm = false) const;
+    // A terminal whose program writes every byte it receives to `file`, once the desktop lists it.
     Child recorder(const std::string &title, const std::string &file, bool xterm = false) const;
 
     // The dialog titled exactly `title` (a box bears the main window's title), or else the window
@@ -53,7 +55,7 @@ protected:
     // XWayland up if asked for; throws naming `name` when it does not.
     void launch(const std::string &name, const std::vector<std::string> &argv, bool xwayland);
     std::string ready() const { return file("ready"); }
-    virtual std::vector<std::string> terminal(const std::string &script) const
+    virtual std::vector<std::string> nativeTerminal(const std::string &script) const
     {
         return { "foot", script };
     }
@@ -63,6 +65,7 @@ protected:
     TempDir dir_; // XDG_RUNTIME_DIR and the tests' files
     std::string socket_, xDisplay_, bus_;
     Child compositor_;
+    mutable int terminals_ = 0;
 };
 
 // A desktop by name; start() throws std::runtime_error saying why it does not come up here.
