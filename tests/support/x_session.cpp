@@ -183,14 +183,15 @@ void Child::stop()
 {
     if (pid_ <= 0)
         return;
-    // Only while the leader is unreaped: after that its id may belong to someone else.
+    // Only while the leader is unreaped: after that its id may belong to someone else, unless
+    // some of its group lives on (a sway stuck shutting down once its runuser has ended).
     if (running()) {
         kill(-pid_, SIGTERM);
-        if (!wait(kStopWait)) {
-            kill(-pid_, SIGKILL);
-            int status = 0;
+        wait(kStopWait);
+        kill(-pid_, SIGKILL);
+        int status = 0;
+        if (running())
             waitpid(pid_, &status, 0);
-        }
     }
     pid_ = -1;
 }

@@ -32,7 +32,8 @@ constexpr std::chrono::milliseconds kPatience = 60s;
 bool waitFor(const std::function<bool()> &done, std::chrono::milliseconds timeout = kPatience);
 
 // A started program in its own process group. Ending it ends the group (xterm's shell and what
-// that runs too): SIGTERM, a bounded wait, then SIGKILL; the process is always reaped.
+// that runs too): SIGTERM, a bounded wait, then SIGKILL to what is left of the group, even when
+// the leader has gone; the process is always reaped.
 class Child
 {
 public:
