@@ -127,10 +127,8 @@ int main(int argc, char **argv)
         setenv("WAYLAND_DISPLAY", started.socket().c_str(), 1);
         setenv("DBUS_SESSION_BUS_ADDRESS", started.bus().c_str(), 1);
         std::unique_ptr<wl::NativeDesktop> native;
-        for (int tries = 0; !native && tries < 100; ++tries) { // the Shell names itself late
-            native = wl::connectNativeDesktop();
-            std::this_thread::sleep_for(100ms);
-        }
+        for (int tries = 0; tries < 100 && !(native = wl::connectNativeDesktop()); ++tries)
+            std::this_thread::sleep_for(100ms); // the Shell names itself late
         WindowId window;
         if (!native || !bringForward(*native, window)) {
             std::fprintf(stderr, "%s's terminal did not take the keyboard\n", desktop->name);

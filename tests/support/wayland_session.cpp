@@ -1,5 +1,11 @@
 #include "wayland_session.h"
 
+#include "platform/wayland/wl_events.h"
+
+#include "fake-input-client.h"
+
+#include <wayland-client.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -167,6 +173,31 @@ public:
     }
     int windowsTitled(const std::string &title) const override { return windows(title, "true"); }
 
+    bool tapCapsLock() const override
+    {
+        static const wl_registry_listener listener {
+            [](void *data, wl_registry *registry, std::uint32_t name, const char *interface,
+                std::uint32_t) {
+                if (std::string_view(interface) == org_kde_kwin_fake_input_interface.name)
+                    *static_cast<org_kde_kwin_fake_input **>(data)
+                        = static_cast<org_kde_kwin_fake_input *>(wl_registry_bind(
+                            registry, name, &org_kde_kwin_fake_input_interface, 4));
+            },
+            [](void *, wl_registry *, std::uint32_t) {}
+        };
+        setenv("WAYLAND_DISPLAY", socket_.c_str(), 1);
+        wl::Connection kwin;
+        org_kde_kwin_fake_input *input = nullptr;
+        if (!kwin.open(&listener, &input).empty() || !input)
+            return false;
+        org_kde_kwin_fake_input_authenticate(input, "test", "Caps Lock");
+        for (const std::uint32_t pressed : { 1, 0 })
+            org_kde_kwin_fake_input_keyboard_key(input, 58, pressed); // evdev's Caps Lock
+        const bool sent = kwin.sync();
+        org_kde_kwin_fake_input_destroy(input);
+        return sent;
+    }
+
 private:
     // foot crashes on KWin's virtual output; weston-terminal does not.
     std::vector<std::string> nativeTerminal(const std::string &script) const override
@@ -274,6 +305,19 @@ public:
     int windowsTitled(const std::string &title) const override
     {
         return std::atoi(eval(windows(title, "true") + ".length").c_str());
+    }
+
+    // The Shell's own virtual keyboard, as the player's keyboard would.
+    bool tapCapsLock() const override
+    {
+        const std::string clutter = "imports.gi.Clutter",
+                          seat = clutter + ".get_default_backend().get_default_seat()";
+        eval("const k = " + seat + ".create_virtual_device(" + clutter
+            + ".InputDeviceType.KEYBOARD_DEVICE); const t = imports.gi.GLib.get_monotonic_time();"
+            + " k.notify_keyval(t, 0xffe5, " + clutter + ".KeyState.PRESSED);"
+            + " k.notify_keyval(t, 0xffe5, " + clutter + ".KeyState.RELEASED);");
+        return waitFor(
+            [&] { return eval(seat + ".get_keymap().get_caps_lock_state()") == "true"; });
     }
 
 private:

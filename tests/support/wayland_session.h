@@ -47,6 +47,9 @@ public:
     virtual void type(const std::string &text);
     // What the layout cannot give a native window here, in ASCII order: dead keys, typed alone.
     virtual std::string untypable() const { return layout_ == "de" ? "^`" : ""; }
+    // Caps Lock tapped as the player would, through a keyboard of the desktop's own; whether it
+    // is on then. False where the test has no such keyboard.
+    virtual bool tapCapsLock() const { return false; }
 
 protected:
     // Throws naming the first of `programs` that is missing.
