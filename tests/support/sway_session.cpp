@@ -63,6 +63,17 @@ public:
         strike({ kShift });
         std::this_thread::sleep_for(1s);
     }
+    ~SeatKeyboard()
+    {
+        if (keyboard_)
+            zwp_virtual_keyboard_v1_destroy(keyboard_);
+        if (manager_)
+            zwp_virtual_keyboard_manager_v1_destroy(manager_);
+        if (seat_)
+            wl_seat_destroy(seat_);
+    }
+    SeatKeyboard(const SeatKeyboard &) = delete;
+    SeatKeyboard &operator=(const SeatKeyboard &) = delete;
 
     // Each character of `text` as the layout types it, the evdev keys `held` held besides.
     void type(const std::vector<std::uint32_t> &held, const std::string &text)
