@@ -72,8 +72,6 @@ public:
         if (seat_)
             wl_seat_destroy(seat_);
     }
-    SeatKeyboard(const SeatKeyboard &) = delete;
-    SeatKeyboard &operator=(const SeatKeyboard &) = delete;
 
     // Each character of `text` as the layout types it, the evdev keys `held` held besides.
     void type(const std::vector<std::uint32_t> &held, const std::string &text)
