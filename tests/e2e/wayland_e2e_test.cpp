@@ -20,11 +20,23 @@ struct Case
     const WaylandDesktop *desktop;
     std::string layout = "us";
     bool xterm = false; // the client is an xterm on XWayland, not a native terminal
+    bool capsLock = false; // on through the desktop's own keyboard, before the first line
+    // Of the map's two layouts, the second is put in use before the first line: one that lacks
+    // "^`".
+    void (*useSecondLayout)(const WaylandSession &) = nullptr;
 };
 
 void PrintTo(const Case &c, std::ostream *os)
 {
-    *os << c.desktop->name << " " << c.layout << (c.xterm ? ", into an xterm" : "");
+    *os << c.desktop->name << " " << c.layout << (c.xterm ? ", into an xterm" : "")
+        << (c.capsLock ? ", Caps Lock on" : "") << (c.useSecondLayout ? ", the second in use" : "");
+}
+
+// KWin's keyboard service, as the layout switcher in the panel would.
+void useSecondLayoutOnKwin(const WaylandSession &kwin)
+{
+    ASSERT_TRUE(kwin.run({ "dbus-send", "--session", "--print-reply", "--dest=org.kde.keyboard",
+        "/Layouts", "org.kde.KeyboardLayouts.setLayout", "uint32:1" }));
 }
 
 class Stories : public ::testing::TestWithParam<Case>
@@ -106,7 +118,8 @@ protected:
 using Lines = Stories;
 
 // A line that the player's layout cannot type through the desktop is refused whole before any of
-// it is typed, naming what the layout lacks, and the send stops there.
+// it is typed, naming what the layout lacks, and the send stops there. With Caps Lock on, letters
+// still arrive in their own case.
 TEST_P(Lines, TypesEveryPrintableCharacterOnEveryKindOfLineBreak)
 {
     Child process;
@@ -115,9 +128,15 @@ TEST_P(Lines, TypesEveryPrintableCharacterOnEveryKindOfLineBreak)
     const std::vector<std::string> lines { p[0], p[1], "", p[2], "x", "{+}{{^}} (%~) [[]] +^%~ " };
     sendFile(lines[0] + "\r\n" + lines[1] + "\r\n" + lines[2] + "\n" + lines[3] + "\r" + lines[4]
         + "\r\n" + lines[5] + "\r\n");
+    // The program waits on the box before the first line.
+    if (GetParam().useSecondLayout)
+        GetParam().useSecondLayout(*desktop_);
+    ASSERT_TRUE(!GetParam().capsLock || desktop_->tapCapsLock());
     answerBox("alt+a"); // a leading blank and "~", which a ROM server would change
 
-    const std::string untypable = GetParam().xterm ? "" : desktop_->untypable();
+    const std::string untypable = GetParam().useSecondLayout ? "^`"
+        : GetParam().xterm                                   ? ""
+                                                             : desktop_->untypable();
     const auto refused = std::find_if(lines.begin(), lines.end(), [&](const std::string &line) {
         return line.find_first_of(untypable) != std::string::npos;
     });
@@ -137,9 +156,10 @@ TEST_P(Lines, TypesEveryPrintableCharacterOnEveryKindOfLineBreak)
 }
 
 INSTANTIATE_TEST_SUITE_P(Wayland, Lines,
-    ::testing::Values(Case { &kSway, "us" }, Case { &kSway, "de" }, Case { &kKwin, "us" },
-        Case { &kKwin, "de" }, Case { &kKwin, "us", true }, Case { &kGnome, "us" },
-        Case { &kGnome, "de" }));
+    ::testing::Values(Case { &kSway, "us" }, Case { &kSway, "de" },
+        Case { &kKwin, "us", false, true }, Case { &kKwin, "de", false, true },
+        Case { &kKwin, "us,de", false, false, useSecondLayoutOnKwin }, Case { &kKwin, "us", true },
+        Case { &kGnome, "us", false, true }, Case { &kGnome, "de" }));
 
 // A click on a native window never reaches the program: it offers the desktop's windows instead.
 // The client chosen there serves, each line bringing it back in front of a window that came between

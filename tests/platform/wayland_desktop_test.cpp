@@ -87,22 +87,10 @@ TEST(GnomeLayout, RefusesWhatTheLayoutInEffectLacksNamingEachCharacterOnce)
     }
 }
 
-// KWin's keyboard service, as the layout switcher in the panel would.
-void useSecondLayoutOnKwin(const WaylandSession &kwin)
-{
-    ASSERT_TRUE(kwin.run({ "env", "DBUS_SESSION_BUS_ADDRESS=" + kwin.bus(), "dbus-send",
-        "--session", "--print-reply", "--dest=org.kde.keyboard", "/Layouts",
-        "org.kde.KeyboardLayouts.setLayout", "uint32:1" }));
-}
-
 struct Row
 {
     const WaylandDesktop *desktop;
-    std::string layout = "us";
     std::string appId = "foot"; // of the recording terminal, as the desktop names it
-    bool capsLock = false; // Caps Lock is tapped, and everything typed again
-    // Of a map with two layouts, the second is put in use, one that lacks "^`".
-    void (*useSecondLayout)(const WaylandSession &) = nullptr;
     // The keys on their way when the window lost the keyboard reach no window, and count as not
     // typed.
     bool holdsKeysOnTheWay = false;
@@ -110,20 +98,19 @@ struct Row
 
 void PrintTo(const Row &row, std::ostream *os)
 {
-    *os << row.desktop->name << " " << row.layout;
+    *os << row.desktop->name;
 }
 
-const Row kSwayRow { &kSway },
-    kKwinRow { &kKwin, "us", "org.freedesktop.weston.wayland-terminal", true },
-    kGnomeRow { &kGnome, "us", "foot", true, nullptr, true };
+const Row kSwayRow { &kSway }, kKwinRow { &kKwin, "org.freedesktop.weston.wayland-terminal" },
+    kGnomeRow { &kGnome, "foot", true };
 
-class Desktops : public ::testing::TestWithParam<Row>
+class Thefts : public ::testing::TestWithParam<Row>
 {
 protected:
     void SetUp() override
     {
         try {
-            session_ = GetParam().desktop->start({ .layout = GetParam().layout });
+            session_ = GetParam().desktop->start({});
         } catch (const std::runtime_error &e) {
             GTEST_SKIP() << GetParam().desktop->name << " does not start here: " << e.what();
         }
@@ -162,52 +149,6 @@ void bringForward(wl::NativeDesktop &desktop, WindowId window)
     })) << "the window did not come to the front";
 }
 
-Outcome typeInto(wl::NativeDesktop &desktop, WindowId window, const std::string &text)
-{
-    bringForward(desktop, window);
-    return desktop.type(window, strokesOf(text));
-}
-
-TEST_P(Desktops, EveryCharacterOfTheLayoutArrivesCapsLockOrNotAndTheRestIsRefusedByName)
-{
-    const std::string got = session_->file("got");
-    Child client = session_->recorder("zMUD", got);
-    connect();
-    const WindowId window = windowTitled("zmud");
-    EXPECT_EQ(desktop_->describe(window)->windowClass, GetParam().appId);
-    const std::string all = "note + " + printableAscii() + "\r" + printableAscii() + "\r";
-    if (GetParam().useSecondLayout)
-        GetParam().useSecondLayout(*session_);
-    const std::string lacks = GetParam().useSecondLayout ? "^`" : session_->untypable();
-    if (!lacks.empty()) {
-        auto refused = typeInto(*desktop_, window, all);
-        ASSERT_FALSE(refused);
-        EXPECT_EQ(refused.error().kind, ErrorKind::Unmappable);
-        EXPECT_NE(refused.error().message.find(": ^ `."), std::string::npos)
-            << refused.error().message;
-    }
-    std::string text = all;
-    std::erase_if(text, [&](char c) { return lacks.find(c) != std::string::npos; });
-    ASSERT_TRUE(typeInto(*desktop_, window, text));
-    EXPECT_TRUE(waitFor([&] { return readFile(got).size() >= text.size(); }));
-    EXPECT_EQ(readFile(got), text);
-    if (!GetParam().capsLock)
-        return;
-    // With Caps Lock on, letters still arrive in their own case.
-    ASSERT_TRUE(session_->tapCapsLock());
-    ASSERT_TRUE(typeInto(*desktop_, window, text));
-    EXPECT_TRUE(waitFor([&] { return readFile(got).size() >= 2 * text.size(); }));
-    EXPECT_EQ(readFile(got), text + text);
-}
-
-INSTANTIATE_TEST_SUITE_P(Wayland, Desktops,
-    ::testing::Values(kSwayRow, Row { &kSway, "de" }, kKwinRow,
-        Row { &kKwin, "de", kKwinRow.appId, true },
-        Row { &kKwin, "us,de", kKwinRow.appId, false, useSecondLayoutOnKwin }, kGnomeRow,
-        Row { &kGnome, "de" }));
-
-using Thefts = Desktops;
-
 // Another window, "thief", takes the keyboard through the desktop's own way. Before a line, nothing
 // is typed and the message names it. Mid-line (lines going on until one stops), what arrived
 // anywhere is the text up to the first key not typed: the one key already on its way may land in
@@ -220,6 +161,7 @@ TEST_P(Thefts, KeysStopWhenAnotherWindowTakesTheKeyboardAndGoOnFromThere)
     Child thiefClient = session_->recorder("thief", stolen);
     connect();
     const WindowId window = windowTitled("zMUD"), thief = windowTitled("thief");
+    EXPECT_EQ(desktop_->describe(window)->windowClass, GetParam().appId);
     ASSERT_TRUE(waitFor([&] {
         return session_->focus("thief")
             && desktop_->waitForActivated(thief, std::chrono::seconds(2)).ok();
@@ -263,7 +205,7 @@ TEST_P(Thefts, KeysStopWhenAnotherWindowTakesTheKeyboardAndGoOnFromThere)
 
 INSTANTIATE_TEST_SUITE_P(Wayland, Thefts, ::testing::Values(kSwayRow, kKwinRow, kGnomeRow));
 
-using GnomeShell = Desktops;
+using GnomeShell = Thefts;
 
 TEST_P(GnomeShell, TheExtensionServesQuillpostOnlyAndItsAbsenceIsExplained)
 {

@@ -64,6 +64,8 @@ Child WaylandSession::spawn(const std::vector<std::string> &argv) const
         run.push_back("WAYLAND_DISPLAY=" + socket_);
     if (!xDisplay_.empty())
         run.push_back("DISPLAY=" + xDisplay_);
+    if (!bus_.empty())
+        run.push_back("DBUS_SESSION_BUS_ADDRESS=" + bus_);
     run.insert(run.end(), argv.begin(), argv.end());
     return spawnWithoutDisplay(run);
 }
@@ -217,8 +219,7 @@ private:
                             << " ' + n);\n";
         const std::string call = "dbus-send --session --print-reply=literal --dest=org.kde.KWin ";
         const bool ran = run({ "sh", "-c",
-            "export DBUS_SESSION_BUS_ADDRESS=" + shellQuoted(bus_) + "; id=$(" + call
-                + "/Scripting org.kde.kwin.Scripting.loadScript string:" + path + " string:" + tag
+            "id=$(" + call + "/Scripting org.kde.kwin.Scripting.loadScript string:" + path + " string:" + tag
                 + " | awk '{ print $2 }') && " + call + "/$id org.kde.kwin.Script.run && " + call
                 + "/Scripting org.kde.kwin.Scripting.unloadScript string:" + tag + " >/dev/null" });
         const std::string said = "js: " + tag + " ";
@@ -284,7 +285,6 @@ public:
         if (!up)
             throw std::runtime_error("gnome-shell did not come up, out of its Overview");
         socket_ = socket;
-        asUser_.push_back("DBUS_SESSION_BUS_ADDRESS=" + bus_);
         if (options.xwayland) {
             const std::size_t space = said.find(' ');
             xDisplay_ = said.substr(1, space - 1);
@@ -333,9 +333,9 @@ private:
     {
         const std::string out = file("eval");
         const bool ran = run({ "sh", "-c",
-            "DBUS_SESSION_BUS_ADDRESS=\"$2\" gdbus call --session --dest org.gnome.Shell "
-            "--object-path /org/gnome/Shell --method org.gnome.Shell.Eval \"$1\" > \"$0\"",
-            out, script, bus_ });
+            "exec gdbus call --session --dest org.gnome.Shell --object-path /org/gnome/Shell "
+            "--method org.gnome.Shell.Eval \"$1\" > \"$0\"",
+            out, script });
         // gdbus prints (true, 'JSON') when the script ran.
         const std::string reply = ran ? readFile(out) : "", head = "(true, '";
         if (!reply.starts_with(head))
