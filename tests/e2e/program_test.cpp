@@ -33,20 +33,6 @@ constexpr const char *kRetitlingRecorder
       "while (sysread(STDIN, my $c, 1)) { syswrite($f, $c);"
       " if ($c eq \"\\r\") { $n++; print \"\\e]2;($n) Hollowmere - zMUD\\a\"; } }";
 
-// A format-32 message `type` about `window`, sent to `to`.
-void clientMessage(Display *d, Window to, Window window, const char *type, long mask,
-    const std::array<long, 3> &data)
-{
-    XEvent event {};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = window;
-    event.xclient.message_type = XInternAtom(d, type, False);
-    event.xclient.format = 32;
-    std::copy(data.begin(), data.end(), event.xclient.data.l);
-    XSendEvent(d, to, False, mask, &event);
-    XFlush(d);
-}
-
 } // namespace
 
 std::string RecordingClient::receivedAtLeast(
@@ -239,8 +225,9 @@ void ProgramTest::caughtUp(XWindow window) const
         return;
     // The answer goes to the root: Qt sends it as StructureNotify, Wine as SubstructureNotify.
     XSelectInput(d, root, StructureNotifyMask | SubstructureNotifyMask);
-    clientMessage(d, window, window, "WM_PROTOCOLS", NoEventMask,
-        { static_cast<long>(ping), CurrentTime, static_cast<long>(window) });
+    x11::sendMessage(d, window, XInternAtom(d, "WM_PROTOCOLS", False),
+        { static_cast<long>(ping), CurrentTime, static_cast<long>(window) }, true);
+    XFlush(d);
     const bool answered = waitFor([&] {
         XEvent reply {};
         while (XCheckTypedWindowEvent(d, root, ClientMessage, &reply)) {
@@ -285,8 +272,8 @@ void ProgramTest::close(XWindow window) const
 {
     Display *d = session_.connection();
     // 2: from a pager, as the user asked.
-    clientMessage(d, DefaultRootWindow(d), window, "_NET_CLOSE_WINDOW",
-        SubstructureRedirectMask | SubstructureNotifyMask, { 0, 2, 0 });
+    x11::sendMessage(d, window, XInternAtom(d, "_NET_CLOSE_WINDOW", False), { 0, 2, 0 });
+    XFlush(d);
 }
 
 void ProgramTest::closeClient(RecordingClient &client)

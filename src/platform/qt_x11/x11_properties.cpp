@@ -1,6 +1,7 @@
 #include "x11_properties.h"
 #include "x11_error_trap.h"
 
+#include <algorithm>
 #include <iterator>
 #include <type_traits>
 
@@ -111,6 +112,19 @@ std::optional<std::string> titleOf(Display *d, const Atoms &atoms, Window w)
     std::string title = count > 0 ? list[0] : "";
     XFreeStringList(list);
     return title;
+}
+
+void sendMessage(
+    Display *d, XWindow about, XAtom message, std::initializer_list<long> data, bool toWindow)
+{
+    XEvent event {};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = about;
+    event.xclient.message_type = message;
+    event.xclient.format = 32;
+    std::copy(data.begin(), data.end(), event.xclient.data.l);
+    XSendEvent(d, toWindow ? about : DefaultRootWindow(d), False,
+        toWindow ? NoEventMask : SubstructureRedirectMask | SubstructureNotifyMask, &event);
 }
 
 } // namespace quillpost::x11

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -46,6 +47,11 @@ std::vector<XWindow> windowsIn(const Property &p);
 // The first item of a WINDOW or a CARDINAL property.
 std::optional<XWindow> windowProperty(_XDisplay *display, XWindow w, XAtom name);
 std::optional<unsigned long> cardinal(_XDisplay *display, XWindow w, XAtom name);
+
+// A format-32 client message about `about`: to the window manager through the root window, or with
+// `toWindow` to the window's own program.
+void sendMessage(_XDisplay *display, XWindow about, XAtom message, std::initializer_list<long> data,
+    bool toWindow = false);
 
 // _NET_WM_NAME, else WM_NAME in whatever encoding it has, as UTF-8.
 std::optional<std::string> titleOf(_XDisplay *display, const Atoms &atoms, XWindow w);

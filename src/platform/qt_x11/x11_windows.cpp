@@ -119,18 +119,6 @@ bool iconic(Display *d, const Atoms &atoms, Window w)
         && reinterpret_cast<const unsigned long *>(p->data.get())[0] == IconicState;
 }
 
-void sendToRoot(Display *d, Window about, Atom message, std::initializer_list<long> data)
-{
-    XEvent event {};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = about;
-    event.xclient.message_type = message;
-    event.xclient.format = 32;
-    std::copy(data.begin(), data.end(), event.xclient.data.l);
-    XSendEvent(
-        d, DefaultRootWindow(d), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
-}
-
 std::string quoted(std::string_view text)
 {
     return "\"" + std::string(text) + "\"";
@@ -227,10 +215,10 @@ Outcome Windows::activate(WindowId window)
         const auto current
             = cardinal(display_, DefaultRootWindow(display_), atoms.netCurrentDesktop);
         if (desktop && current && *desktop != *current && *desktop != 0xFFFFFFFFul)
-            sendToRoot(display_, DefaultRootWindow(display_), atoms.netCurrentDesktop,
+            sendMessage(display_, DefaultRootWindow(display_), atoms.netCurrentDesktop,
                 { static_cast<long>(*desktop), now });
         // Source 2 (a pager): the user asked for this window, so managers do not refuse it.
-        sendToRoot(display_, w, atoms.netActiveWindow, { 2, now, 0 });
+        sendMessage(display_, w, atoms.netActiveWindow, { 2, now, 0 });
     } else {
         XMapRaised(display_, w);
         // Focus may only go to a viewable window; without a manager the map above is immediate.
