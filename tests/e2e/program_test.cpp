@@ -1,7 +1,6 @@
 #include "program_test.h"
 
 #include <algorithm>
-#include <array>
 #include <fstream>
 #include <iostream>
 #include <stdexcept>
