@@ -4,7 +4,6 @@
 #include <vector>
 
 #include <X11/XKBlib.h>
-#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
 // The Linux program typing into a Windows client under Wine on keyboard maps without Latin
@@ -26,30 +25,17 @@ void PrintTo(const WineMap &m, std::ostream *os)
     *os << m.name;
 }
 
-// The PRIMARY selection as UTF-8, once its owner has answered; empty when none did.
-std::string primarySelection(Display *d)
-{
-    const Window w = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 1, 1, 0, 0, 0);
-    const Atom utf8 = XInternAtom(d, "UTF8_STRING", False);
-    const Atom into = XInternAtom(d, "QUILLPOST_SELECTION", False);
-    XConvertSelection(d, XA_PRIMARY, utf8, into, w, CurrentTime);
-    XEvent event {};
-    const bool answered
-        = waitFor([&] { return XCheckTypedWindowEvent(d, w, SelectionNotify, &event) == True; });
-    const auto text = answered && event.xselection.property != None ? x11::readProperty(d, w, into)
-                                                                    : std::nullopt;
-    XDestroyWindow(d, w);
-    return text ? std::string(reinterpret_cast<const char *>(text->data.get()), text->count) : "";
-}
-
 class WineMaps : public EndToEnd, public ::testing::WithParamInterface<WineMap>
 {
 protected:
-    // The status box's text, selected by a triple click.
+    // The status box's text, selected by a triple click, once Wine answers for the selection.
     std::string status()
     {
         clickStatus(3);
-        return primarySelection(session_.connection());
+        const std::string text = dir_.file("status");
+        session_.run({ "sh", "-c",
+            "until xclip -o -selection primary > \"$0\"; do sleep 0.1; done", text });
+        return readFile(text);
     }
 };
 
