@@ -156,10 +156,12 @@ TEST_P(Lines, TypesEveryPrintableCharacterOnEveryKindOfLineBreak)
 }
 
 INSTANTIATE_TEST_SUITE_P(Wayland, Lines,
-    ::testing::Values(Case { &kSway, "us" }, Case { &kSway, "de" },
-        Case { &kKwin, "us", false, true }, Case { &kKwin, "de", false, true },
-        Case { &kKwin, "us,de", false, false, useSecondLayoutOnKwin }, Case { &kKwin, "us", true },
-        Case { &kGnome, "us", false, true }, Case { &kGnome, "de" }));
+    ::testing::Values(Case { &kSway }, Case { &kSway, "de" },
+        Case { .desktop = &kKwin, .capsLock = true },
+        Case { .desktop = &kKwin, .layout = "de", .capsLock = true },
+        Case { .desktop = &kKwin, .layout = "us,de", .useSecondLayout = useSecondLayoutOnKwin },
+        Case { .desktop = &kKwin, .xterm = true }, Case { .desktop = &kGnome, .capsLock = true },
+        Case { &kGnome, "de" }));
 
 // A click on a native window never reaches the program: it offers the desktop's windows instead.
 // The client chosen there serves, each line bringing it back in front of a window that came between

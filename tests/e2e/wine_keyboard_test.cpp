@@ -33,8 +33,8 @@ protected:
     {
         clickStatus(3);
         const std::string text = dir_.file("status");
-        session_.run({ "sh", "-c",
-            "until xclip -o -selection primary > \"$0\"; do sleep 0.1; done", text });
+        session_.run(
+            { "sh", "-c", "until xclip -o -selection primary > \"$0\"; do sleep 0.1; done", text });
         return readFile(text);
     }
 };

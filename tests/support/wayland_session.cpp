@@ -219,8 +219,9 @@ private:
                             << " ' + n);\n";
         const std::string call = "dbus-send --session --print-reply=literal --dest=org.kde.KWin ";
         const bool ran = run({ "sh", "-c",
-            "id=$(" + call + "/Scripting org.kde.kwin.Scripting.loadScript string:" + path + " string:" + tag
-                + " | awk '{ print $2 }') && " + call + "/$id org.kde.kwin.Script.run && " + call
+            "id=$(" + call + "/Scripting org.kde.kwin.Scripting.loadScript string:" + path
+                + " string:" + tag + " | awk '{ print $2 }') && " + call
+                + "/$id org.kde.kwin.Script.run && " + call
                 + "/Scripting org.kde.kwin.Scripting.unloadScript string:" + tag + " >/dev/null" });
         const std::string said = "js: " + tag + " ";
         std::string log;
