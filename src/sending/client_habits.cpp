@@ -12,26 +12,56 @@ namespace {
 constexpr std::array<std::string_view, 4> kMudletEchoAliases { "`echo ", "`cecho ", "`decho ",
     "`hecho " };
 
-constexpr ClientHabits kMudlet { "Mudlet", ";;", kMudletEchoAliases,
+constexpr ClientHabits kMudlet { "Mudlet", ";;", "", kMudletEchoAliases,
     "In Mudlet, clear the command separator (Settings, Input line), and uninstall the echo "
     "package (Package Manager) or switch off its aliases; then every line goes out as it "
     "is." };
 
+// Each splits at its separator by default, and runs a part that starts with its command
+// character as its own command: a note line could run a program on the player's machine.
+constexpr ClientHabits kKildClient { "KildClient", "%;", "", {},
+    "In KildClient, clear the command separator (World, Edit, Input); then every line goes out "
+    "as it is. Until then a part that starts with \"/\" runs as Perl in KildClient." };
+constexpr ClientHabits kTinTin { "TinTin++", ";", "\\", {},
+    "In TinTin++, put #config {VERBATIM} {ON} in the file you start it with, or type it; then "
+    "every line goes out as it is. Until then a part that starts with \"#\" runs as a TinTin++ "
+    "command." };
+constexpr ClientHabits kKbtin { "KBtin", ";", "\\", {},
+    "In KBtin, type #verbatim once connected, or put it after #session in the file you start it "
+    "with; then every line goes out as it is. Until then a part that starts with \"#\" runs as "
+    "a KBtin command." };
+
+// How each shows itself: Mudlet titles its window "<profile> - Mudlet <version>" and Qt names
+// its class after it; KildClient's title is "KildClient - <world>", with "(*) " before it while
+// text arrives unseen; TinTin++ and KBtin retitle the terminal they run in.
+struct KnownClient
+{
+    const ClientHabits *habits;
+    std::string_view windowClass, title; // found in either; "" matches nothing
+};
+constexpr std::array<KnownClient, 4> kKnownClients { {
+    { &kMudlet, "mudlet", " - Mudlet " },
+    { &kKildClient, "kildclient", "KildClient" },
+    { &kTinTin, "", "TinTin++" },
+    { &kKbtin, "", "KBtin - " },
+} };
+
 bool containsIgnoringCase(std::string_view text, std::string_view part)
 {
-    return std::search(text.begin(), text.end(), part.begin(), part.end(), [](char a, char b) {
-        return std::tolower(a) == std::tolower(b);
-    }) != text.end();
+    return !part.empty()
+        && std::search(text.begin(), text.end(), part.begin(), part.end(),
+               [](char a, char b) { return std::tolower(a) == std::tolower(b); })
+        != text.end();
 }
 
 } // namespace
 
 const ClientHabits *habitsOf(const WindowInfo &window)
 {
-    // Mudlet titles its window "<profile> - Mudlet <version>"; Qt names its class after it.
-    if (containsIgnoringCase(window.windowClass, "mudlet")
-        || containsIgnoringCase(window.title, " - Mudlet "))
-        return &kMudlet;
+    for (const KnownClient &known : kKnownClients)
+        if (containsIgnoringCase(window.windowClass, known.windowClass)
+            || containsIgnoringCase(window.title, known.title))
+            return known.habits;
     return nullptr;
 }
 

@@ -14,6 +14,8 @@ struct ClientHabits
     std::string_view name;
     // Splits a line there and sends the parts as commands of their own; "" for none.
     std::string_view separator;
+    // Characters it reads as escapes wherever they stand, which changes the line; "" for none.
+    std::string_view escapes;
     // Aliases that take a line holding one of these, followed by anything, and never send it.
     std::span<const std::string_view> aliases;
     std::string_view advice; // what the player switches off so that every line goes out

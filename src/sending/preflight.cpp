@@ -17,6 +17,11 @@ void Preflight::add(std::string_view line)
             findings_.push_back({ Finding::Kind::Split, lines_ });
             anyForClient_ = true;
         }
+        if (const std::size_t at = typed.find_first_of(client_->escapes); at != std::string::npos) {
+            findings_.push_back(
+                { Finding::Kind::Escaped, lines_, client_->escapes.find(typed[at]) });
+            anyForClient_ = true;
+        }
         if (const std::string_view alias = aliasTaking(*client_, typed); !alias.empty()) {
             const auto which = std::find(client_->aliases.begin(), client_->aliases.end(), alias);
             findings_.push_back({ Finding::Kind::Taken, lines_,
@@ -92,6 +97,11 @@ std::string describeFindings(const std::vector<Finding> &findings, std::string_v
         case Finding::Kind::Split:
             item += clientName + " splits it at \"" + std::string(client ? client->separator : "")
                 + "\" and sends the parts as commands of their own";
+            break;
+        case Finding::Kind::Escaped:
+            item += clientName + " reads the \""
+                + std::string(client ? client->escapes.substr(f.detail, 1) : "")
+                + "\" in it as an escape, which changes the line";
             break;
         case Finding::Kind::Taken:
             item += clientName + " takes it for its own alias \""

@@ -27,10 +27,12 @@ struct RomLimits
 
 struct Finding
 {
-    enum class Kind { Cut, Disconnect, TooLong, LeadingBlanks, Tilde, Spam, Split, Taken } kind;
+    enum class Kind { Cut, Disconnect, TooLong, LeadingBlanks, Tilde, Spam, Split, Escaped, Taken };
+    Kind kind;
     int line; // from 1
     // Cut: characters kept of the line; Disconnect: the shortest line that disconnects;
-    // Spam: the first line of the run; Taken: which of the client's aliases takes it.
+    // Spam: the first line of the run; Escaped: which of the client's escapes is in it; Taken:
+    // which of its aliases takes it.
     std::size_t detail = 0;
     std::size_t length = 0; // Cut, Disconnect: the line's length
 };

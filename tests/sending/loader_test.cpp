@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+
 namespace quillpost::test {
 namespace {
 
@@ -150,39 +152,60 @@ TEST(PreflightOnLoad, AsksBeforeTheFirstLineAndTypesWhatWasChosen)
     }
 }
 
-// A client known to split lines at its separator or to take them for its aliases is named in
-// the same box, with what to switch off; for another client, or none open, the file just goes.
-TEST(PreflightOnLoad, NamesTheLinesAKnownClientWouldSplitOrKeep)
+// A client known to split lines at its separator, read escapes or take lines for its aliases is
+// named in the same box, with what to switch off; for another client, or none open, the file just
+// goes.
+TEST(PreflightOnLoad, NamesTheLinesAKnownClientWouldSplitChangeOrKeep)
 {
-    const std::string file = "plain\nsmile;;wave\nsay `echo hello\nends in `echo \n";
-    // The client's title and class, and whether the box comes.
-    const std::tuple<std::string, std::string, bool> clients[] = {
-        { "Hollowmere - Mudlet 4.18.5", "XTerm", true },
-        { "zMUD", "mudlet", true },
-        { "zMUD", "XTerm", false },
+    const Lines file { "plain", "smile;;wave", "say `echo hello", "ends in `echo ", "back\\slash",
+        "per%;cent" };
+    const auto tintin = [](const std::string &client) {
+        return Lines { "line 2: " + client + " splits it at \";\"",
+            "line 5: " + client + " reads the \"\\\" in it as an escape",
+            "line 6: " + client + " splits it at \";\"" };
     };
-    for (const auto &[title, windowClass, asks] : clients) {
+    const Lines mudlet { "line 2: Mudlet splits it at \";;\"",
+        "line 3: Mudlet takes it for its own alias \"`echo ...\"" };
+    // The client's title and class, and what the box names, in order (nothing: no box).
+    const std::tuple<std::string, std::string, Lines> clients[] = {
+        { "Hollowmere - Mudlet 4.18.5", "XTerm", mudlet },
+        { "zMUD", "mudlet", mudlet },
+        { "(*) KildClient - Hollowmere", "Kildclient",
+            { "line 6: KildClient splits it at \"%;\"" } },
+        { "TinTin++", "XTerm", tintin("TinTin++") },
+        { "KBtin - hollowmere", "XTerm", tintin("KBtin") },
+        { "zMUD", "XTerm", {} },
+    };
+    std::string text, arrived;
+    for (const std::string &line : file) {
+        text += line + "\n";
+        arrived += "note + " + line + "\r";
+    }
+    for (const auto &[title, windowClass, names] : clients) {
         SCOPED_TRACE(title + " " + windowClass);
         AppHarness h;
         h.app->setClientTitle(title);
         h.platform.clientTitle = title;
         h.platform.clientClass = windowClass;
         h.platform.choiceAnswers.emplace_back(kSendAsItIs);
-        h.send(file);
-        ASSERT_EQ(h.platform.choices.size(), asks ? 1u : 0u);
-        h.tick(5);
-        EXPECT_EQ(h.platform.arrived,
-            "note + plain\rnote + smile;;wave\rnote + say `echo hello\rnote + ends in `echo \r");
-        if (!asks)
+        h.send(text);
+        ASSERT_EQ(h.platform.choices.size(), names.empty() ? 0u : 1u);
+        h.tick(7);
+        EXPECT_EQ(h.platform.arrived, arrived);
+        if (names.empty())
             continue;
         const auto &[prompt, offered] = h.platform.choices[0];
         EXPECT_EQ(offered, (Lines { std::string(kSendAsItIs), std::string(kCancelSend) }));
-        EXPECT_TRUE(prompt.starts_with("Through Mudlet")) << prompt;
-        EXPECT_TRUE(contains(prompt, "line 2: Mudlet splits it at \";;\"")) << prompt;
-        EXPECT_TRUE(contains(prompt, "line 3: Mudlet takes it for its own alias \"`echo ...\""))
-            << prompt;
-        EXPECT_FALSE(contains(prompt, "line 4")) << prompt;
-        EXPECT_TRUE(contains(prompt, "clear the command separator")) << prompt;
+        const std::string client = names[0].substr(8, names[0].find(' ', 8) - 8);
+        EXPECT_TRUE(prompt.starts_with("Through " + client + " ")) << prompt;
+        std::size_t at = 0, items = 0;
+        for (const std::string &name : names)
+            EXPECT_NE(at = prompt.find(name, at), std::string::npos) << name << " in " << prompt;
+        for (std::size_t i = prompt.find("line "); i != std::string::npos;
+             i = prompt.find("line ", i + 1))
+            items += std::isdigit(static_cast<unsigned char>(prompt[i + 5])) != 0;
+        EXPECT_EQ(items, names.size()) << prompt;
+        EXPECT_TRUE(contains(prompt, "In " + client + ", ")) << prompt;
     }
 }
 
