@@ -84,8 +84,9 @@ public:
     // be sent later; NoWindow once the window is closed.
     virtual Outcome sendKeys(WindowId target, std::span<const KeyStroke> strokes) = 0;
 
-    // A modal box; the title bar shows the application's title.
-    virtual void msgBox(std::string_view prompt, MsgStyle style) = 0;
+    // A modal box; the title bar shows the application's title. False when it closed without an
+    // answer, as it does when the program is being ended (a kill, a logout).
+    virtual bool msgBox(std::string_view prompt, MsgStyle style) = 0;
 
     // A modal box with a button for each choice; the index of the one chosen, or -1 when the box
     // was closed without a choice.

@@ -93,9 +93,11 @@ void Sender::typeLine(PendingLine &line)
     }
     text1_.setText(std::string(kSendingPrefix) + line.keys);
 
-    const WindowId client = ActivateClient();
+    const std::optional<WindowId> client = ActivateClient();
+    if (!client)
+        return;
     const auto rest = std::span<const KeyStroke>(line.strokes).subspan(line.typed);
-    auto typed = platform_.sendKeys(client, rest);
+    auto typed = platform_.sendKeys(*client, rest);
     if (typed) {
         send_.pending().reset();
         return;
@@ -119,7 +121,7 @@ void Sender::typeLine(PendingLine &line)
         stop("Error: " + error.message + lineNotTyped(lineNumber));
 }
 
-WindowId Sender::ActivateClient()
+std::optional<WindowId> Sender::ActivateClient()
 {
     std::optional<WindowId> &client = send_.client;
     if (!client && settings_.chosenClient)
@@ -140,7 +142,9 @@ WindowId Sender::ActivateClient()
             client = found.value();
             return found.value();
         }
-        platform_.msgBox(clientWarning(), MsgStyle::Exclamation);
+        // Unanswered, it would come back at once for ever: the program is being ended.
+        if (!platform_.msgBox(clientWarning(), MsgStyle::Exclamation))
+            return std::nullopt;
     }
 }
 

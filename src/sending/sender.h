@@ -6,6 +6,7 @@
 #include "platform/controls.h"
 #include "platform/platform.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -37,8 +38,8 @@ public:
 private:
     // Returns the send's client once it could be brought to the front: the window found before
     // or chosen while it is open, else one titled like the client, warning in a box between
-    // attempts.
-    WindowId ActivateClient();
+    // attempts; none once a warning closed unanswered.
+    std::optional<WindowId> ActivateClient();
 
     void typeLine(PendingLine &line);
     void stop(std::string_view statusText);

@@ -114,6 +114,16 @@ TEST_F(Linux, FollowsItsClientThroughNewTitlesAndWarnsUntilTheNextOneOpens)
     EXPECT_EQ(messageBoxes(), std::vector<XWindow> {}) << "a warning is open with the client there";
 }
 
+// A kill or a logout while the warning waits for a client ends the program as Exit does: the box
+// closes unanswered, and is not shown again.
+TEST_F(Linux, AKillWhileTheWarningWaitsForAClientEndsTheProgram)
+{
+    sendFile("one\n");
+    waitForBox();
+    kill(program_.pid(), SIGTERM);
+    EXPECT_EQ(program_.wait(kPatience), 0) << "SIGTERM did not end the program";
+}
+
 // An open menu holds the keyboard, so a line typed then would go into the menu; closing the main
 // window used to hide it and leave the program typing with no window to stop it. Both hold the
 // send now: the shortcut keys work with the menu open, the close asks first, and quitting there

@@ -81,6 +81,19 @@ TEST(ClientCheck, AStrangerIsNotTaken)
     EXPECT_EQ(h.platform.activated.back(), "zMUD");
 }
 
+// A warning closed unanswered means the program is being ended: shown again, it would close at
+// once for ever, so the tick types nothing and asks no more.
+TEST(ClientCheck, AWarningClosedUnansweredAsksNoMore)
+{
+    AppHarness h;
+    h.platform.clientOpen = false;
+    h.platform.ending = true;
+    h.send("one\n");
+    h.tick();
+    EXPECT_EQ(h.platform.boxes.size(), 1u);
+    EXPECT_EQ(h.platform.arrived, "");
+}
+
 // No pick (Esc), or one of Quillpost's own windows, chooses nothing, and says so.
 TEST(ClientChoice, NoPickOrOneOfOursIsNoChoice)
 {

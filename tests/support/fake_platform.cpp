@@ -110,13 +110,14 @@ Outcome FakePlatform::sendKeys(WindowId target, std::span<const KeyStroke> strok
         typed.size() };
 }
 
-void FakePlatform::msgBox(std::string_view prompt, MsgStyle style)
+bool FakePlatform::msgBox(std::string_view prompt, MsgStyle style)
 {
     boxes.push_back({ std::string(prompt), style });
     if (boxes.size() > 100)
         throw std::logic_error("a message box keeps coming back");
     if (whileBoxOpen)
         whileBoxOpen();
+    return !ending;
 }
 
 int FakePlatform::choiceBox(std::string_view prompt, const std::vector<std::string> &offered)

@@ -53,6 +53,7 @@ public:
 
     // --- the desktop
     bool clientOpen = true;
+    bool ending = false; // a message box then closes unanswered, as the program ends
     std::string clientTitle = "zMUD"; // found by a title it begins with, ignoring case
     std::string clientClass = "XTerm";
     WindowId client { 0x2a }; // a reopened client is another window; a chosen one too
@@ -92,7 +93,7 @@ public:
     std::optional<PickedWindow> picked; // what a click picks; none: Esc
     void activateOwnWindow() override { ++ownActivations; }
     Outcome sendKeys(WindowId target, std::span<const KeyStroke> strokes) override;
-    void msgBox(std::string_view prompt, MsgStyle style) override;
+    bool msgBox(std::string_view prompt, MsgStyle style) override;
     int choiceBox(std::string_view prompt, const std::vector<std::string> &choices) override;
     std::string inputBox(std::string_view prompt, std::string_view title) override;
     Result<std::unique_ptr<LineReader>> openInput(const std::string &path) override;

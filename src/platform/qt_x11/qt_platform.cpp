@@ -292,7 +292,7 @@ Outcome QtPlatform::sendKeys(WindowId target, std::span<const KeyStroke> strokes
         [&] { return windows_->isOpen(target); });
 }
 
-void QtPlatform::msgBox(std::string_view prompt, MsgStyle style)
+bool QtPlatform::msgBox(std::string_view prompt, MsgStyle style)
 {
     QMessageBox box(style == MsgStyle::Exclamation ? QMessageBox::Warning : QMessageBox::NoIcon,
         QGuiApplication::applicationDisplayName(), toQtLines(prompt), QMessageBox::Ok,
@@ -300,6 +300,8 @@ void QtPlatform::msgBox(std::string_view prompt, MsgStyle style)
     box.setWindowModality(Qt::ApplicationModal);
     box.setTextFormat(Qt::PlainText);
     box.exec();
+    // Ending the program ends every event loop, this box's too, with no button clicked.
+    return box.clickedButton() != nullptr;
 }
 
 int QtPlatform::choiceBox(std::string_view prompt, const std::vector<std::string> &choices)

@@ -33,7 +33,7 @@ public:
     Result<PickedWindow> pickWindow() override;
     void activateOwnWindow() override;
     Outcome sendKeys(WindowId target, std::span<const KeyStroke> strokes) override;
-    void msgBox(std::string_view prompt, MsgStyle style) override;
+    bool msgBox(std::string_view prompt, MsgStyle style) override;
     int choiceBox(std::string_view prompt, const std::vector<std::string> &choices) override;
     std::string inputBox(std::string_view prompt, std::string_view title) override;
     Result<std::unique_ptr<LineReader>> openInput(const std::string &path) override;

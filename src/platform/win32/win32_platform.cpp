@@ -100,10 +100,11 @@ Outcome Win32Platform::sendKeys(WindowId target, std::span<const KeyStroke> stro
     return typed;
 }
 
-void Win32Platform::msgBox(std::string_view prompt, MsgStyle style)
+bool Win32Platform::msgBox(std::string_view prompt, MsgStyle style)
 {
-    MessageBoxW(ownMainWindow(), widen(prompt).c_str(), widen(kTitle).c_str(),
-        MB_OK | (style == MsgStyle::Exclamation ? MB_ICONEXCLAMATION : 0));
+    return MessageBoxW(ownMainWindow(), widen(prompt).c_str(), widen(kTitle).c_str(),
+               MB_OK | (style == MsgStyle::Exclamation ? MB_ICONEXCLAMATION : 0))
+        != 0;
 }
 
 int Win32Platform::choiceBox(std::string_view prompt, const std::vector<std::string> &choices)
