@@ -6,8 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cctype>
-
 namespace quillpost::test {
 namespace {
 
@@ -166,22 +164,23 @@ TEST(PreflightOnLoad, NamesTheLinesAKnownClientWouldSplitChangeOrKeep)
     };
     const Lines mudlet { "line 2: Mudlet splits it at \";;\"",
         "line 3: Mudlet takes it for its own alias \"`echo ...\"" };
-    // The client's title and class, and what the box names, in order (nothing: no box).
-    const std::tuple<std::string, std::string, Lines> clients[] = {
-        { "Hollowmere - Mudlet 4.18.5", "XTerm", mudlet },
-        { "zMUD", "mudlet", mudlet },
-        { "(*) KildClient - Hollowmere", "Kildclient",
+    // The window's title and class, the client known by them, and what the box names, in order
+    // (nothing: no box).
+    const std::tuple<std::string, std::string, std::string, Lines> clients[] = {
+        { "Hollowmere - Mudlet 4.18.5", "XTerm", "Mudlet", mudlet },
+        { "zMUD", "mudlet", "Mudlet", mudlet },
+        { "(*) KildClient - Hollowmere", "Kildclient", "KildClient",
             { "line 6: KildClient splits it at \"%;\"" } },
-        { "TinTin++", "XTerm", tintin("TinTin++") },
-        { "KBtin - hollowmere", "XTerm", tintin("KBtin") },
-        { "zMUD", "XTerm", {} },
+        { "TinTin++", "XTerm", "TinTin++", tintin("TinTin++") },
+        { "KBtin - hollowmere", "XTerm", "KBtin", tintin("KBtin") },
+        { "zMUD", "XTerm", "", {} },
     };
     std::string text, arrived;
     for (const std::string &line : file) {
         text += line + "\n";
         arrived += "note + " + line + "\r";
     }
-    for (const auto &[title, windowClass, names] : clients) {
+    for (const auto &[title, windowClass, client, names] : clients) {
         SCOPED_TRACE(title + " " + windowClass);
         AppHarness h;
         h.app->setClientTitle(title);
@@ -196,14 +195,13 @@ TEST(PreflightOnLoad, NamesTheLinesAKnownClientWouldSplitChangeOrKeep)
             continue;
         const auto &[prompt, offered] = h.platform.choices[0];
         EXPECT_EQ(offered, (Lines { std::string(kSendAsItIs), std::string(kCancelSend) }));
-        const std::string client = names[0].substr(8, names[0].find(' ', 8) - 8);
         EXPECT_TRUE(prompt.starts_with("Through " + client + " ")) << prompt;
         std::size_t at = 0, items = 0;
         for (const std::string &name : names)
             EXPECT_NE(at = prompt.find(name, at), std::string::npos) << name << " in " << prompt;
-        for (std::size_t i = prompt.find("line "); i != std::string::npos;
-             i = prompt.find("line ", i + 1))
-            items += std::isdigit(static_cast<unsigned char>(prompt[i + 5])) != 0;
+        for (at = prompt.find("\nline "); at != std::string::npos;
+             at = prompt.find("\nline ", at + 1))
+            ++items;
         EXPECT_EQ(items, names.size()) << prompt;
         EXPECT_TRUE(contains(prompt, "In " + client + ", ")) << prompt;
     }
