@@ -12,21 +12,21 @@ namespace {
 constexpr std::array<std::string_view, 4> kMudletEchoAliases { "`echo ", "`cecho ", "`decho ",
     "`hecho " };
 
-constexpr ClientHabits kMudlet { "Mudlet", ";;", "", kMudletEchoAliases,
+constexpr ClientHabits kMudlet { "Mudlet", ";;", "", "", kMudletEchoAliases,
     "In Mudlet, clear the command separator (Settings, Input line), and uninstall the echo "
     "package (Package Manager) or switch off its aliases; then every line goes out as it "
     "is." };
 
 // Each splits at its separator by default, and runs a part that starts with its command
 // character as its own command: a note line could run a program on the player's machine.
-constexpr ClientHabits kKildClient { "KildClient", "%;", "", {},
+constexpr ClientHabits kKildClient { "KildClient", "%;", "/", "", {},
     "In KildClient, clear the command separator (World, Edit, Input); then every line goes out "
     "as it is. Until then a part that starts with \"/\" runs as Perl in KildClient." };
-constexpr ClientHabits kTinTin { "TinTin++", ";", "\\", {},
+constexpr ClientHabits kTinTin { "TinTin++", ";", "#", "\\", {},
     "In TinTin++, put #config {VERBATIM} {ON} in the file you start it with, or type it; then "
     "every line goes out as it is. Until then a part that starts with \"#\" runs as a TinTin++ "
     "command." };
-constexpr ClientHabits kKbtin { "KBtin", ";", "\\", {},
+constexpr ClientHabits kKbtin { "KBtin", ";", "#", "\\", {},
     "In KBtin, type #verbatim once connected, or put it after #session in the file you start it "
     "with; then every line goes out as it is. Until then a part that starts with \"#\" runs as "
     "a KBtin command." };
@@ -63,6 +63,22 @@ const ClientHabits *habitsOf(const WindowInfo &window)
             || containsIgnoringCase(window.title, known.title))
             return known.habits;
     return nullptr;
+}
+
+std::string_view commandIn(const ClientHabits &client, std::string_view line)
+{
+    if (client.separator.empty() || client.command.empty())
+        return {};
+    // The part before the first separator holds the spool word, never a command.
+    for (std::size_t at = line.find(client.separator); at != std::string_view::npos;) {
+        const std::size_t start = at + client.separator.size();
+        at = line.find(client.separator, start);
+        std::string_view part = line.substr(start, at - start); // to the end when at is npos
+        part.remove_prefix(std::min(part.find_first_not_of(' '), part.size()));
+        if (part.starts_with(client.command))
+            return part;
+    }
+    return {};
 }
 
 std::string_view aliasTaking(const ClientHabits &client, std::string_view line)

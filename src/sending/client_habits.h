@@ -14,6 +14,8 @@ struct ClientHabits
     std::string_view name;
     // Splits a line there and sends the parts as commands of their own; "" for none.
     std::string_view separator;
+    // A part that starts with this, blanks aside, runs as the client's own command; "" for none.
+    std::string_view command;
     // Characters it reads as escapes wherever they stand, which changes the line; "" for none.
     std::string_view escapes;
     // Aliases that take a line holding one of these, followed by anything, and never send it.
@@ -23,6 +25,9 @@ struct ClientHabits
 
 // The habits of the client that `window` belongs to, when it is one known to have any.
 const ClientHabits *habitsOf(const WindowInfo &window);
+
+// The first part of `line` that would run as the client's own command, or "" when none would.
+std::string_view commandIn(const ClientHabits &client, std::string_view line);
 
 // The alias that takes `line`, or "" when none does.
 std::string_view aliasTaking(const ClientHabits &client, std::string_view line);

@@ -14,7 +14,8 @@ void Preflight::add(std::string_view line)
     if (client_) {
         const std::string typed = spool_ + " + " + std::string(line);
         if (!client_->separator.empty() && typed.find(client_->separator) != std::string::npos) {
-            findings_.push_back({ Finding::Kind::Split, lines_ });
+            findings_.push_back(
+                { Finding::Kind::Split, lines_, 0, 0, std::string(commandIn(*client_, typed)) });
             anyForClient_ = true;
         }
         if (const std::size_t at = typed.find_first_of(client_->escapes); at != std::string::npos) {
@@ -97,6 +98,8 @@ std::string describeFindings(const std::vector<Finding> &findings, std::string_v
         case Finding::Kind::Split:
             item += clientName + " splits it at \"" + std::string(client ? client->separator : "")
                 + "\" and sends the parts as commands of their own";
+            if (!f.command.empty())
+                item += "; \"" + f.command + "\" runs in " + clientName + " itself";
             break;
         case Finding::Kind::Escaped:
             item += clientName + " reads the \""

@@ -35,6 +35,7 @@ struct Finding
     // which of its aliases takes it.
     std::size_t detail = 0;
     std::size_t length = 0; // Cut, Disconnect: the line's length
+    std::string command = {}; // Split: the first part that would run as the client's own command
 };
 
 // Follows the server line by line, as the note grows, without holding the file. Nothing after a
