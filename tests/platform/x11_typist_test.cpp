@@ -151,7 +151,7 @@ void leaveNoKeyForTilde(Display *d)
 
 TEST(Typist, LineThatCannotGoOutStopsBeforeAnyKeyAndTheNextGoesOutBeforeOthersMoveTheFocus)
 {
-    enum Obstacle { kNothing, kNoKeyForTilde, kFocusLost, kKeyboardGrabbed, kForWine };
+    enum Obstacle { kNothing, kNoKeyForTilde, kFocusLost, kKeyboardGrabbed };
     const std::tuple<const char *, std::string, Obstacle, ErrorKind, std::size_t, const char *>
         cases[] = {
             // layout, line, what stands in the way, the error, where it stops, what it names
@@ -162,8 +162,6 @@ TEST(Typist, LineThatCannotGoOutStopsBeforeAnyKeyAndTheNextGoesOutBeforeOthersMo
             { "ru", kPrintable, kFocusLost, ErrorKind::FocusLost, 0, "" },
             // A popup menu of another program holds the keyboard.
             { "us", kPrintable, kKeyboardGrabbed, ErrorKind::FocusLost, 0, "" },
-            // Wine reads a spare key as another key: the whole line is refused.
-            { "ru", "x1y!x", kForWine, ErrorKind::Unmappable, 0, "characters: x y." },
         };
     for (const auto &[layout, text, obstacle, kind, position, named] : cases) {
         SCOPED_TRACE(std::string(layout) + " " + text + " " + std::to_string(obstacle));
@@ -179,15 +177,11 @@ TEST(Typist, LineThatCannotGoOutStopsBeforeAnyKeyAndTheNextGoesOutBeforeOthersMo
         }
         const std::string before = screen.keyboard();
 
-        const Outcome typed = screen.typist->type(
-            strokesOf(text),
-            [&]() -> Outcome {
-                if (obstacle == kFocusLost)
-                    return Error { ErrorKind::FocusLost,
-                        "\"zMUD\" does not have the keyboard focus." };
-                return Ok {};
-            },
-            Target { obstacle == kForWine ? KeyReader::Wine : KeyReader::Native });
+        const Outcome typed = screen.typist->type(strokesOf(text), [&]() -> Outcome {
+            if (obstacle == kFocusLost)
+                return Error { ErrorKind::FocusLost, "\"zMUD\" does not have the keyboard focus." };
+            return Ok {};
+        });
 
         ASSERT_FALSE(typed.ok());
         EXPECT_EQ(typed.error().kind, kind) << typed.error().message;
