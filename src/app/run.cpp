@@ -4,6 +4,7 @@
 #include "main_window.h"
 #include "start_up.h"
 
+#include "platform/ending.h"
 #include "platform/factory.h"
 
 #include <QApplication>
@@ -27,6 +28,7 @@ int signalPipe[2] = { -1, -1 };
 
 void onEndSignal(int)
 {
+    requestEnd();
     const char byte = 1;
     [[maybe_unused]] const auto written = write(signalPipe[1], &byte, 1);
 }

@@ -132,18 +132,20 @@ void ProgramTest::expectSendEnds(const RecordingClient &client, const std::strin
     EXPECT_EQ(client.received(), expected);
 }
 
+bool ProgramTest::pointerGrabbed() const
+{
+    Display *d = session_.connection();
+    const int grab = XGrabPointer(
+        d, DefaultRootWindow(d), False, 0, GrabModeAsync, GrabModeAsync, None, None, CurrentTime);
+    if (grab == GrabSuccess)
+        XUngrabPointer(d, CurrentTime);
+    XSync(d, False);
+    return grab == AlreadyGrabbed;
+}
+
 void ProgramTest::pick(XWindow window)
 {
-    // Whether some program holds the pointer, as the picker does while it waits.
-    const auto grabbed = [d = session_.connection()] {
-        const int grab = XGrabPointer(d, DefaultRootWindow(d), False, 0, GrabModeAsync,
-            GrabModeAsync, None, None, CurrentTime);
-        if (grab == GrabSuccess)
-            XUngrabPointer(d, CurrentTime);
-        XSync(d, False);
-        return grab == AlreadyGrabbed;
-    };
-    ASSERT_TRUE(waitFor(grabbed)) << "no picker";
+    ASSERT_TRUE(waitFor([&] { return pointerGrabbed(); })) << "no picker";
     click(window);
 }
 

@@ -92,6 +92,8 @@ protected:
     virtual void expectSendEnds(const RecordingClient &client, const std::string &expected);
     // Once the window picker is waiting, clicks `window`.
     virtual void pick(XWindow window);
+    // Whether some program holds the pointer, as the picker does while it waits.
+    bool pointerGrabbed() const;
 
     // Into whatever holds the keyboard now: an open menu, which has grabbed it.
     void pressKeys(const std::vector<std::string> &keys);

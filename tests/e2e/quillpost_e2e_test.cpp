@@ -114,14 +114,23 @@ TEST_F(Linux, FollowsItsClientThroughNewTitlesAndWarnsUntilTheNextOneOpens)
     EXPECT_EQ(messageBoxes(), std::vector<XWindow> {}) << "a warning is open with the client there";
 }
 
-// A kill or a logout while the warning waits for a client ends the program as Exit does: the box
-// closes unanswered, and is not shown again.
+// A kill or a logout while the program waits on the player ends it as Exit does: the warning that
+// waits for a client closes unanswered and is not shown again; the picker, which holds the pointer
+// outside the event loop for up to a minute, lets go at once.
 TEST_F(Linux, AKillWhileTheWarningWaitsForAClientEndsTheProgram)
 {
     sendFile("one\n");
     waitForBox();
     kill(program_.pid(), SIGTERM);
     EXPECT_EQ(program_.wait(kPatience), 0) << "SIGTERM did not end the program";
+}
+
+TEST_F(Linux, AKillWhileThePickerWaitsForAClickEndsTheProgram)
+{
+    menu("o", { "c" });
+    ASSERT_TRUE(waitFor([&] { return pointerGrabbed(); })) << "no picker";
+    kill(program_.pid(), SIGTERM);
+    EXPECT_EQ(program_.wait(kPatience / 2), 0) << "SIGTERM did not end the program";
 }
 
 // An open menu holds the keyboard, so a line typed then would go into the menu; closing the main

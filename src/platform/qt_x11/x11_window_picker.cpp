@@ -1,5 +1,7 @@
 #include "x11_window_picker.h"
 
+#include "platform/ending.h"
+
 #include <memory>
 #include <optional>
 #include <thread>
@@ -50,7 +52,8 @@ Result<std::uint64_t> clickWindow(Display *display, std::chrono::milliseconds li
     std::optional<Window> clicked;
     bool cancelled = false;
     const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!clicked && !cancelled && std::chrono::steady_clock::now() < deadline) {
+    while (
+        !clicked && !cancelled && !endRequested() && std::chrono::steady_clock::now() < deadline) {
         if (!XPending(d)) {
             std::this_thread::sleep_for(kPoll);
             continue;
