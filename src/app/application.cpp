@@ -69,7 +69,7 @@ void Application::Form_QueryUnload()
             + "Stop the send and quit Quillpost?";
         const std::vector<std::string> choices { std::string(kStopAndQuit),
             std::string(kKeepSending) };
-        if (platform_.choiceBox(prompt, choices) != 0)
+        if (platform_.choiceBox(prompt, choices, 0) != 0)
             return;
         send_.stop();
     }

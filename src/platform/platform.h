@@ -88,9 +88,11 @@ public:
     // answer, as it does when the program is being ended (a kill, a logout).
     virtual bool msgBox(std::string_view prompt, MsgStyle style) = 0;
 
-    // A modal box with a button for each choice; the index of the one chosen, or -1 when the box
-    // was closed without a choice.
-    virtual int choiceBox(std::string_view prompt, const std::vector<std::string> &choices) = 0;
+    // A modal box with a button for each choice, Enter taking `preferred` and Esc the last; the
+    // index of the one chosen, or -1 when the box was closed without a choice.
+    virtual int choiceBox(
+        std::string_view prompt, const std::vector<std::string> &choices, std::size_t preferred)
+        = 0;
 
     // A modal one-line prompt; "" on Cancel.
     virtual std::string inputBox(std::string_view prompt, std::string_view title) = 0;

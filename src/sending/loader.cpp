@@ -3,9 +3,22 @@
 #include "preflight.h"
 #include "text_check.h"
 
+#include <algorithm>
 #include <sstream>
 
 namespace quillpost {
+namespace {
+
+// Enter takes the first choice, but Cancel (the last) where a part of a line would run as the
+// client's own command: that part could do anything there, quitting the client included.
+std::size_t enterTakes(const std::vector<std::string> &choices, const std::vector<Finding> &found)
+{
+    const bool runsInClient
+        = std::ranges::any_of(found, [](const Finding &f) { return !f.command.empty(); });
+    return runsInClient ? choices.size() - 1 : 0;
+}
+
+} // namespace
 
 Loader::Loader(Send &send, const SendSettings &settings, Platform &platform, FileDialog &cd,
     TextBox &text1, MenuItem &pause)
@@ -127,7 +140,7 @@ Result<Loader::Plan> Loader::checkAgainstServer(const std::string &path, std::st
         + (offerWrap ? "Wrap the long lines at 79 columns and send, send it as it is, or "
                        "cancel?"
                      : "Send it as it is, or cancel?");
-    const int chosen = platform_.choiceBox(prompt, choices);
+    const int chosen = platform_.choiceBox(prompt, choices, enterTakes(choices, check.findings()));
     if (chosen < 0 || choices[static_cast<std::size_t>(chosen)] == kCancelSend)
         return Plan::Cancelled;
     if (choices[static_cast<std::size_t>(chosen)] == kSendAsItIs)
@@ -147,7 +160,7 @@ Result<Loader::Plan> Loader::checkAgainstServer(const std::string &path, std::st
             "Wrapped at 79 columns, the file would still not arrive as written:" + lb + lb
                 + describeFindings(again.findings(), lb, client) + lb + advice
                 + "Send it as it is, or cancel?",
-            last);
+            last, enterTakes(last, again.findings()));
         if (sendAnyway != 0)
             return Plan::Cancelled;
     }

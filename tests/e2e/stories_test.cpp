@@ -112,5 +112,14 @@ TEST_F(EndToEnd, AClientChosenByClickingServesUntilItClosesThenTheTitleRuleAgain
     EXPECT_EQ(mudlet.received(), expected);
 }
 
+// Where a part of a line would run as the client's own command, Enter in the box cancels.
+TEST_F(EndToEnd, EnterCancelsWhereAPartOfALineWouldRunInTheClient)
+{
+    RecordingClient &tintin = startClient({ .title = "zMUD TinTin++" });
+    sendFile("smile; #end\n");
+    answerBox("Return");
+    EXPECT_TRUE(tintin.staysAt("")) << "Enter sent the file";
+}
+
 } // namespace
 } // namespace quillpost::test

@@ -152,7 +152,8 @@ TEST(PreflightOnLoad, AsksBeforeTheFirstLineAndTypesWhatWasChosen)
 
 // A client known to split lines at its separator, read escapes or take lines for its aliases is
 // named in the same box, with the part it would run itself and what to switch off; for another
-// client, or none open, the file just goes.
+// client, or none open, the file just goes. Enter sends it as it is, unless a part would run in the
+// client itself.
 TEST(PreflightOnLoad, NamesTheLinesAKnownClientWouldSplitChangeOrKeep)
 {
     const Lines file { "plain", "smile;;wave", "say `echo hello", "ends in `echo ", "back\\slash",
@@ -167,35 +168,36 @@ TEST(PreflightOnLoad, NamesTheLinesAKnownClientWouldSplitChangeOrKeep)
     };
     const Lines mudlet { "line 2: Mudlet splits it at \";;" + parts,
         "line 3: Mudlet takes it for its own alias \"`echo ...\" and never sends it" };
-    // The window's title and class, the client known by them, and what the box names, in order
-    // (nothing: no box).
-    const std::tuple<std::string, std::string, std::string, Lines> clients[] = {
-        { "Hollowmere - Mudlet 4.18.5", "XTerm", "Mudlet", mudlet },
-        { "zMUD", "mudlet", "Mudlet", mudlet },
+    // The window's title and class, the client known by them, what the box names, in order
+    // (nothing: no box), and whether Enter there sends the file.
+    const std::tuple<std::string, std::string, std::string, Lines, bool> clients[] = {
+        { "Hollowmere - Mudlet 4.18.5", "XTerm", "Mudlet", mudlet, true },
+        { "zMUD", "mudlet", "Mudlet", mudlet, true },
         { "(*) KildClient - Hollowmere", "Kildclient", "KildClient",
             { "line 6: KildClient splits it at \"%;" + parts,
                 "line 7: KildClient splits it at \"%;" + parts
-                    + "; \"/quit\" runs in KildClient itself" } },
-        { "TinTin++", "XTerm", "TinTin++", tintin("TinTin++") },
-        { "KBtin - hollowmere", "XTerm", "KBtin", tintin("KBtin") },
-        { "zMUD", "XTerm", "", {} },
+                    + "; \"/quit\" runs in KildClient itself" },
+            false },
+        { "TinTin++", "XTerm", "TinTin++", tintin("TinTin++"), false },
+        { "KBtin - hollowmere", "XTerm", "KBtin", tintin("KBtin"), false },
+        { "zMUD", "XTerm", "", {}, true },
     };
     std::string text, arrived;
     for (const std::string &line : file) {
         text += line + "\n";
         arrived += "note + " + line + "\r";
     }
-    for (const auto &[title, windowClass, client, names] : clients) {
+    for (const auto &[title, windowClass, client, names, enterSends] : clients) {
         SCOPED_TRACE(title + " " + windowClass);
         AppHarness h;
         h.app->setClientTitle(title);
         h.platform.clientTitle = title;
         h.platform.clientClass = windowClass;
-        h.platform.choiceAnswers.emplace_back(kSendAsItIs);
+        h.platform.choiceAnswers.push_back(kEnter);
         h.send(text);
         ASSERT_EQ(h.platform.choices.size(), names.empty() ? 0u : 1u);
         h.tick(8);
-        EXPECT_EQ(h.platform.arrived, arrived);
+        EXPECT_EQ(h.platform.arrived, enterSends ? arrived : "");
         if (names.empty())
             continue;
         const auto &[prompt, offered] = h.platform.choices[0];

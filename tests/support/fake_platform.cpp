@@ -120,10 +120,14 @@ bool FakePlatform::msgBox(std::string_view prompt, MsgStyle style)
     return !ending;
 }
 
-int FakePlatform::choiceBox(std::string_view prompt, const std::vector<std::string> &offered)
+int FakePlatform::choiceBox(
+    std::string_view prompt, const std::vector<std::string> &offered, std::size_t preferred)
 {
     choices.emplace_back(std::string(prompt), offered);
-    const auto it = std::ranges::find(offered, takeNext(choiceAnswers).value_or(""));
+    const std::string answer = takeNext(choiceAnswers).value_or("");
+    if (answer == kEnter)
+        return static_cast<int>(preferred);
+    const auto it = std::ranges::find(offered, answer);
     return it == offered.end() ? -1 : static_cast<int>(it - offered.begin());
 }
 

@@ -16,6 +16,9 @@
 
 namespace quillpost::test {
 
+// A choice box's answer: the player pressed Enter.
+inline const std::string kEnter = "Enter";
+
 // A platform that records what the logic did, with switches that force the failures a real
 // desktop produces.
 class FakePlatform : public Platform
@@ -59,7 +62,8 @@ public:
     WindowId client { 0x2a }; // a reopened client is another window; a chosen one too
     std::optional<SendFailure> sendFailure;
     std::deque<std::string> inputAnswers;
-    std::deque<std::string> choiceAnswers; // the caption to choose; none left closes the box
+    // The caption to choose, or kEnter for the one Enter takes; none left closes the box.
+    std::deque<std::string> choiceAnswers;
     std::vector<std::string> existingFiles; // what dir(), shell() and openUrl() find
     MemoryRegistry reg;
     AppIdentity app { "Quillpost", 1, 2, 6 };
@@ -94,7 +98,8 @@ public:
     void activateOwnWindow() override { ++ownActivations; }
     Outcome sendKeys(WindowId target, std::span<const KeyStroke> strokes) override;
     bool msgBox(std::string_view prompt, MsgStyle style) override;
-    int choiceBox(std::string_view prompt, const std::vector<std::string> &choices) override;
+    int choiceBox(std::string_view prompt, const std::vector<std::string> &choices,
+        std::size_t preferred) override;
     std::string inputBox(std::string_view prompt, std::string_view title) override;
     Result<std::unique_ptr<LineReader>> openInput(const std::string &path) override;
     Outcome shell(const std::string &program, const std::vector<std::string> &args,

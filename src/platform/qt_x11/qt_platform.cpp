@@ -304,7 +304,8 @@ bool QtPlatform::msgBox(std::string_view prompt, MsgStyle style)
     return box.clickedButton() != nullptr;
 }
 
-int QtPlatform::choiceBox(std::string_view prompt, const std::vector<std::string> &choices)
+int QtPlatform::choiceBox(
+    std::string_view prompt, const std::vector<std::string> &choices, std::size_t preferred)
 {
     QMessageBox box(QMessageBox::Warning, QGuiApplication::applicationDisplayName(),
         toQtLines(prompt), QMessageBox::NoButton, mainWindow());
@@ -314,7 +315,8 @@ int QtPlatform::choiceBox(std::string_view prompt, const std::vector<std::string
     for (const std::string &choice : choices)
         buttons.push_back(box.addButton(toQt(choice), QMessageBox::AcceptRole));
     if (!buttons.empty()) {
-        box.setDefaultButton(static_cast<QPushButton *>(buttons.front()));
+        box.setDefaultButton(
+            static_cast<QPushButton *>(buttons[std::min(preferred, buttons.size() - 1)]));
         box.setEscapeButton(buttons.back());
     }
     box.exec();

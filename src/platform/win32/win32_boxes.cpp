@@ -17,6 +17,7 @@ struct BoxState
     std::wstring prompt;
     std::wstring title;
     std::wstring answer;
+    int preferred = 0; // the choice that has the focus, and so Enter, at first
 };
 
 INT_PTR CALLBACK inputProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
@@ -60,7 +61,10 @@ INT_PTR CALLBACK choiceProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
         SetWindowTextW(dialog, state->title.c_str());
         SetDlgItemTextW(dialog, kPrompt, state->prompt.c_str());
         setProgramIcon(dialog);
-        return TRUE;
+        // A focused button is the one Enter presses, whatever the default says.
+        SendMessageW(dialog, DM_SETDEFID, kFirstChoice + state->preferred, 0);
+        SetFocus(GetDlgItem(dialog, kFirstChoice + state->preferred));
+        return FALSE;
     }
     case WM_COMMAND:
         if (LOWORD(wParam) == IDCANCEL)
@@ -91,7 +95,7 @@ std::string inputDialog(HWND owner, std::string_view prompt, std::string_view ti
 }
 
 int choiceDialog(HWND owner, std::string_view prompt, std::string_view title,
-    const std::vector<std::string> &choices)
+    const std::vector<std::string> &choices, std::size_t preferred)
 {
     // Sized for the text: about 70 characters to a line of 300 dialog units.
     const std::wstring text = widen(prompt);
@@ -113,10 +117,11 @@ int choiceDialog(HWND owner, std::string_view prompt, std::string_view title,
         promptHeight);
     auto x = static_cast<short>(width - 7 - static_cast<int>(choices.size()) * 96 + 6);
     for (std::size_t i = 0; i < choices.size(); ++i, x += 96)
-        box.add(DialogTemplate::kButton, (i == 0 ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | WS_TABSTOP,
+        box.add(DialogTemplate::kButton,
+            (i == preferred ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | WS_TABSTOP,
             kFirstChoice + static_cast<int>(i), widen(choices[i]), x,
             static_cast<short>(promptHeight + 14), buttonWidth, 14);
-    BoxState state { text, widen(title), {} };
+    BoxState state { text, widen(title), {}, static_cast<int>(preferred) };
     return static_cast<int>(DialogBoxIndirectParamW(
         GetModuleHandleW(nullptr), box.get(), owner, choiceProc, reinterpret_cast<LPARAM>(&state)));
 }

@@ -107,9 +107,10 @@ bool Win32Platform::msgBox(std::string_view prompt, MsgStyle style)
         != 0;
 }
 
-int Win32Platform::choiceBox(std::string_view prompt, const std::vector<std::string> &choices)
+int Win32Platform::choiceBox(
+    std::string_view prompt, const std::vector<std::string> &choices, std::size_t preferred)
 {
-    return choiceDialog(ownMainWindow(), prompt, kTitle, choices);
+    return choiceDialog(ownMainWindow(), prompt, kTitle, choices, preferred);
 }
 
 std::string Win32Platform::inputBox(std::string_view prompt, std::string_view title)

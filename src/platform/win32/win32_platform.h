@@ -19,7 +19,8 @@ public:
     void activateOwnWindow() override;
     Outcome sendKeys(WindowId target, std::span<const KeyStroke> strokes) override;
     bool msgBox(std::string_view prompt, MsgStyle style) override;
-    int choiceBox(std::string_view prompt, const std::vector<std::string> &choices) override;
+    int choiceBox(std::string_view prompt, const std::vector<std::string> &choices,
+        std::size_t preferred) override;
     std::string inputBox(std::string_view prompt, std::string_view title) override;
     Result<std::unique_ptr<LineReader>> openInput(const std::string &path) override;
     Outcome shell(const std::string &program, const std::vector<std::string> &args,
