@@ -167,14 +167,18 @@ Result<Loader::Plan> Loader::checkAgainstServer(const std::string &path, std::st
     return Plan::Wrapped;
 }
 
-// The client the send would go to, if it is open now and known to take lines for its own.
+// The client the send would go to, if it is open now and known to take lines for its own: the
+// chosen window while it is open, else the one the title rule finds, as the sender does.
 const ClientHabits *Loader::clientHabits()
 {
-    auto window = settings_.chosenClient ? Result<WindowId>(*settings_.chosenClient)
-                                         : platform_.findWindow(settings_.clientTitle);
-    if (!window)
-        return nullptr;
-    auto info = platform_.describeWindow(window.value());
+    auto info = settings_.chosenClient ? platform_.describeWindow(*settings_.chosenClient)
+                                       : Result<WindowInfo>(Error { ErrorKind::NoWindow, "" });
+    if (!info) {
+        auto window = platform_.findWindow(settings_.clientTitle);
+        if (!window)
+            return nullptr;
+        info = platform_.describeWindow(window.value());
+    }
     return info ? habitsOf(info.value()) : nullptr;
 }
 

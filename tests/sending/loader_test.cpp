@@ -212,5 +212,18 @@ TEST(PreflightOnLoad, NamesTheLinesAKnownClientWouldSplitChangeOrKeep)
     }
 }
 
+// A chosen window that has closed since leaves the title rule to find the client, for the send
+// and for the box alike.
+TEST(PreflightOnLoad, AChosenWindowClosedSinceLeavesTheTitleRuleToNameTheClient)
+{
+    AppHarness h;
+    h.platform.picked = PickedWindow { { 0x77 }, "Hollowmere - Mudlet 4.18.5", false };
+    h.click("chooseclient");
+    h.platform.clientTitle = "zMUD TinTin++";
+    h.send("smile; #end\n");
+    ASSERT_EQ(h.platform.choices.size(), 1u);
+    EXPECT_TRUE(h.platform.choices[0].first.starts_with("Through TinTin++ "));
+}
+
 } // namespace
 } // namespace quillpost::test
