@@ -46,6 +46,7 @@ public:
         }
         return cut;
     }
+    bool spammed() const { return log_.str().find(" input spamming! ") != std::string::npos; }
 
 private:
     noteserver::NoteBoard board_;
@@ -104,6 +105,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             connected = cut.has_value();
             FUZZ_CHECK(foundHere(Finding::Kind::Disconnect) == !connected);
             FUZZ_CHECK(!connected || foundHere(Finding::Kind::Cut) == *cut);
+            // The first line the server logs as spam is the one named for it. (A line that
+            // begins with "!" repeats the last command on the server, which is not modelled.)
+            const bool namedSpam = std::any_of(found.begin(), found.end(),
+                [](const Finding &f) { return f.kind == Finding::Kind::Spam; });
+            FUZZ_CHECK(!connected || spool.front() == '!' || server.spammed() == namedSpam);
         }
 
         // A wrapped line keeps every word, in order; no part is empty or longer than 79

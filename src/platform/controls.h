@@ -21,11 +21,9 @@ class MenuItem
 {
 public:
     virtual ~MenuItem() = default;
-    virtual std::string caption() const = 0; // "&" marks the access key
-    virtual void setCaption(std::string_view caption) = 0;
+    virtual void setCaption(std::string_view caption) = 0; // "&" marks the access key
     virtual bool checked() const = 0;
     virtual void setChecked(bool checked) = 0;
-    virtual bool enabled() const = 0;
     virtual void setEnabled(bool enabled) = 0;
 };
 

@@ -8,21 +8,6 @@
 namespace quillpost::test {
 namespace {
 
-TEST(WindowSize, SpringsBackInTheNormalStateOnly)
-{
-    AppHarness h;
-    for (WindowState state :
-        { WindowState::Minimized, WindowState::Maximized, WindowState::Normal }) {
-        h.window.state = state;
-        h.window.w = 9000;
-        h.window.h = 300;
-        h.app->Form_Resize();
-        const bool normal = state == WindowState::Normal;
-        EXPECT_EQ(h.window.w, normal ? FakeWindow {}.w : 9000);
-        EXPECT_EQ(h.window.h, normal ? FakeWindow {}.h : 300);
-    }
-}
-
 TEST(CommandLine, ReadsTheClientTitleAndAnswersHelpAndVersion)
 {
     using Action = CommandLine::Action;

@@ -91,7 +91,8 @@ TEST_F(Linux, NoKeyReachesAnotherWindowThatTakesTheFocusAtAnyMoment)
 
 // A connected client retitles its window as lines arrive; the send stays with it. Once it is
 // closed, the program warns, warns again while there is still none, and goes on in the client
-// opened next, each line once.
+// opened next, each line once. A kill or a logout while the warning waits ends the program as Exit
+// does: the box closes unanswered, and is not shown again.
 TEST_F(Linux, FollowsItsClientThroughNewTitlesAndWarnsUntilTheNextOneOpens)
 {
     RecordingClient &first = startClient({ .retitles = true });
@@ -115,12 +116,8 @@ TEST_F(Linux, FollowsItsClientThroughNewTitlesAndWarnsUntilTheNextOneOpens)
     second.receivedAtLeast(rest.size());
     expectSendEnds(second, rest);
     EXPECT_EQ(messageBoxes(), std::vector<XWindow> {}) << "a warning is open with the client there";
-}
 
-// A kill or a logout while the warning waits for a client ends the program as Exit does: the box
-// closes unanswered, and is not shown again.
-TEST_F(Linux, AKillWhileTheWarningWaitsForAClientEndsTheProgram)
-{
+    closeClient(second);
     sendFile("one\n");
     waitForBox();
     kill(program_.pid(), SIGTERM);

@@ -4,7 +4,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #if !defined(_WIN32)
 #include <unistd.h>
@@ -12,30 +11,6 @@
 
 namespace quillpost {
 namespace {
-
-using Lines = std::vector<std::string>;
-
-TEST(LineReader, EndsLinesOnceAtEveryBreakAndKeepsEmptyOnes)
-{
-    // A byte order mark is skipped only at the very start.
-    const std::pair<std::string, Lines> cases[] = { { "", {} }, { "a", { "a" } },
-        { "a\n", { "a" } }, { "a\r\n", { "a" } }, { "a\r", { "a" } }, { "\r\n\r\n", { "", "" } },
-        { "a\r\rb", { "a", "", "b" } }, { "a\n\r\nb", { "a", "", "b" } },
-        { "a\r\n\nb\r", { "a", "", "b" } }, { "\xEF\xBB\xBFhi\r\n", { "hi" } },
-        { "\xEF\xBB\xBF", {} }, { "a\n\xEF\xBB\xBF", { "a", "\xEF\xBB\xBF" } },
-        { "\xEF\xBB", { "\xEF\xBB" } }, { "\xEF\nx", { "\xEF", "x" } },
-        { std::string("a\0b\n", 4), { std::string("a\0b", 3) } } };
-    for (const auto &[bytes, lines] : cases) {
-        LineReader reader(std::make_unique<std::istringstream>(bytes), "mem");
-        Lines read;
-        for (auto line = reader.next(); line.ok() && line.value(); line = reader.next())
-            read.push_back(*line.value());
-        EXPECT_EQ(read, lines) << testing::PrintToString(bytes);
-        EXPECT_EQ(reader.linesRead(), static_cast<int>(lines.size()));
-        auto again = reader.next(); // past the end it stays at the end
-        EXPECT_TRUE(again.ok() && !again.value());
-    }
-}
 
 TEST(LineReader, NamesThePathAndTheReasonWhenAFileCannotBeOpenedOrRead)
 {

@@ -1,15 +1,12 @@
-// The Wayland typing paths: keys planned on a layout's keymap, then on each real desktop, headless,
-// the program's backend for it finding, activating and typing into terminals that record what they
-// receive. The GNOME extension answers only a program named quillpost: this test is one.
+// The Wayland typing paths: what GNOME's layout in effect lacks, then on each real desktop,
+// headless, the program's backend for it finding, activating and typing into terminals that record
+// what they receive. The GNOME extension answers only a program named quillpost: this test is one.
 #include "platform/wayland/gnome_layout.h"
-#include "platform/wayland/kwin_layout_keys.h"
 #include "platform/wayland/native_desktop.h"
-#include "platform/wayland/wl_keymap.h"
 #include "support/printable.h"
 #include "support/wayland_session.h"
 
 #include <gtest/gtest.h>
-#include <xkbcommon/xkbcommon.h>
 
 #include <cstdlib>
 #include <memory>
@@ -17,47 +14,6 @@
 
 namespace quillpost::test {
 namespace {
-
-// Each planned press, replayed on a fresh state of the map, gives its character (de: against KWin);
-// the key the wlroots path presses to wake the seat up gives nothing, should the seat not drop it.
-TEST(Keymaps, GiveEveryPlannedCharacterAndTheWlrootsSilentKeyNothing)
-{
-    const std::pair<const char *, const char *> layouts[]
-        = { { "us", "" }, { "fr", "" }, { "us", "dvorak" } };
-    std::unique_ptr<xkb_context, decltype(&xkb_context_unref)> context(
-        xkb_context_new(XKB_CONTEXT_NO_ENVIRONMENT_NAMES), xkb_context_unref);
-    const auto strokes = strokesOf(printableAscii() + "\r");
-    for (const auto &[layout, variant] : layouts) {
-        SCOPED_TRACE(std::string(layout) + "(" + variant + ")");
-        const xkb_rule_names names { "evdev", "pc105", layout, variant, "" };
-        std::unique_ptr<xkb_keymap, decltype(&xkb_keymap_unref)> keymap(
-            xkb_keymap_new_from_names(context.get(), &names, XKB_KEYMAP_COMPILE_NO_FLAGS),
-            xkb_keymap_unref);
-        ASSERT_TRUE(keymap);
-        std::unique_ptr<char, decltype(&std::free)> text(
-            xkb_keymap_get_as_string(keymap.get(), XKB_KEYMAP_FORMAT_TEXT_V1), std::free);
-        auto keys = wl::LayoutKeys::fromKeymap(text.get());
-        ASSERT_TRUE(keys);
-        const auto plan = keys->plan(strokes);
-        ASSERT_TRUE(plan) << plan.error().message;
-        for (std::size_t i = 0; i < strokes.size(); ++i) {
-            std::unique_ptr<xkb_state, decltype(&xkb_state_unref)> state(
-                xkb_state_new(keymap.get()), xkb_state_unref);
-            for (const std::uint32_t held : plan.value()[i].hold)
-                xkb_state_update_key(state.get(), held + 8, XKB_KEY_DOWN);
-            char typed[8] = {};
-            xkb_state_key_get_utf8(state.get(), plan.value()[i].key + 8, typed, sizeof typed);
-            EXPECT_EQ(typed, std::string(1, strokes[i].character)) << "stroke " << i;
-        }
-    }
-    const std::unique_ptr<xkb_keymap, decltype(&xkb_keymap_unref)> typing(
-        xkb_keymap_new_from_string(context.get(), wl::typingKeymap().c_str(),
-            XKB_KEYMAP_FORMAT_TEXT_V1, XKB_KEYMAP_COMPILE_NO_FLAGS),
-        xkb_keymap_unref);
-    const xkb_keysym_t *syms = nullptr;
-    ASSERT_TRUE(typing);
-    EXPECT_EQ(xkb_keymap_key_get_syms_by_level(typing.get(), wl::kSilentKey + 8, 0, 0, &syms), 0);
-}
 
 TEST(GnomeLayout, RefusesWhatTheLayoutInEffectLacksNamingEachCharacterOnce)
 {

@@ -75,7 +75,7 @@ TEST(Loading, TakesTextThatFitsANoteAndRefusesTheRestSayingWhyWithNothingOpenOrT
         }
         EXPECT_TRUE(contains(h.status(), says)) << h.status();
         // A refused file leaves Pause as choosing it left it; a failed read ends the send.
-        EXPECT_EQ(h.menu("pause").enabled(), boxed);
+        EXPECT_EQ(h.menu("pause").enabledValue, boxed);
         EXPECT_NE(h.app->send().state(), Send::State::Sending);
         EXPECT_EQ(h.platform.openFiles(), 0);
         EXPECT_EQ(h.platform.arrived, "");
@@ -103,8 +103,8 @@ TEST(Loading, AnotherFileDuringASendReplacesIt)
         h.platform.addFile("second.txt", second);
         h.open("second.txt");
         EXPECT_EQ(h.status(), status);
-        EXPECT_FALSE(h.menu("pause").enabled());
-        EXPECT_EQ(h.menu("pause").caption(), "&Pause");
+        EXPECT_FALSE(h.menu("pause").enabledValue);
+        EXPECT_EQ(h.menu("pause").captionValue, "&Pause");
         h.tick(3);
         EXPECT_EQ(h.platform.arrived, arrived);
         EXPECT_EQ(h.status(), "End of file!!!");

@@ -18,13 +18,13 @@ TEST(Sending, TypesOneLinePerTickHoldsWhilePausedAndEndsOnTheTickAfterTheLast)
     // leaves.
     h.click("showtimerinterval");
     EXPECT_EQ(h.status(), "The timer interval is set at  1 second.");
-    EXPECT_FALSE(h.menu("pause").enabled()) << "nothing to pause yet";
+    EXPECT_FALSE(h.menu("pause").enabledValue) << "nothing to pause yet";
     h.send("Hello\r\na(b)c\r\n(x)\r\n");
     h.tick();
     EXPECT_EQ(h.status(), "Status: Sending -> note += Hello");
     h.open("f.txt", "openview"); // the viewer leaves a send, paused or not, as it was
     h.click("pause");
-    EXPECT_EQ(h.menu("pause").caption(), "&Start");
+    EXPECT_EQ(h.menu("pause").captionValue, "&Start");
     h.open("f.txt", "openview");
     ASSERT_EQ(h.platform.boxes.size(), 2u);
     EXPECT_EQ(h.platform.boxes[0].prompt, kViewWhileSending);
@@ -33,7 +33,7 @@ TEST(Sending, TypesOneLinePerTickHoldsWhilePausedAndEndsOnTheTickAfterTheLast)
     h.tick(4);
     EXPECT_EQ(h.platform.arrived, "note + Hello\r");
     h.click("pause");
-    EXPECT_EQ(h.menu("pause").caption(), "&Pause");
+    EXPECT_EQ(h.menu("pause").captionValue, "&Pause");
     h.click("three"); // an interval chosen mid-send neither restarts it nor stops it
     EXPECT_EQ(h.timer1.value, 3000);
     h.click("showtimerinterval");
@@ -46,20 +46,20 @@ TEST(Sending, TypesOneLinePerTickHoldsWhilePausedAndEndsOnTheTickAfterTheLast)
     h.tick(2);
     EXPECT_EQ(h.platform.arrived, "note + Hello\rnote + a(b)c\rnote + (x)\r");
     EXPECT_NE(h.app->send().state(), Send::State::Sending);
-    EXPECT_FALSE(h.menu("pause").enabled());
-    EXPECT_EQ(h.menu("pause").caption(), "&Pause");
+    EXPECT_FALSE(h.menu("pause").enabledValue);
+    EXPECT_EQ(h.menu("pause").captionValue, "&Pause");
     EXPECT_EQ(h.platform.ownActivations, 1);
     EXPECT_EQ(h.platform.openFiles(), 0);
 
     // A cancelled load only enables Pause; Start with no file open ends at the next tick.
     h.click("openfile");
-    EXPECT_TRUE(h.menu("pause").enabled());
+    EXPECT_TRUE(h.menu("pause").enabledValue);
     EXPECT_EQ(h.status(), "End of file!!!");
     EXPECT_NE(h.app->send().state(), Send::State::Sending);
     h.click("pause");
     h.click("pause");
     h.tick();
-    EXPECT_FALSE(h.menu("pause").enabled());
+    EXPECT_FALSE(h.menu("pause").enabledValue);
 }
 
 // The last send's window, still open but no longer titled for the client, is not taken by the
@@ -132,8 +132,8 @@ TEST(FocusCheck, AFocusLossPausesAtTheLineAndStartTypesWhatWasNotTyped)
         h.platform.sendFailure = { 2, ErrorKind::FocusLost, typedBefore };
         h.tick(2);
         EXPECT_NE(h.app->send().state(), Send::State::Sending);
-        EXPECT_EQ(h.menu("pause").caption(), "&Start");
-        EXPECT_TRUE(h.menu("pause").enabled());
+        EXPECT_EQ(h.menu("pause").captionValue, "&Start");
+        EXPECT_TRUE(h.menu("pause").enabledValue);
         EXPECT_TRUE(contains(h.status(), status)) << h.status();
         EXPECT_TRUE(contains(h.status(), "xterm")) << h.status();
         h.tick(3);
@@ -181,7 +181,7 @@ TEST(Sending, AFailedTickEndsTheSendWithAnErrorNamingTheLineNotTyped)
         EXPECT_EQ(h.status().rfind(c.statusStart, 0), 0u) << h.status();
         EXPECT_TRUE(contains(h.status(), c.line2)) << h.status();
         EXPECT_NE(h.app->send().state(), Send::State::Sending);
-        EXPECT_FALSE(h.menu("pause").enabled());
+        EXPECT_FALSE(h.menu("pause").enabledValue);
         EXPECT_EQ(h.platform.ownActivations, 1);
         EXPECT_EQ(h.platform.openFiles(), 0);
     }

@@ -126,11 +126,9 @@ class FakeMenuItem : public MenuItem
 public:
     std::string captionValue;
     bool checkedValue = false, enabledValue = true;
-    std::string caption() const override { return captionValue; }
     void setCaption(std::string_view c) override { captionValue = c; }
     bool checked() const override { return checkedValue; }
     void setChecked(bool c) override { checkedValue = c; }
-    bool enabled() const override { return enabledValue; }
     void setEnabled(bool e) override { enabledValue = e; }
 };
 

@@ -7,19 +7,6 @@
 namespace quillpost::test {
 namespace {
 
-TEST(AboutBox, LoadsItsTextsOnceAndAgainAfterOk)
-{
-    AppHarness h;
-    h.click("about");
-    h.platform.app.minor = 10;
-    h.click("about");
-    EXPECT_EQ(h.frmAbout.labels[AboutLabel::lblVersion].value, "Version 1.2.6");
-    h.app->frmAbout_cmdOK_Click();
-    EXPECT_FALSE(h.frmAbout.loaded);
-    h.click("about");
-    EXPECT_EQ(h.frmAbout.labels[AboutLabel::lblVersion].value, "Version 1.10.6");
-}
-
 TEST(AboutBox, GetKeyValueReadsTrimsAndConvertsLikeTheWindowsCalls)
 {
     const struct

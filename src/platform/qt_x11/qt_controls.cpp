@@ -34,11 +34,6 @@ MenuItemAdapter::MenuItemAdapter(QAction *action) : action_(action), checked_(ac
 {
 }
 
-std::string MenuItemAdapter::caption() const
-{
-    return fromQt(action_->text());
-}
-
 void MenuItemAdapter::setCaption(std::string_view caption)
 {
     action_->setText(toQt(caption));
@@ -48,11 +43,6 @@ void MenuItemAdapter::setChecked(bool checked)
 {
     checked_ = checked;
     action_->setChecked(checked);
-}
-
-bool MenuItemAdapter::enabled() const
-{
-    return action_->isEnabled();
 }
 
 void MenuItemAdapter::setEnabled(bool enabled)

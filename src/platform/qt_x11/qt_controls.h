@@ -34,11 +34,9 @@ class MenuItemAdapter : public MenuItem
 {
 public:
     explicit MenuItemAdapter(QAction *action);
-    std::string caption() const override;
     void setCaption(std::string_view caption) override;
     bool checked() const override { return checked_; }
     void setChecked(bool checked) override;
-    bool enabled() const override;
     void setEnabled(bool enabled) override;
 
     // Called first thing when the item is chosen.

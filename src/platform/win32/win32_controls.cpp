@@ -13,14 +13,6 @@ void WindowText::setText(std::string_view text)
     SetWindowTextW(control_, widen(text).c_str());
 }
 
-std::string MenuCommand::caption() const
-{
-    std::wstring text(256, L'\0');
-    text.resize(static_cast<std::size_t>(
-        GetMenuStringW(menu_, id_, text.data(), static_cast<int>(text.size()), MF_BYCOMMAND)));
-    return narrow(text.substr(0, text.find(L'\t')));
-}
-
 void MenuCommand::setCaption(std::string_view caption)
 {
     std::wstring text = widen(caption);
@@ -35,24 +27,14 @@ void MenuCommand::setCaption(std::string_view caption)
         DrawMenuBar(bar_);
 }
 
-UINT MenuCommand::state() const
-{
-    return GetMenuState(menu_, id_, MF_BYCOMMAND);
-}
-
 bool MenuCommand::checked() const
 {
-    return (state() & MF_CHECKED) != 0;
+    return (GetMenuState(menu_, id_, MF_BYCOMMAND) & MF_CHECKED) != 0;
 }
 
 void MenuCommand::setChecked(bool checked)
 {
     CheckMenuItem(menu_, id_, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
-}
-
-bool MenuCommand::enabled() const
-{
-    return (state() & (MF_GRAYED | MF_DISABLED)) == 0;
 }
 
 void MenuCommand::setEnabled(bool enabled)

@@ -22,7 +22,7 @@ private:
 };
 
 // One command item of a menu; `bar` is the window whose menu bar holds it, redrawn when an item
-// on the bar itself changes. The shortcut's text shows after a tab and is no part of the caption.
+// on the bar itself changes. The shortcut's text shows after the caption, past a tab.
 class MenuCommand : public MenuItem
 {
 public:
@@ -30,16 +30,12 @@ public:
         : menu_(menu), id_(id), bar_(bar), shortcut_(std::move(shortcut))
     {
     }
-    std::string caption() const override;
     void setCaption(std::string_view caption) override;
     bool checked() const override;
     void setChecked(bool checked) override;
-    bool enabled() const override;
     void setEnabled(bool enabled) override;
 
 private:
-    UINT state() const;
-
     HMENU menu_;
     UINT id_;
     HWND bar_;

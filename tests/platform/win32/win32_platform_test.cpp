@@ -1,4 +1,3 @@
-#include "platform/win32/win32_controls.h"
 #include "platform/win32/win32_platform.h"
 #include "platform/win32/win32_registry.h"
 #include "windows/about_box.h"
@@ -50,28 +49,6 @@ TEST(SystemRegistry, AnswersTheAboutBoxQueriesAsWindowsDoes)
         EXPECT_EQ(type, query == kErrorSuccess ? kRegSz : 0);
     }
     EXPECT_EQ(reg.openKeys(), 0);
-}
-
-// The shortcut shows after a tab; the logic compares captions (Pause and Start) without it.
-TEST(MenuCommand, CaptionLeavesTheShortcutTextOutAndStateReadsBack)
-{
-    HMENU menu = CreatePopupMenu();
-    UINT id = 0;
-    for (const wchar_t *shortcut : { L"", L"Ctrl+O" }) {
-        SCOPED_TRACE(id);
-        AppendMenuW(menu, MF_STRING, ++id, L"placeholder");
-        MenuCommand item(menu, id, nullptr, shortcut);
-        for (const char *caption : { "&Pause", "&Start" }) {
-            item.setCaption(caption);
-            EXPECT_EQ(item.caption(), caption);
-        }
-        // Off on the first, on on the second.
-        item.setEnabled(id == 2);
-        item.setChecked(id == 2);
-        EXPECT_EQ(item.enabled(), id == 2);
-        EXPECT_EQ(item.checked(), id == 2);
-    }
-    DestroyMenu(menu);
 }
 
 TEST(Win32Platform, DirNamesOnlyAnOrdinaryFile)
