@@ -91,8 +91,9 @@ TEST_F(Linux, NoKeyReachesAnotherWindowThatTakesTheFocusAtAnyMoment)
 
 // A connected client retitles its window as lines arrive; the send stays with it. Once it is
 // closed, the program warns, warns again while there is still none, and goes on in the client
-// opened next, each line once. A kill or a logout while the warning waits ends the program as Exit
-// does: the box closes unanswered, and is not shown again.
+// opened next, each line once. Closed while the send is paused, its X id goes to the window of the
+// next program that connects: Start must not type into that. A kill or a logout while the warning
+// waits ends the program as Exit does: the box closes unanswered, and is not shown again.
 TEST_F(Linux, FollowsItsClientThroughNewTitlesAndWarnsUntilTheNextOneOpens)
 {
     RecordingClient &first = startClient({ .retitles = true });
@@ -104,7 +105,12 @@ TEST_F(Linux, FollowsItsClientThroughNewTitlesAndWarnsUntilTheNextOneOpens)
         << "the send lost the client once it changed its title";
     EXPECT_TRUE(windowsTitled("zMUD").empty()) << "the client did not retitle itself";
 
+    press(main_, { "alt+p" });
     closeClient(first);
+    RecordingClient &stranger = startClient({ .title = "Notes" });
+    EXPECT_EQ(stranger.window, first.window) << "X gave the next window a new id: nothing to prove";
+    press(main_, { "alt+s" });
+    ASSERT_TRUE(stranger.staysAt("")) << "a line went into another program's window";
     const XWindow warning = waitForBox();
     press(warning, { "Return" });
     // A new box: Qt makes a new window for each one, so the OK has been taken.
@@ -116,6 +122,7 @@ TEST_F(Linux, FollowsItsClientThroughNewTitlesAndWarnsUntilTheNextOneOpens)
     second.receivedAtLeast(rest.size());
     expectSendEnds(second, rest);
     EXPECT_EQ(messageBoxes(), std::vector<XWindow> {}) << "a warning is open with the client there";
+    EXPECT_EQ(stranger.received(), "") << "a line went into another program's window";
 
     closeClient(second);
     sendFile("one\n");

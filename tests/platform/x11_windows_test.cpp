@@ -30,9 +30,10 @@ class WindowsWithAndWithoutManager : public ::testing::TestWithParam<bool>
 protected:
     // A top-level window titled in _NET_WM_NAME or else in a Latin-1 WM_NAME, once it is shown
     // (a window manager maps a window once it has taken it on).
-    WindowId open(const std::string &title, bool latin1 = false, long pid = 0)
+    WindowId open(
+        const std::string &title, bool latin1 = false, long pid = 0, Display *on = nullptr)
     {
-        Display *d = other_.get();
+        Display *d = on ? on : other_.get();
         const Window w = XCreateSimpleWindow(d, DefaultRootWindow(d), 10, 10, 300, 200, 0, 0, 0);
         XChangeProperty(d, w, latin1 ? XA_WM_NAME : XInternAtom(d, "_NET_WM_NAME", False),
             latin1 ? XA_STRING : XInternAtom(d, "UTF8_STRING", False), 8, PropModeReplace,
@@ -152,6 +153,22 @@ TEST_P(WindowsWithAndWithoutManager, ActivateMovesTheFocusEvenToAHiddenWindowAnd
     EXPECT_EQ(elsewhere.error().kind, ErrorKind::FocusLost);
     EXPECT_EQ(
         elsewhere.error().message, "\"Notes\" does not have the keyboard focus; \"zMUD\" has it.");
+}
+
+// X gives a closed window's id to the windows of the next program that connects, which are not the
+// window found before; found anew by its title, such a window is the one found.
+TEST_P(WindowsWithAndWithoutManager, AClosedWindowsIdGivenToAnotherProgramIsNotTheWindowFound)
+{
+    test::Connection first = session_.connect();
+    const WindowId found = open("zMUD", false, 111, first.get());
+    ASSERT_EQ(windows_.find("zMUD").value(), found);
+    first.reset();
+    ASSERT_TRUE(waitFor([&] { return !windows_.isOpen(found); }));
+    test::Connection next = session_.connect();
+    ASSERT_EQ(open("zMUD", false, 222, next.get()), found) << "X gave the next window a new id";
+    EXPECT_FALSE(windows_.isOpen(found));
+    ASSERT_EQ(windows_.find("zMUD").value(), found);
+    EXPECT_TRUE(windows_.isOpen(found));
 }
 
 // Not ::testing::Bool(): Xlib defines Bool as a macro.

@@ -159,8 +159,19 @@ bool Windows::isOurs(std::uint64_t window) const
     if (isOwn_ && isOwn_(window))
         return true;
     // Dialogs Qt opened on its own are not known to the caller but carry our process id.
-    const auto pid = cardinal(display_, window, internAtoms(display_).netWmPid);
+    const auto pid = shownBy(window);
     return pid && *pid == static_cast<unsigned long>(getpid());
+}
+
+std::optional<unsigned long> Windows::shownBy(std::uint64_t window) const
+{
+    return cardinal(display_, window, internAtoms(display_).netWmPid);
+}
+
+WindowId Windows::handOut(std::uint64_t window) const
+{
+    handedOut_[window] = shownBy(window);
+    return WindowId { window };
 }
 
 Result<WindowId> Windows::find(std::string_view title) const
@@ -173,13 +184,13 @@ Result<WindowId> Windows::find(std::string_view title) const
             if (!name || !startsWithIgnoringCase(*name, title) || isOurs(w))
                 continue;
             if (name->size() == title.size())
-                return WindowId { w };
+                return handOut(w);
             if (!byPrefix)
                 byPrefix = w;
         }
     }
     if (byPrefix)
-        return WindowId { *byPrefix };
+        return handOut(*byPrefix);
     return Error { ErrorKind::NoWindow, "No window titled " + quoted(title) + " is open." };
 }
 
@@ -196,7 +207,10 @@ std::vector<std::string> Windows::titles() const
 bool Windows::isOpen(WindowId window) const
 {
     const auto clients = topLevelClients(display_, internAtoms(display_));
-    return std::find(clients.begin(), clients.end(), window.value) != clients.end();
+    if (std::find(clients.begin(), clients.end(), window.value) == clients.end())
+        return false;
+    const auto known = handedOut_.find(window.value);
+    return known == handedOut_.end() || known->second == shownBy(window.value);
 }
 
 Outcome Windows::activate(WindowId window)
@@ -310,7 +324,7 @@ Result<PickedWindow> Windows::pick(std::chrono::milliseconds limit) const
         return clicked.error();
     const Atoms atoms = internAtoms(display_);
     const Window client = clientIn(display_, atoms, clicked.value());
-    return PickedWindow { WindowId { client }, titleOf(display_, atoms, client).value_or(""),
+    return PickedWindow { handOut(client), titleOf(display_, atoms, client).value_or(""),
         isOurs(client) };
 }
 

@@ -7,6 +7,8 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,7 +37,8 @@ public:
     std::vector<std::string> titles() const;
 
     // Whether `window` is still one of the desktop's top-level windows: false once it is closed
-    // (destroyed or withdrawn), whatever its title.
+    // (destroyed or withdrawn), whatever its title, and once its id, found or picked before, names
+    // a window another process showed.
     bool isOpen(WindowId window) const;
 
     // Through the window manager (_NET_ACTIVE_WINDOW) where one runs, else raise and set focus.
@@ -60,9 +63,14 @@ public:
 
 private:
     bool isOurs(std::uint64_t window) const;
+    std::optional<unsigned long> shownBy(std::uint64_t window) const;
+    // X gives a closed window's id to the windows of the next program that connects: each window
+    // found or picked is held to the process that showed it (_NET_WM_PID), where it names one.
+    WindowId handOut(std::uint64_t window) const;
 
     _XDisplay *display_;
     std::function<bool(std::uint64_t)> isOwn_;
+    mutable std::map<std::uint64_t, std::optional<unsigned long>> handedOut_;
 };
 
 } // namespace quillpost::x11
