@@ -210,7 +210,7 @@ bool Windows::isOpen(WindowId window) const
     if (std::find(clients.begin(), clients.end(), window.value) == clients.end())
         return false;
     const auto known = handedOut_.find(window.value);
-    return known == handedOut_.end() || known->second == shownBy(window.value);
+    return known == handedOut_.end() || !known->second || known->second == shownBy(window.value);
 }
 
 Outcome Windows::activate(WindowId window)
