@@ -160,8 +160,8 @@ INSTANTIATE_TEST_SUITE_P(Wayland, Lines,
         Case { .desktop = &kKwin, .capsLock = true },
         Case { .desktop = &kKwin, .layout = "de", .capsLock = true },
         Case { .desktop = &kKwin, .layout = "us,de", .useSecondLayout = useSecondLayoutOnKwin },
-        Case { .desktop = &kKwin, .xterm = true }, Case { .desktop = &kGnome, .capsLock = true },
-        Case { &kGnome, "de" }));
+        Case { .desktop = &kKwin, .xterm = true }, Case { &kKwin, "fr" },
+        Case { .desktop = &kGnome, .capsLock = true }, Case { &kGnome, "de" }));
 
 // A click on a native window never reaches the program: it offers the desktop's windows instead.
 // The client chosen there serves, each line bringing it back in front of a window that came between
