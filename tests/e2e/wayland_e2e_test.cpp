@@ -7,6 +7,7 @@
 
 #include <fstream>
 #include <memory>
+#include <thread>
 
 #include <sys/stat.h>
 
@@ -57,8 +58,9 @@ protected:
     std::string client(const std::string &title, Child &process, bool xterm = false)
     {
         const std::string file = desktop_->file("client" + std::to_string(++files_));
+        const int before = desktop_->windowsTitled(title);
         process = desktop_->recorder(title, file, xterm);
-        EXPECT_EQ(desktop_->windowsTitled(title), 1) << title;
+        EXPECT_EQ(desktop_->windowsTitled(title), before + 1) << title;
         return file;
     }
 
@@ -163,19 +165,34 @@ INSTANTIATE_TEST_SUITE_P(Wayland, Lines,
         Case { .desktop = &kKwin, .xterm = true }, Case { &kKwin, "fr" },
         Case { .desktop = &kGnome, .capsLock = true }, Case { &kGnome, "de" }));
 
-// A click on a native window never reaches the program: it offers the desktop's windows instead.
-// The client chosen there serves, each line bringing it back in front of a window that came between
-// lines, until it closes; then the title rule, after a warning while no client is there.
+// A click on a native window never reaches the program: it offers the desktop's windows instead,
+// two windows alike as two entries. The client chosen there serves, each line bringing it back in
+// front of a window that came between lines, until it closes; then the title rule, after a warning
+// while no client is there.
 TEST_P(Stories, AClientChosenFromTheWindowListServesUntilItClosesThenTheTitleRuleAfterAWarning)
 {
-    Child chosen, thief, zmud;
-    const std::string got = client("Other world", chosen);
+    Child alike[2], thief, zmud;
+    const std::string files[]
+        = { client("Other world", alike[0]), client("Other world", alike[1]) };
     const std::string stolen = client("thief", thief);
-    focus(kMain);
-    desktop_->press({ "alt+o", "c" });
-    focus("Choose Client Window", true);
-    desktop_->type("O"); // the list jumps to the window whose title begins so
-    desktop_->press({ "Return" });
+    const auto choose = [&](int times) {
+        focus(kMain);
+        desktop_->press({ "alt+o", "c" });
+        focus("Choose Client Window", true);
+        for (int i = 0; i < times; ++i) {
+            std::this_thread::sleep_for(1s);
+            desktop_->type("O"); // the list jumps to the next window whose title begins so
+        }
+        desktop_->press({ "Return" });
+    };
+    choose(1);
+    const std::string zero = notes("note", { "zero" });
+    sendFile("zero\n");
+    ASSERT_TRUE(waitFor([&] { return readFile(files[0]) + readFile(files[1]) == zero; }));
+    const int second = readFile(files[0]).empty() ? 0 : 1; // the window of the second entry
+    const std::string got = files[second];
+    Child &chosen = alike[second];
+    choose(2);
     const std::vector<std::string> lines { "one", "two", "three", "four", "five", "six" };
     const auto upTo = [&](int n) { return notes("note", { lines.begin(), lines.begin() + n }); };
     sendFile("one\ntwo\nthree\nfour\nfive\nsix\n");
@@ -191,11 +208,32 @@ TEST_P(Stories, AClientChosenFromTheWindowListServesUntilItClosesThenTheTitleRul
     answerBox("Return");
     EXPECT_EQ(receivedAtLeast(next, rest.size()), rest);
     EXPECT_EQ(readFile(got) + readFile(next), expected);
+    EXPECT_EQ(readFile(files[1 - second]), zero);
     EXPECT_EQ(readFile(stolen), "");
+}
+
+// X windows alike are one title to the desktop's list: choosing one of them is refused, saying why.
+// (KWin's list numbers them apart itself.)
+using XWindowsAlike = Stories;
+
+TEST_P(XWindowsAlike, AreNotChosenFromTheList)
+{
+    Child alike[2];
+    client("X world", alike[0], true);
+    client("X world", alike[1], true);
+    focus(kMain);
+    desktop_->press({ "alt+o", "c" });
+    focus("Choose Client Window", true);
+    desktop_->type("X");
+    desktop_->press({ "Return" });
+    const std::string said = status();
+    EXPECT_TRUE(said.starts_with("Error: 2 windows are titled \"X world\"")) << said;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Wayland, Stories, ::testing::Values(Case { &kSway }, Case { &kKwin }, Case { &kGnome }));
+INSTANTIATE_TEST_SUITE_P(
+    Wayland, XWindowsAlike, ::testing::Values(Case { &kSway }, Case { &kGnome }));
 
 } // namespace
 } // namespace quillpost::test

@@ -97,10 +97,11 @@ Child WaylandSession::recorder(const std::string &title, const std::string &file
     // Now and then a terminal started on a loaded gnome-shell never shows a window: another one
     // is started then, as a player would.
     Child started;
+    const int before = windowsTitled(title);
     for (int tries = 0; tries < 3; ++tries) {
         started
             = terminal(title, { "sh", "-c", "stty raw -echo && exec cat > \"$0\"", file }, xterm);
-        if (waitFor([&] { return windowsTitled(title) == 1; }, kPatience / 3))
+        if (waitFor([&] { return windowsTitled(title) == before + 1; }, kPatience / 3))
             break;
     }
     return started;

@@ -11,6 +11,7 @@
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QHash>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QProcess>
@@ -134,12 +135,6 @@ QtPlatform::QtPlatform()
 
 QtPlatform::~QtPlatform() = default;
 
-bool QtPlatform::servedByX11(std::string_view title) const
-{
-    const auto titles = windows_->titles();
-    return std::find(titles.begin(), titles.end(), title) != titles.end();
-}
-
 Result<WindowId> QtPlatform::find(std::string_view title)
 {
     auto x11 = windows_->find(title);
@@ -221,10 +216,14 @@ Result<PickedWindow> QtPlatform::chooseFromList()
             own << w->windowTitle();
     std::vector<wl::Toplevel> windows;
     QStringList items;
+    QHash<QString, int> seen;
     for (wl::Toplevel &w : wayland_->windows()) {
         if (own.contains(toQt(w.title)))
             continue;
-        items << toQt(w.title + (w.appId.empty() ? "" : "   (" + w.appId + ")"));
+        // The choice comes back as its text: windows alike are numbered apart.
+        const QString item = toQt(w.title + (w.appId.empty() ? "" : "   (" + w.appId + ")"));
+        const int alike = ++seen[item];
+        items << (alike == 1 ? item : item + QStringLiteral("   #%1").arg(alike));
         windows.push_back(std::move(w));
     }
     if (windows.empty())
@@ -235,7 +234,18 @@ Result<PickedWindow> QtPlatform::chooseFromList()
     if (!ok)
         return Error { ErrorKind::Cancelled, "" };
     const wl::Toplevel &chosen = windows.at(static_cast<std::size_t>(items.indexOf(item)));
-    if (servedByX11(chosen.title))
+    // An X window is known to the desktop's list by its title alone.
+    const auto x11Titles = windows_->titles();
+    const auto x11Alike = std::count(x11Titles.begin(), x11Titles.end(), chosen.title);
+    const auto listed = std::count_if(windows.begin(), windows.end(),
+        [&](const wl::Toplevel &w) { return w.title == chosen.title; });
+    if (x11Alike > 1 || (x11Alike == 1 && listed > 1))
+        return Error { ErrorKind::NoWindow,
+            std::to_string(std::max(listed, x11Alike)) + " windows are titled \"" + chosen.title
+                + "\", and on this desktop Quillpost cannot tell which of them you chose. Close "
+                  "the others, or give your client's window a title of its own, and choose "
+                  "again." };
+    if (x11Alike == 1)
         if (auto x11 = windows_->find(chosen.title);
             x11 && windows_->describe(x11.value()).title == chosen.title)
             return PickedWindow { x11.value(), chosen.title };

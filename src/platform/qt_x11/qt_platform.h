@@ -51,8 +51,6 @@ private:
     Result<WindowId> find(std::string_view title);
     Result<WindowId> findOrAdvise(std::string_view title);
     Result<PickedWindow> chooseFromList();
-    // Whether a Wayland window is one of XWayland's, which the X11 path serves.
-    bool servedByX11(std::string_view title) const;
 
     MemoryRegistry registry_;
     std::unique_ptr<x11::Windows> windows_; // null without an X11 display
