@@ -180,7 +180,7 @@ TEST_P(Stories, AClientChosenFromTheWindowListServesUntilItClosesThenTheTitleRul
         desktop_->press({ "alt+o", "c" });
         focus("Choose Client Window", true);
         for (int i = 0; i < times; ++i) {
-            std::this_thread::sleep_for(1s);
+            std::this_thread::sleep_for(2s); // each a search of its own
             desktop_->type("O"); // the list jumps to the next window whose title begins so
         }
         desktop_->press({ "Return" });
