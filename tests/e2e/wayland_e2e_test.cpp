@@ -64,6 +64,19 @@ protected:
         return file;
     }
 
+    // Options > Choose Client Window, then the entry that `times` searches for `letter` reach.
+    void chooseFromList(const std::string &letter, int times = 1)
+    {
+        focus(kMain);
+        desktop_->press({ "alt+o", "c" });
+        focus("Choose Client Window", true);
+        for (int i = 0; i < times; ++i) {
+            std::this_thread::sleep_for(2s); // each a search of its own
+            desktop_->type(letter); // the list jumps to the next window whose title begins so
+        }
+        desktop_->press({ "Return" });
+    }
+
     std::string receivedAtLeast(const std::string &file, std::size_t size)
     {
         waitFor([&] { return readFile(file).size() >= size; });
@@ -175,24 +188,14 @@ TEST_P(Stories, AClientChosenFromTheWindowListServesUntilItClosesThenTheTitleRul
     const std::string files[]
         = { client("Other world", alike[0]), client("Other world", alike[1]) };
     const std::string stolen = client("thief", thief);
-    const auto choose = [&](int times) {
-        focus(kMain);
-        desktop_->press({ "alt+o", "c" });
-        focus("Choose Client Window", true);
-        for (int i = 0; i < times; ++i) {
-            std::this_thread::sleep_for(2s); // each a search of its own
-            desktop_->type("O"); // the list jumps to the next window whose title begins so
-        }
-        desktop_->press({ "Return" });
-    };
-    choose(1);
+    chooseFromList("O");
     const std::string zero = notes("note", { "zero" });
     sendFile("zero\n");
     ASSERT_TRUE(waitFor([&] { return readFile(files[0]) + readFile(files[1]) == zero; }));
     const int second = readFile(files[0]).empty() ? 0 : 1; // the window of the second entry
     const std::string got = files[second];
     Child &chosen = alike[second];
-    choose(2);
+    chooseFromList("O", 2);
     const std::vector<std::string> lines { "one", "two", "three", "four", "five", "six" };
     const auto upTo = [&](int n) { return notes("note", { lines.begin(), lines.begin() + n }); };
     sendFile("one\ntwo\nthree\nfour\nfive\nsix\n");
@@ -221,11 +224,7 @@ TEST_P(XWindowsAlike, AreNotChosenFromTheList)
     Child alike[2];
     client("X world", alike[0], true);
     client("X world", alike[1], true);
-    focus(kMain);
-    desktop_->press({ "alt+o", "c" });
-    focus("Choose Client Window", true);
-    desktop_->type("X");
-    desktop_->press({ "Return" });
+    chooseFromList("X");
     const std::string said = status();
     EXPECT_TRUE(said.starts_with("Error: 2 windows are titled \"X world\"")) << said;
 }
