@@ -57,13 +57,11 @@ std::vector<std::string> splitList(std::string_view list)
 
 std::string usage()
 {
-    return "usage: quillpost-noteserver [--port N] [--pulse-ms N] [--dump FILE] "
-           "[--spam-disconnect]\n"
+    return "usage: quillpost-noteserver [--port N] [--pulse-ms N] [--dump FILE]\n"
            "                            [--spools WORD,WORD,...] [--name NAME]\n"
            "  --port N           TCP port on 127.0.0.1 (default 4000; 0 picks a free one)\n"
            "  --pulse-ms N       time between pulses, one command per pulse (default 250)\n"
            "  --dump FILE        keep the note in progress in FILE, posted notes in FILE.posted\n"
-           "  --spam-disconnect  drop a player on the 25th repeat of a line instead of logging\n"
            "  --spools LIST      the command words that write notes (default: note,idea,...)\n"
            "  --name NAME        the player's name, shown as the notes' sender (default Player)\n";
 }
@@ -98,10 +96,6 @@ ParsedOptions parseOptions(const std::vector<std::string> &args)
         if (name == "--help" || name == "-h") {
             out.help = true;
             return out;
-        }
-        if (name == "--spam-disconnect") {
-            options.spamDisconnect = true;
-            continue;
         }
         if (!takesValue)
             return fail("unknown argument '" + args[i] + "'");

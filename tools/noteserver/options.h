@@ -21,7 +21,6 @@ struct Options
     int port = 4000; // ROM's default; 0 lets the system pick a free one
     std::chrono::milliseconds pulse { 1000 / kPulsePerSecond };
     std::string dumpPath; // empty: write no files
-    bool spamDisconnect = false;
     std::vector<std::string> spools { kDefaultSpools.begin(), kDefaultSpools.end() };
     std::string playerName = "Player";
 };

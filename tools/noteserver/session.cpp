@@ -75,14 +75,8 @@ PulseResult Session::pulse(ByteSource *arrived)
         result.output += kLineTooLong;
 
     GuardedLine guarded = guard_.pass(std::move(line->text));
-    if (guarded.spamming) {
+    if (guarded.spamming)
         log_ << host_ << " input spamming! " << guarded.command << "\n";
-        if (settings_.spamDisconnect) {
-            result.output += kLid;
-            result.close = true;
-            return result;
-        }
-    }
     // A '!' before any other line repeats nothing, and ROM then runs no command at all.
     if (guarded.command.empty())
         return result;

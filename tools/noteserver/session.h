@@ -14,8 +14,6 @@ class NoteInterpreter;
 struct SessionSettings
 {
     std::string playerName = "Player";
-    // Many ROM derivatives drop a spamming player; stock ROM only logs it.
-    bool spamDisconnect = false;
 };
 
 struct PulseResult
