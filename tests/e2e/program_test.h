@@ -109,23 +109,18 @@ protected:
     // Brings `window` to the front and waits for its focus, and until its program has read that
     // change.
     void activate(XWindow window);
-    // Size of the window's client area and where that area sits on the screen.
     ScreenRect clientArea(XWindow window) const;
     // Whether a popup menu is on screen; menus are override-redirect windows.
     bool popupShown() const;
-    // A left click in the middle of `window`.
     void click(XWindow window)
     {
         xdotool({ "mousemove", "--window", std::to_string(window), "40", "40", "click", "1" });
     }
     // Asks the window manager to close `window`, as its title bar's close button does.
     void close(XWindow window) const;
-    // Ends the client, and waits until its window is gone.
     void closeClient(RecordingClient &client);
 
-    // Chooses `path` in the open-file dialog from the keyboard, and closes the dialog.
     void choose(XWindow dialog, const std::string &path);
-    // Ctrl+O, the file's name, Return.
     void sendFile(const std::string &bytes);
     // Opens a menu of the main window with its access key, then presses `keys` in it.
     void menu(const std::string &accessKey, const std::vector<std::string> &keys);
@@ -262,6 +257,12 @@ class EndToEnd : public Program
 protected:
     void SetUp() override { startProgram(layout()); }
     virtual std::string layout() const { return "us"; }
+};
+
+class EndToEndOnLayout : public EndToEnd, public ::testing::WithParamInterface<const char *>
+{
+protected:
+    std::string layout() const override { return GetParam(); }
 };
 
 } // namespace quillpost::test

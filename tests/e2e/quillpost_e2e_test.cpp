@@ -9,18 +9,14 @@
 namespace quillpost::test {
 namespace {
 
-class Linux : public EndToEnd
-{
-};
+using Linux = EndToEnd;
 
-// Another window takes the focus in the middle of a file. On us it keeps it: the next line must
-// wait, and Start types it once the focus is back. On ru it moves between the client and the
-// thief every millisecond or so: each key must go to the client or wait. The Latin letters and
-// most punctuation then go through spare keys, bound in batches with a focus check before each,
-// so a line can stop part way and pause the send there: it must go on from there, never again
-// from its start. The spare keys stay bound between lines, and a kill ends the program as Exit
-// does, even while the window picker holds the pointer outside the event loop for up to a
-// minute: it leaves the keyboard map as it found it.
+// Another window takes the focus mid-file. On us it keeps it: the next line waits for Start. On
+// ru the focus flickers between client and thief every millisecond or so, and the Latin letters
+// go through spare keys bound in batches, a focus check before each: a line can stop part way,
+// and must go on from there, never again from its start. The spare keys stay bound between lines;
+// a kill ends the program as Exit does, even while the window picker holds the pointer outside
+// the event loop, and leaves the keyboard map as it found it.
 TEST_F(Linux, NoKeyReachesAnotherWindowThatTakesTheFocusAtAnyMoment)
 {
     RecordingClient &client = startClient();
@@ -131,10 +127,9 @@ TEST_F(Linux, FollowsItsClientThroughNewTitlesAndWarnsUntilTheNextOneOpens)
     EXPECT_EQ(program_.wait(kPatience), 0) << "SIGTERM did not end the program";
 }
 
-// An open menu holds the keyboard, so a line typed then would go into the menu; closing the main
-// window used to hide it and leave the program typing with no window to stop it. Both hold the
-// send now: the shortcut keys work with the menu open, the close asks first, and quitting there
-// ends everything.
+// A line typed while a menu holds the keyboard would go into the menu, and a hidden main window
+// would leave nothing to stop the send: both hold it. The shortcut keys work with the menu open,
+// the close asks first, and quitting there ends everything.
 TEST_F(Linux, AnOpenMenuOrClosingTheWindowHoldsTheSendAndQuittingEndsEverything)
 {
     menu("f", { "Down", "Return" }); // Open file to View

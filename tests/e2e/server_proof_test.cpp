@@ -100,8 +100,7 @@ std::vector<std::string> toTheNoteLimit(int over)
     return lines;
 }
 
-// A line of 300 between two short ones.
-std::vector<std::string> aLongLine()
+std::vector<std::string> aLongLineBetweenShortOnes()
 {
     std::string line;
     for (int i = 0; line.size() < 300; ++i)
@@ -119,7 +118,7 @@ INSTANTIATE_TEST_SUITE_P(ServerProof, Arrives,
                           "\r\n" },
         Arrival { "AtTheNoteLimit", toTheNoteLimit(0) },
         Arrival { "PastTheNoteLimit", toTheNoteLimit(1), "\n", true },
-        Arrival { "LongLineCustomWrapped", aLongLine(), "\n", false, true }),
+        Arrival { "LongLineCustomWrapped", aLongLineBetweenShortOnes(), "\n", false, true }),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST_P(Arrives, AsTheServerStoresEachLineOfTheFile)

@@ -8,11 +8,7 @@
 namespace quillpost::test {
 namespace {
 
-class Layouts : public EndToEnd, public ::testing::WithParamInterface<const char *>
-{
-protected:
-    std::string layout() const override { return GetParam(); }
-};
+using Layouts = EndToEndOnLayout;
 
 // The German layout moves the brackets, braces, @ and Y/Z, and makes ^ and ` dead keys.
 TEST_P(Layouts, TypesEveryPrintableCharacterOnEveryKindOfLineBreak)

@@ -150,10 +150,9 @@ TEST(PreflightOnLoad, AsksBeforeTheFirstLineAndTypesWhatWasChosen)
     }
 }
 
-// A client known to split lines at its separator, read escapes or take lines for its aliases is
-// named in the same box, with the part it would run itself and what to switch off; for another
-// client, or none open, the file just goes. Enter sends it as it is, unless a part would run in the
-// client itself.
+// A client known to split lines, read escapes or take lines for its aliases is named in the box,
+// with what it would run itself and what to switch off; another client's file just goes. Enter
+// sends it as it is, unless a part would run in the client itself.
 TEST(PreflightOnLoad, NamesTheLinesAKnownClientWouldSplitChangeOrKeep)
 {
     const Lines file { "plain", "smile;;wave", "say `echo hello", "ends in `echo ", "back\\slash",

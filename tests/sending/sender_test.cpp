@@ -63,9 +63,7 @@ TEST(Sending, TypesOneLinePerTickHoldsWhilePausedAndEndsOnTheTickAfterTheLast)
 }
 
 // The last send's window, still open but no longer titled for the client, is not taken by the
-// next send.
-// (The send keeping its client through new titles, and warning until the next one opens, is the
-// end-to-end Linux.FollowsItsClientThroughNewTitlesAndWarnsUntilTheNextOneOpens.)
+// next send (keeping it through new titles mid-send is the Linux e2e story's).
 TEST(ClientCheck, AStrangerIsNotTaken)
 {
     AppHarness h;
@@ -81,20 +79,6 @@ TEST(ClientCheck, AStrangerIsNotTaken)
     EXPECT_EQ(h.platform.activated.back(), "zMUD");
 }
 
-// A warning closed unanswered means the program is being ended: shown again, it would close at
-// once for ever, so the tick types nothing and asks no more.
-TEST(ClientCheck, AWarningClosedUnansweredAsksNoMore)
-{
-    AppHarness h;
-    h.platform.clientOpen = false;
-    h.platform.ending = true;
-    h.send("one\n");
-    h.tick();
-    EXPECT_EQ(h.platform.boxes.size(), 1u);
-    EXPECT_EQ(h.platform.arrived, "");
-}
-
-// No pick (Esc), or one of Quillpost's own windows, chooses nothing, and says so.
 TEST(ClientChoice, NoPickOrOneOfOursIsNoChoice)
 {
     AppHarness h;

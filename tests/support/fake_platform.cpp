@@ -117,7 +117,7 @@ bool FakePlatform::msgBox(std::string_view prompt, MsgStyle style)
         throw std::logic_error("a message box keeps coming back");
     if (whileBoxOpen)
         whileBoxOpen();
-    return !ending;
+    return true;
 }
 
 int FakePlatform::choiceBox(

@@ -56,7 +56,6 @@ public:
 
     // --- the desktop
     bool clientOpen = true;
-    bool ending = false; // a message box then closes unanswered, as the program ends
     std::string clientTitle = "zMUD"; // found by a title it begins with, ignoring case
     std::string clientClass = "XTerm";
     WindowId client { 0x2a }; // a reopened client is another window; a chosen one too

@@ -67,7 +67,7 @@ Child WaylandSession::spawn(const std::vector<std::string> &argv) const
     if (!bus_.empty())
         run.push_back("DBUS_SESSION_BUS_ADDRESS=" + bus_);
     run.insert(run.end(), argv.begin(), argv.end());
-    return spawnWithoutDisplay(run);
+    return spawnProgram(run);
 }
 
 bool WaylandSession::run(const std::vector<std::string> &argv) const

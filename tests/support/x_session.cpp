@@ -274,9 +274,9 @@ std::string shellQuoted(const std::string &text)
     return quoted + "'";
 }
 
-Child spawnWithoutDisplay(const std::vector<std::string> &argv)
+Child spawnProgram(const std::vector<std::string> &argv, const std::string &display)
 {
-    const pid_t pid = start(argv, "");
+    const pid_t pid = start(argv, display);
     if (pid <= 0)
         throw failure("cannot start " + argv.at(0));
     return Child(pid);
@@ -284,10 +284,7 @@ Child spawnWithoutDisplay(const std::vector<std::string> &argv)
 
 Child XSession::spawn(const std::vector<std::string> &argv) const
 {
-    const pid_t pid = start(argv, display_);
-    if (pid <= 0)
-        throw failure("cannot start " + argv.at(0));
-    return Child(pid);
+    return spawnProgram(argv, display_);
 }
 
 int XSession::run(const std::vector<std::string> &argv, std::chrono::milliseconds timeout) const

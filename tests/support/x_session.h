@@ -54,14 +54,12 @@ private:
     std::optional<int> status_;
 };
 
-// Whether `program` is found on PATH.
 bool onPath(const std::string &program);
 
-// `text` as one word for sh.
 std::string shellQuoted(const std::string &text);
 
-// Starts a program (searched on PATH) with no X display, as XSession::spawn() does with one.
-Child spawnWithoutDisplay(const std::vector<std::string> &argv);
+// Starts a program (searched on PATH) on `display`, or with none.
+Child spawnProgram(const std::vector<std::string> &argv, const std::string &display = "");
 
 struct DisplayCloser
 {

@@ -47,24 +47,5 @@ TEST(Viewer, ShowsEveryLineWithCrLfOrSaysWhatFailedLeavingNothingOpen)
     }
 }
 
-TEST(Viewer, IsOneWindowThatCloseEmptiesAndHides)
-{
-    AppHarness h;
-    h.platform.addFile("a.txt", "first\n");
-    h.platform.addFile("b.txt", "second\n");
-    h.open("a.txt", "openview");
-    h.open("b.txt", "openview");
-    EXPECT_EQ(h.viewer.box.value, "second\r\n");
-    h.app->textviewer_Command1_Click();
-    EXPECT_EQ(h.viewer.box.value, "");
-    EXPECT_FALSE(h.viewer.shown);
-    h.open("a.txt", "openview");
-    EXPECT_TRUE(h.viewer.shown);
-
-    h.open("", "openview"); // cancelled
-    EXPECT_EQ(h.viewer.box.value, "first\r\n");
-    EXPECT_TRUE(h.platform.boxes.empty());
-}
-
 } // namespace
 } // namespace quillpost::test

@@ -1,16 +1,10 @@
-#include "platform/win32/win32_platform.h"
 #include "platform/win32/win32_registry.h"
 #include "windows/about_box.h"
 
 #include <gtest/gtest.h>
 
-#include <windows.h>
-
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <tuple>
-#include <utility>
 #include <vector>
 
 namespace quillpost::win32 {
@@ -49,28 +43,6 @@ TEST(SystemRegistry, AnswersTheAboutBoxQueriesAsWindowsDoes)
         EXPECT_EQ(type, query == kErrorSuccess ? kRegSz : 0);
     }
     EXPECT_EQ(reg.openKeys(), 0);
-}
-
-TEST(Win32Platform, DirNamesOnlyAnOrdinaryFile)
-{
-    const auto dir = std::filesystem::temp_directory_path() / "quillpost-dir-test";
-    std::filesystem::create_directories(dir);
-    std::ofstream(dir / "MSINFO32.EXE") << "x";
-    std::ofstream(dir / "hidden.exe") << "x";
-    SetFileAttributesW((dir / "hidden.exe").wstring().c_str(), FILE_ATTRIBUTE_HIDDEN);
-    const std::string base = dir.string();
-    const std::pair<std::string, std::string> cases[] = {
-        { base + "\\MSINFO32.EXE", "MSINFO32.EXE" },
-        { base + "\\msinfo32.exe", "msinfo32.exe" }, // as asked: Windows names ignore case
-        { base, "" },
-        { base + "\\missing.exe", "" },
-        { base + "\\hidden.exe", "" },
-    };
-    Win32Platform platform;
-    for (const auto &[path, name] : cases)
-        EXPECT_EQ(platform.dir(path), name) << path;
-    SetFileAttributesW((dir / "hidden.exe").wstring().c_str(), FILE_ATTRIBUTE_NORMAL);
-    std::filesystem::remove_all(dir);
 }
 
 } // namespace
