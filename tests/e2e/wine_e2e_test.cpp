@@ -54,6 +54,24 @@ TEST_F(EndToEnd, WaitsForTheClientForPauseAndForAWindowInFrontThenGoesOn)
     expectSendEnds(client, upTo(4));
 }
 
+// The About box's System Info button reads the tool's path from the 64-bit registry, which a
+// fresh prefix has without that value.
+TEST_F(EndToEnd, SystemInfoStartsTheRegisteredToolOrSaysItIsUnavailable)
+{
+    const char *key = "HKLM\\Software\\Microsoft\\Shared Tools\\MSINFO";
+    menu("h", { "a" });
+    const XWindow about = waitForWindow("About Quillpost");
+    session_.run({ "wine", "reg", "delete", key, "/v", "PATH", "/f", "/reg:64" });
+    press(about, { "alt+s" });
+    answerBox("Return");
+
+    ASSERT_EQ(session_.run({ "wine", "reg", "add", key, "/v", "PATH", "/d",
+                  "C:\\windows\\notepad.exe", "/f", "/reg:64" }),
+        0);
+    press(about, { "alt+s" });
+    waitForWindow("Untitled - Notepad");
+}
+
 // The Windows program typing into a window that reads keys itself, as PuTTY does: ToUnicode on
 // each WM_KEYDOWN, WM_CHAR ignored. A character sent as a unicode event (VK_PACKET) gives such a
 // window nothing, so every character must go as the keys of the layout. With Caps Lock on, a letter

@@ -18,12 +18,8 @@ struct WineMap
     const char *layout;
     bool arrives; // the lines arrive exact, or nothing does
     std::string status; // the status box once the send is over
+    friend void PrintTo(const WineMap &m, std::ostream *os) { *os << m.name; }
 };
-
-void PrintTo(const WineMap &m, std::ostream *os)
-{
-    *os << m.name;
-}
 
 class WineMaps : public EndToEnd, public ::testing::WithParamInterface<WineMap>
 {

@@ -48,12 +48,8 @@ struct Row
     // The keys on their way when the window lost the keyboard reach no window, and count as not
     // typed.
     bool holdsKeysOnTheWay = false;
+    friend void PrintTo(const Row &row, std::ostream *os) { *os << row.desktop->name; }
 };
-
-void PrintTo(const Row &row, std::ostream *os)
-{
-    *os << row.desktop->name;
-}
 
 const Row kSwayRow { &kSway }, kKwinRow { &kKwin, "org.freedesktop.weston.wayland-terminal" },
     kGnomeRow { &kGnome, "foot", true };

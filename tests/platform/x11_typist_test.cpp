@@ -83,12 +83,8 @@ struct LayoutCase
     std::vector<std::string> before; // what the user does before the line, if anything
     std::string arrivesBefore = {}; // what that makes the terminal receive
     unsigned lockedGroup = 0;
+    friend void PrintTo(const LayoutCase &c, std::ostream *os) { *os << c.name; }
 };
-
-void PrintTo(const LayoutCase &c, std::ostream *os)
-{
-    *os << c.name;
-}
 
 using TypistLayouts = ::testing::TestWithParam<LayoutCase>;
 
