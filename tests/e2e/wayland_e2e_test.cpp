@@ -83,12 +83,16 @@ protected:
         return readFile(file);
     }
 
+    // Also once XWayland has given the window the X focus: a desktop may name its new focus before
+    // that, and the keys pressed in between would reach no window.
     void focus(const std::string &title, bool dialog = false)
     {
         ASSERT_TRUE(waitFor([&] {
-            return desktop_->focus(title, dialog) && desktop_->focused(title);
+            return desktop_->focus(title, dialog) && desktop_->focused(title)
+                && desktop_->run({ "sh", "-c",
+                    "[ \"$(xdotool getwindowfocus getwindowname)\" = \"$0\" ]", title });
         })) << title
-            << " did not come to the front";
+            << " did not come to the front (" << desktop_->windowsTitled(title) << " open)";
     }
 
     // Ctrl+O, the file's path, Return, from the program's main window.
