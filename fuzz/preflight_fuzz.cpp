@@ -52,7 +52,7 @@ private:
     noteserver::NoteBoard board_;
     noteserver::NoteInterpreter interpreter_;
     std::ostringstream log_;
-    noteserver::Session session_ { interpreter_, "fuzz", {}, log_ };
+    noteserver::Session session_ { interpreter_, "fuzz", "Player", log_ };
     noteserver::StringSource socket_;
 };
 

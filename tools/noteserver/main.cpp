@@ -167,8 +167,7 @@ private:
                 = std::string(address) + ":" + std::to_string(ntohs(peer.sin_port));
             std::cerr << host << " connected\n";
             auto client = std::make_unique<Client>(Client { FileDescriptor(fd),
-                Session(interpreter_, host, SessionSettings { options_.playerName }, std::cerr), {},
-                false });
+                Session(interpreter_, host, options_.playerName, std::cerr), {}, false });
             client->unsent = client->session.greeting();
             flush(*client);
             clients_.push_back(std::move(client));

@@ -20,10 +20,10 @@ std::string draftText(const Player &player)
 } // namespace
 
 Session::Session(
-    NoteInterpreter &interpreter, std::string host, SessionSettings settings, std::ostream &log)
-    : interpreter_(interpreter), host_(std::move(host)), settings_(std::move(settings)), log_(log)
+    NoteInterpreter &interpreter, std::string host, std::string playerName, std::ostream &log)
+    : interpreter_(interpreter), host_(std::move(host)), log_(log)
 {
-    player_.name = settings_.playerName;
+    player_.name = std::move(playerName);
 }
 
 std::string Session::greeting() const

@@ -11,11 +11,6 @@ namespace quillpost::noteserver {
 
 class NoteInterpreter;
 
-struct SessionSettings
-{
-    std::string playerName = "Player";
-};
-
 struct PulseResult
 {
     std::string output; // to send to the player
@@ -30,8 +25,8 @@ class Session
 {
 public:
     // `host` names the connection in the log; `log` gets what ROM would write to its log file.
-    Session(NoteInterpreter &interpreter, std::string host, SessionSettings settings,
-        std::ostream &log);
+    Session(
+        NoteInterpreter &interpreter, std::string host, std::string playerName, std::ostream &log);
 
     // Sent once on connecting, in place of ROM's login.
     std::string greeting() const;
@@ -48,7 +43,6 @@ private:
 
     NoteInterpreter &interpreter_;
     std::string host_;
-    SessionSettings settings_;
     std::ostream &log_;
     InputBuffer input_;
     RepeatGuard guard_;
